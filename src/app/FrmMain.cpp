@@ -1,0 +1,349 @@
+#include "FrmMain.h"
+
+#include "AppIcon.h"
+#include "FrmAbout.h"
+#include "FrmMember.h"
+#include "FrmPlatform.h"
+#include "HelpText.h"
+
+#include "common/DataFolder.h"
+#include "common/Twips.h"
+#include "common/modCommon.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QHostInfo>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QUrl>
+
+namespace {
+
+// Panel captions by index; the menu captions are the same except for the separators at 3 and 6.
+const std::array<QString, FrmMain::kPanelCount> kPanelCaptions{
+    QStringLiteral("进程管理"),     QStringLiteral("ICQ"),        SettingsStore::designedSystemName(),
+    QStringLiteral("对应菜单选项"), QStringLiteral("采购申请单"), QStringLiteral("AutoCAD 文字")};
+
+const std::array<QString, FrmMain::kMenuItemCount> kMenuCaptions{
+    QStringLiteral("进程管理"), QStringLiteral("ICQ"),        SettingsStore::designedSystemName(),
+    QStringLiteral("-"),        QStringLiteral("采购申请单"), QStringLiteral("AutoCAD 文字"),
+    QStringLiteral("-"),        QStringLiteral("压缩文件"),   QStringLiteral("解压文件")};
+
+constexpr int kPlaceholderPanel = 3;
+constexpr QRect kPanelRect = twipsRect(120, 0, 10485, 6155);
+constexpr QRect kConnectionsOnPanel0 = twipsRect(2160, 2055, 1935, 3420);
+constexpr QRect kConnectionsOnPanel1 = twipsRect(8430, 360, 1935, 5100);
+constexpr int kClientWidth = twips(10800) - 8;
+constexpr int kClientHeight = twips(6600);
+
+QLabel *addLabel(QWidget *parent, const QString &text, const QRect &rect) {
+    auto *label = new QLabel(text, parent);
+    label->setGeometry(rect);
+    return label;
+}
+
+} // namespace
+
+FrmMain::FrmMain(const QString &settingsPath, QWidget *parent)
+    : QMainWindow(parent)
+    , m_settingsPath(settingsPath) {
+    setWindowIcon(AppIcon::icon());
+    auto *client = new QWidget(this);
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+    buildMenus();
+    buildPanels();
+    buildStatusLine(client);
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+FrmMain::~FrmMain() = default;
+
+void FrmMain::buildMenus() {
+    mnuBegin = menuBar()->addMenu(QStringLiteral("开始"));
+    mnuShowOrHide = mnuBegin->addAction(QStringLiteral("隐藏(&H)"), this, &FrmMain::mnuShowOrHide_Click);
+    mnuBegin->addSeparator();
+    mnuExit = mnuBegin->addAction(QStringLiteral("退出(&E)"), this, &FrmMain::mnuExit_Click);
+    mnuBegin->setDefaultAction(mnuShowOrHide);
+
+    mnuFunction = menuBar()->addMenu(QStringLiteral("功能"));
+    for (int i = 0; i < kMenuItemCount; ++i) {
+        if (kMenuCaptions[i] == QLatin1String("-")) {
+            mnuItem[i] = mnuFunction->addSeparator();
+            continue;
+        }
+        mnuItem[i] = mnuFunction->addAction(kMenuCaptions[i], this, [this, i] { mnuItem_Click(i); });
+    }
+
+    mnuSetting = menuBar()->addMenu(QStringLiteral("设置"));
+    mnuPlatform = mnuSetting->addAction(QStringLiteral("平台设置"), this, &FrmMain::mnuPlatform_Click);
+    mnuMember = mnuSetting->addAction(QStringLiteral("成员管理"), this, &FrmMain::mnuMember_Click);
+    mnuSetting->addSeparator();
+    mnuCustomize =
+        mnuSetting->addAction(QStringLiteral("定制<信息管理系统>"), this, &FrmMain::mnuCustomize_Click);
+
+    mnuHelp = menuBar()->addMenu(QStringLiteral("帮助"));
+    mnuNote = mnuHelp->addAction(QStringLiteral("说明"), this, &FrmMain::mnuNote_Click);
+    mnuHelp->addSeparator();
+    mnuHomePage = mnuHelp->addAction(QStringLiteral("Morvane主页"), this, &FrmMain::mnuHomePage_Click);
+    mnuHelp->addSeparator();
+    mnuAbout = mnuHelp->addAction(QStringLiteral("关于"), this, &FrmMain::mnuAbout_Click);
+}
+
+void FrmMain::buildPanels() {
+    for (int i = 0; i < kPanelCount; ++i) {
+        fraMain[i] = new QGroupBox(kPanelCaptions[i], centralWidget());
+        fraMain[i]->setObjectName(QStringLiteral("fraMain%1").arg(i));
+        fraMain[i]->setGeometry(kPanelRect);
+        fraMain[i]->hide();
+    }
+    buildConnectionPanel(fraMain[0]);
+}
+
+void FrmMain::buildConnectionPanel(QGroupBox *panel) {
+    addLabel(panel, QStringLiteral("登录 ID"), twipsRect(240, 360, 1700, 240));
+    txtID = new QLineEdit(panel);
+    txtID->setObjectName(QStringLiteral("txtID"));
+    txtID->setGeometry(twipsRect(240, 600, 1700, 330));
+
+    addLabel(panel, QStringLiteral("主机 IP"), twipsRect(240, 1020, 1700, 240));
+    txtIP = new QLineEdit(panel);
+    txtIP->setObjectName(QStringLiteral("txtIP"));
+    txtIP->setGeometry(twipsRect(240, 1260, 1700, 330));
+
+    addLabel(panel, QStringLiteral("登录成员"), twipsRect(2160, 1815, 1935, 240));
+    lstConnections = new QListWidget(panel);
+    lstConnections->setObjectName(QStringLiteral("lstConnections"));
+    lstConnections->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstConnections->setGeometry(kConnectionsOnPanel0);
+
+    addLabel(panel, QStringLiteral("发送数据"), twipsRect(4320, 1815, 2940, 240));
+    lstSent = new QListWidget(panel);
+    lstSent->setObjectName(QStringLiteral("lstSent"));
+    lstSent->setGeometry(twipsRect(4320, 2055, 2940, 3420));
+
+    addLabel(panel, QStringLiteral("接收数据"), twipsRect(7380, 1815, 2940, 240));
+    lstReceived = new QListWidget(panel);
+    lstReceived->setObjectName(QStringLiteral("lstReceived"));
+    lstReceived->setGeometry(twipsRect(7380, 2055, 2940, 3420));
+
+    cmdClear = new QPushButton(QStringLiteral("清除"), panel);
+    cmdClear->setObjectName(QStringLiteral("cmdClear"));
+    cmdClear->setGeometry(twipsRect(9240, 5595, 1080, 400));
+    connect(cmdClear, &QPushButton::clicked, this, &FrmMain::cmdClear_Click);
+}
+
+void FrmMain::buildStatusLine(QWidget *parent) {
+    LabTip[0] = addLabel(parent, QStringLiteral("提示："), twipsRect(120, 6210, 510, 300));
+    LabTip[1] = addLabel(parent, QString(), twipsRect(630, 6210, 9975, 300));
+    LabTip[0]->setObjectName(QStringLiteral("LabTip0"));
+    LabTip[1]->setObjectName(QStringLiteral("LabTip1"));
+}
+
+void FrmMain::centreOnScreen() {
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    adjustSize();
+    const QRect available = screen->geometry();
+    move(available.x() + (available.width() - width()) / 2,
+         available.y() + (available.height() - height()) / 2);
+}
+
+void FrmMain::Form_Load() {
+    centreOnScreen();
+    LoadSettings();
+    setWindowTitle(m_settings.platformName);
+    txtIP->setText(m_settings.ip);
+    ShowPanel(0);
+    if (m_settings.autoConnect == 1)
+        startAutomaticConnection();
+    addTrayIcon();
+}
+
+void FrmMain::LoadSettings() {
+    SettingsDefaults defaults;
+    defaults.applicationTitle = QStringLiteral("Tavlo");
+    defaults.hostName = QHostInfo::localHostName();
+    defaults.systemName = fraMain[2]->title();
+    defaults.attributes = SettingsStore::designedAttributeCaptions();
+    m_settings = SettingsStore::load(m_settingsPath, defaults);
+
+    txtID->setText(m_settings.recentId);
+    mnuItem[2]->setText(m_settings.systemName);
+    fraMain[2]->setTitle(m_settings.systemName);
+}
+
+void FrmMain::SaveSettings() {
+    m_settings.recentServer = isHosting();
+    m_settings.recentId = txtID->text();
+    m_settings.systemName = fraMain[2]->title();
+    SettingsStore::save(m_settingsPath, m_settings);
+}
+
+void FrmMain::addTrayIcon() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    if (!m_tray) {
+        m_tray = new QSystemTrayIcon(windowIcon(), this);
+        m_tray->setContextMenu(mnuBegin);
+        connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::DoubleClick)
+                mnuShowOrHide_Click();
+        });
+    }
+    m_tray->setToolTip(windowTitle());
+    m_tray->show();
+}
+
+void FrmMain::applyPlatformName() {
+    setWindowTitle(m_settings.platformName);
+    if (m_tray)
+        m_tray->setToolTip(windowTitle());
+}
+
+void FrmMain::ShowPanel(int index) {
+    mnuItem_Click(index);
+}
+
+int FrmMain::currentPanel() const {
+    for (int i = 0; i < kPanelCount; ++i) {
+        if (!fraMain[i]->isHidden())
+            return i;
+    }
+    return -1;
+}
+
+void FrmMain::mnuItem_Click(int index) {
+    if (index == 7 || index == 8)
+        return; // compression and extraction come with the zip tool
+    if (index < 0 || index >= kPanelCount || index == kPlaceholderPanel)
+        return;
+    for (QGroupBox *panel : fraMain)
+        panel->hide();
+    if (index == 0 || index == 1) {
+        lstConnections->setParent(fraMain[index]);
+        lstConnections->setGeometry(index == 0 ? kConnectionsOnPanel0 : kConnectionsOnPanel1);
+        lstConnections->show();
+    }
+    fraMain[index]->show();
+}
+
+void FrmMain::setTip(const QString &text) {
+    LabTip[1]->setText(text);
+}
+
+void FrmMain::cmdClear_Click() {
+    lstSent->clear();
+    lstReceived->clear();
+}
+
+void FrmMain::mnuShowOrHide_Click() {
+    if (isMinimized() || isHidden()) {
+        bringToFront();
+    } else {
+        showMinimized();
+    }
+}
+
+void FrmMain::bringToFront() {
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void FrmMain::changeEvent(QEvent *event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    if (isMinimized()) {
+        mnuShowOrHide->setText(QStringLiteral("显示(&S)"));
+        // Only hide when the tray icon can bring the window back.
+        if (m_tray && m_tray->isVisible())
+            QMetaObject::invokeMethod(this, &QWidget::hide, Qt::QueuedConnection);
+    } else {
+        mnuShowOrHide->setText(QStringLiteral("隐藏(&H)"));
+    }
+}
+
+void FrmMain::mnuExit_Click() {
+    close();
+}
+
+void FrmMain::closeEvent(QCloseEvent *event) {
+    Form_Unload();
+    event->accept();
+    QApplication::quit();
+}
+
+void FrmMain::Form_Unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    SaveSettings();
+    finishRequisitionForm();
+    modCommon::WaitMilliseconds(50);
+    closeSockets();
+    if (m_tray)
+        m_tray->hide();
+    releaseOfficeSlots();
+    // Modal dialogs are children of this window and close with it.
+    const auto dialogs = findChildren<QDialog *>(Qt::FindDirectChildrenOnly);
+    for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it)
+        (*it)->close();
+}
+
+void FrmMain::startAutomaticConnection() {
+    // Hosting (recentServer) or joining starts here once the session tool is present.
+}
+
+bool FrmMain::isHosting() const {
+    return false;
+}
+
+void FrmMain::finishRequisitionForm() {}
+
+void FrmMain::closeSockets() {}
+
+void FrmMain::releaseOfficeSlots() {}
+
+void FrmMain::mnuPlatform_Click() {
+    FrmPlatform dialog(m_settings, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        applyPlatformName();
+        txtIP->setText(m_settings.ip);
+    }
+}
+
+void FrmMain::mnuMember_Click() {
+    FrmMember dialog(m_settings, FrmMember::ownAddresses(), this);
+    dialog.exec();
+}
+
+void FrmMain::mnuCustomize_Click() {
+    // The customisation dialog comes with the information system.
+}
+
+void FrmMain::mnuNote_Click() {
+    const QString path = DataFolder::file(QStringLiteral("ReadMe.txt"));
+    if (HelpText::ensureReadMe(path))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void FrmMain::mnuHomePage_Click() {
+    QDesktopServices::openUrl(QUrl(HelpText::homePage(m_settingsPath)));
+}
+
+void FrmMain::mnuAbout_Click() {
+    FrmAbout dialog(m_settings.platformName, this);
+    dialog.exec();
+}

@@ -1,0 +1,164 @@
+#include "SettingsStore.h"
+
+#include "common/modCommon.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+using tavlo::text::IniFile;
+
+namespace SettingsStore {
+
+namespace {
+
+const QString kTavlo = QStringLiteral("Tavlo");
+const QString kIcq = QStringLiteral("ICQ");
+const QString kMis = QStringLiteral("MIS");
+const QString kPr = QStringLiteral("PR");
+
+// "1" gives 1, anything else 0.
+int oneOrZero(const QString &text) {
+    return text == QLatin1String("1") ? 1 : 0;
+}
+
+// A whole number within [low, high], else the fallback.
+int wholeNumberIn(const QString &text, int low, int high, int fallback) {
+    if (!modCommon::IsWholeNumber(text))
+        return fallback;
+    const double value = text.trimmed().toDouble();
+    return (value >= low && value <= high) ? static_cast<int>(value) : fallback;
+}
+
+bool toBoolean(const QString &text) {
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        return true;
+    double value = 0;
+    return modCommon::IsNumeric(t, &value) && value != 0;
+}
+
+QString number(int value) {
+    return QString::number(value);
+}
+
+} // namespace
+
+const std::array<QString, Settings::kAttributeCount> &attributeKeys() {
+    static const std::array<QString, Settings::kAttributeCount> keys{
+        QStringLiteral("Name"),    QStringLiteral("Describe"), QStringLiteral("Model And Size"),
+        QStringLiteral("Project"), QStringLiteral("Date"),     QStringLiteral("Brand Or Manufacturer"),
+        QStringLiteral("Unit"),    QStringLiteral("Quantity"), QStringLiteral("Price"),
+        QStringLiteral("NC Code"), QStringLiteral("Inputer")};
+    return keys;
+}
+
+const std::array<QString, Settings::kAttributeCount> &designedAttributeCaptions() {
+    static const std::array<QString, Settings::kAttributeCount> captions{
+        QStringLiteral("物料名称"), QStringLiteral("物料描述"), QStringLiteral("型号与规格"),
+        QStringLiteral("应用项目"), QStringLiteral("项目日期"), QStringLiteral("品牌或厂家"),
+        QStringLiteral("单位"),     QStringLiteral("数量"),     QStringLiteral("价格(元)"),
+        QStringLiteral("NC 编码"),  QStringLiteral("录入者")};
+    return captions;
+}
+
+QString designedSystemName() {
+    return QStringLiteral("物料信息管理系统");
+}
+
+QStringList parseAddressList(const QString &text) {
+    QStringList items = text.split(u'|');
+    modCommon::RemoveDuplicates(items);
+    QStringList addresses;
+    for (const QString &item : std::as_const(items)) {
+        if (modCommon::IsIPv4Address(item))
+            addresses.append(item.trimmed());
+    }
+    return addresses;
+}
+
+Settings read(const IniFile &ini, const SettingsDefaults &defaults) {
+    Settings s;
+    auto value = [&ini](const QString &section, const char *key) {
+        return ini.value(section, QString::fromLatin1(key));
+    };
+
+    s.recentServer = toBoolean(value(kTavlo, "RecentServer"));
+    s.platformName = value(kTavlo, "PlatformName");
+    if (s.platformName.isEmpty())
+        s.platformName = defaults.applicationTitle;
+    s.port = wholeNumberIn(value(kTavlo, "Port"), 1, 65535, Settings::kDefaultPort);
+    const QString ip = value(kTavlo, "IP");
+    s.ip = modCommon::IsIPv4Address(ip) ? ip.trimmed() : QStringLiteral("127.0.0.1");
+    s.vipList = parseAddressList(value(kTavlo, "VIPList"));
+    s.blackList = parseAddressList(value(kTavlo, "BlackList"));
+    s.recentId = value(kTavlo, "RecentID");
+    if (s.recentId.isEmpty())
+        s.recentId = defaults.hostName;
+    s.connectMode = oneOrZero(value(kTavlo, "ConnectMode"));
+    s.autoConnect = oneOrZero(value(kTavlo, "AutoConnect"));
+
+    s.brush = wholeNumberIn(value(kIcq, "Brush"), 0, defaults.brushCount - 1, 0);
+    s.color = wholeNumberIn(value(kIcq, "Color"), 0, 15, 1);
+    s.privateChat = value(kIcq, "Private") == QLatin1String("1");
+
+    s.matchCase = oneOrZero(value(kMis, "MatchCase"));
+    s.wholeWord = oneOrZero(value(kMis, "WholeWord"));
+    s.andOr = oneOrZero(value(kMis, "AndOr"));
+    s.showMode = oneOrZero(value(kMis, "ShowMode"));
+    s.systemName = value(kMis, "System");
+    if (s.systemName.isEmpty())
+        s.systemName = defaults.systemName;
+    for (int i = 0; i < Settings::kAttributeCount; ++i) {
+        s.attributes[i] = ini.value(kMis, attributeKeys()[i]);
+        if (s.attributes[i].isEmpty())
+            s.attributes[i] = defaults.attributes[i];
+    }
+
+    s.behavior = wholeNumberIn(value(kPr, "Behavior"), 0, 1000, 0);
+    return s;
+}
+
+void write(IniFile &ini, const Settings &s) {
+    ini.setValue(kTavlo, QStringLiteral("RecentServer"),
+                 s.recentServer ? QStringLiteral("True") : QStringLiteral("False"));
+    ini.setValue(kTavlo, QStringLiteral("PlatformName"), s.platformName);
+    ini.setValue(kTavlo, QStringLiteral("Port"), number(s.port));
+    ini.setValue(kTavlo, QStringLiteral("IP"), s.ip);
+    ini.setValue(kTavlo, QStringLiteral("VIPList"), s.vipList.join(u'|'));
+    ini.setValue(kTavlo, QStringLiteral("BlackList"), s.blackList.join(u'|'));
+    ini.setValue(kTavlo, QStringLiteral("RecentID"), s.recentId);
+    ini.setValue(kTavlo, QStringLiteral("ConnectMode"), number(s.connectMode == 1 ? 1 : 0));
+    ini.setValue(kTavlo, QStringLiteral("AutoConnect"), number(s.autoConnect == 1 ? 1 : 0));
+
+    ini.setValue(kIcq, QStringLiteral("Brush"), number(s.brush));
+    ini.setValue(kIcq, QStringLiteral("Color"), number(s.color));
+    ini.setValue(kIcq, QStringLiteral("Private"), number(s.privateChat ? 1 : 0));
+
+    ini.setValue(kMis, QStringLiteral("MatchCase"), number(s.matchCase));
+    ini.setValue(kMis, QStringLiteral("WholeWord"), number(s.wholeWord));
+    ini.setValue(kMis, QStringLiteral("AndOr"), number(s.andOr));
+    ini.setValue(kMis, QStringLiteral("ShowMode"), number(s.showMode));
+    ini.setValue(kMis, QStringLiteral("System"), s.systemName);
+    for (int i = 0; i < Settings::kAttributeCount; ++i)
+        ini.setValue(kMis, attributeKeys()[i], s.attributes[i]);
+
+    ini.setValue(kPr, QStringLiteral("Behavior"), number(s.behavior));
+}
+
+Settings load(const QString &path, const SettingsDefaults &defaults) {
+    return read(IniFile::load(path), defaults);
+}
+
+bool save(const QString &path, const Settings &settings) {
+    // The file is kept read-only between runs; lift that for the write, put it back afterwards.
+    constexpr auto kReadOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    if (QFileInfo::exists(path))
+        QFile::setPermissions(path, kReadOnly | QFile::WriteOwner);
+    IniFile ini = IniFile::load(path);
+    write(ini, settings);
+    const bool saved = ini.save(path);
+    QFile::setPermissions(path, kReadOnly);
+    return saved;
+}
+
+} // namespace SettingsStore

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "platform/text/IniFile.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+// Every preference kept in Tavlo.ini, as the program holds it while it runs. Tools whose controls
+// come later read their start values from here and hand their values back before the save.
+struct Settings {
+    static constexpr int kAttributeCount = 11;
+    static constexpr int kDefaultPort = 1006;
+
+    bool recentServer = false; // was hosting when last closed
+    QString platformName;
+    int port = kDefaultPort;
+    QString ip = QStringLiteral("127.0.0.1");
+    QStringList vipList;
+    QStringList blackList;
+    QString recentId;
+    int connectMode = 0;
+    int autoConnect = 0;
+
+    int brush = 0;
+    int color = 1;
+    bool privateChat = false;
+
+    int matchCase = 0;
+    int wholeWord = 0;
+    int andOr = 0;
+    int showMode = 0;
+    QString systemName;
+    std::array<QString, kAttributeCount> attributes;
+
+    int behavior = 0;
+};
+
+// Values that the reader falls back on and that depend on the running program.
+struct SettingsDefaults {
+    QString applicationTitle;
+    QString hostName;
+    QString systemName;                                        // caption designed into the form
+    std::array<QString, Settings::kAttributeCount> attributes; // captions designed into the form
+    int brushCount = 8;
+};
+
+namespace SettingsStore {
+
+inline constexpr const char *kFileName = "Tavlo.ini";
+
+// The INI keys of the eleven record attributes, by attribute index.
+const std::array<QString, Settings::kAttributeCount> &attributeKeys();
+// The captions the record attributes carry until a user customises them.
+const std::array<QString, Settings::kAttributeCount> &designedAttributeCaptions();
+QString designedSystemName();
+
+// Splits a "|" list, drops repeats (first kept) and items that are not IPv4 addresses.
+QStringList parseAddressList(const QString &text);
+
+// Reads every key with its validity rule; an unreadable value falls back to its default.
+Settings read(const tavlo::text::IniFile &ini, const SettingsDefaults &defaults);
+// Writes every key in the fixed order, keeping whatever else the file holds.
+void write(tavlo::text::IniFile &ini, const Settings &settings);
+
+// Loads the file at `path` (missing file: all defaults).
+Settings load(const QString &path, const SettingsDefaults &defaults);
+// Writes the settings into the file at `path`, atomically, then leaves it read-only. False when the
+// file could not be written; the old file is then left as it was.
+bool save(const QString &path, const Settings &settings);
+
+} // namespace SettingsStore

@@ -1,0 +1,31 @@
+#include "FrmMain.h"
+#include "SignalWatcher.h"
+#include "SingleInstance.h"
+
+#include "common/DataFolder.h"
+#include "common/modCommon.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tavlo"));
+    QApplication::setOrganizationName(QStringLiteral("Tavlo"));
+    QApplication::setQuitOnLastWindowClosed(false); // the window may sit hidden in the tray
+
+    const QString dataFolder = DataFolder::path();
+    SingleInstance instance(dataFolder);
+    if (!instance.acquire())
+        return 0;
+
+    FrmMain window(modCommon::JoinPath(dataFolder, QString::fromLatin1(SettingsStore::kFileName)));
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window, &FrmMain::bringToFront);
+    SignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window, &FrmMain::close);
+    // Logging out or a system shutdown ends the event loop without closing the window first.
+    QObject::connect(&app, &QApplication::aboutToQuit, &window, &FrmMain::close);
+
+    window.Form_Load();
+    window.show();
+    return app.exec();
+}

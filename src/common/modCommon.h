@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QListWidget;
+
+// Small stateless routines shared by every tool. None shows a message; each returns a plain result.
+namespace modCommon {
+
+// Separator of the platform's paths: "/" here, "\" on Windows.
+QChar PathSeparator();
+
+// Returns after `milliseconds` while the event loop keeps running (timers, sockets, buttons).
+void WaitMilliseconds(int milliseconds);
+
+// folder + name with one separator between them; every run of separators collapsed to one.
+QString JoinPath(const QString &folder, const QString &name);
+// Trims blanks at both ends, then replaces doubled separators by single ones until nothing changes.
+QString CollapseRepeats(const QString &text, const QString &separator);
+// One value of an INI file: the default when the key is missing or empty, otherwise the value
+// (at most 255 characters, as a profile read with a 256-character buffer) without trailing blanks.
+QString ReadSetting(const QString &file, const QString &section, const QString &key,
+                    const QString &defaultValue);
+
+// Four dot-separated parts, each of one to three digits with a value below 256, after trimming.
+bool IsIPv4Address(const QString &text);
+
+bool ArrayContains(const QString &value, const QStringList &array);
+bool ArrayIsEmpty(const QStringList &array);
+// Keeps the first occurrence of each value, in order.
+void RemoveDuplicates(QStringList &array);
+bool ListBoxContains(const QString &text, const QListWidget *list);
+
+// A Chinese character is one from U+4E00 to U+9FA5 inclusive.
+bool IsChineseCharacter(QChar c);
+bool ContainsChinese(const QString &text);
+int CountChinese(const QString &text);
+bool IsLettersOnly(const QString &text);
+// direction 0 = to simplified, 1 = to traditional. Only Chinese characters change, one at a time,
+// so the result has the same length as the text.
+QString ConvertChineseScript(const QString &text, int direction);
+
+// A number as a user types it: optional sign, digits with an optional decimal point, optional exponent.
+bool IsNumeric(const QString &text, double *value = nullptr);
+bool IsWholeNumber(const QString &text);
+// Every character an ASCII digit or letter; an empty text counts as code text.
+bool IsCodeText(const QString &text);
+
+QString ParentFolder(const QString &path);
+// The next-to-last piece between separators: a folder path ending in a separator gives the folder's name.
+QString LastPathSegment(const QString &path);
+bool FolderExists(const QString &path);
+
+} // namespace modCommon
