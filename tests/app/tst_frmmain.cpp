@@ -1,0 +1,161 @@
+#include "app/FrmMain.h"
+#include "app/FrmMember.h"
+#include "app/FrmPlatform.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestFrmMain : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString settingsPath() const { return m_dir.filePath(QStringLiteral("Tavlo.ini")); }
+
+    static QStringList captions(const QMenu *menu)
+    {
+        QStringList result;
+        for (const QAction *a : menu->actions())
+            result << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        return result;
+    }
+
+private slots:
+    void menusCarryTheirCaptions()
+    {
+        FrmMain w(settingsPath());
+        w.Form_Load();
+        QCOMPARE(captions(w.mnuBegin), (QStringList{"隐藏(&H)", "-", "退出(&E)"}));
+        QCOMPARE(w.mnuBegin->defaultAction(), w.mnuShowOrHide);
+        QCOMPARE(captions(w.mnuFunction), (QStringList{"进程管理", "ICQ", "物料信息管理系统", "-", "采购申请单",
+                                                       "AutoCAD 文字", "-", "压缩文件", "解压文件"}));
+        QCOMPARE(captions(w.mnuSetting), (QStringList{"平台设置", "成员管理", "-", "定制<信息管理系统>"}));
+        QCOMPARE(captions(w.mnuHelp), (QStringList{"说明", "-", "Morvane主页", "-", "关于"}));
+        QCOMPARE(w.LabTip[0]->text(), QStringLiteral("提示："));
+        QCOMPARE(w.fraMain[3]->title(), QStringLiteral("对应菜单选项"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Tavlo"));
+    }
+
+    void memberListFollowsPanelsZeroAndOne()
+    {
+        FrmMain w(settingsPath());
+        w.Form_Load();
+        w.show();
+        QCOMPARE(w.currentPanel(), 0);
+        QCOMPARE(w.lstConnections->parentWidget(), w.fraMain[0]);
+        QCOMPARE(w.lstConnections->geometry(), QRect(144, 137, 129, 228));
+
+        w.mnuItem[1]->trigger();
+        QCOMPARE(w.currentPanel(), 1);
+        QCOMPARE(w.lstConnections->parentWidget(), w.fraMain[1]);
+        QCOMPARE(w.lstConnections->geometry(), QRect(562, 24, 129, 340));
+        QVERIFY(w.lstConnections->isVisible());
+
+        w.ShowPanel(3); // the placeholder is never shown
+        QCOMPARE(w.currentPanel(), 1);
+        w.ShowPanel(2);
+        QCOMPARE(w.currentPanel(), 2);
+        QVERIFY(!w.lstConnections->isVisible());
+        w.ShowPanel(0);
+        QCOMPARE(w.lstConnections->parentWidget(), w.fraMain[0]);
+        QCOMPARE(w.lstConnections->geometry(), QRect(144, 137, 129, 228));
+    }
+
+    void clearEmptiesBothTrafficLogs()
+    {
+        FrmMain w(settingsPath());
+        w.lstSent->addItem(QStringLiteral("主机: [加入]甲"));
+        w.lstReceived->addItem(QStringLiteral("x"));
+        QTest::mouseClick(w.cmdClear, Qt::LeftButton);
+        QCOMPARE(w.lstSent->count(), 0);
+        QCOMPARE(w.lstReceived->count(), 0);
+    }
+
+    void platformDialogRefusesBadInputWithFocus()
+    {
+        Settings s;
+        s.platformName = QStringLiteral("Tavlo");
+        FrmPlatform dialog(s);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+
+        dialog.txtConnect[1]->setText(QStringLiteral("12.5"));
+        QTest::mouseClick(dialog.cmdConfirm, Qt::LeftButton);
+        QVERIFY(dialog.isVisible());
+        QVERIFY(dialog.txtConnect[1]->hasFocus());
+        QCOMPARE(dialog.txtConnect[1]->selectedText(), QStringLiteral("12.5"));
+        QCOMPARE(s.port, 1006);
+
+        dialog.txtConnect[1]->setText(QStringLiteral("2000"));
+        dialog.txtConnect[2]->setText(QStringLiteral("10.0.0"));
+        QTest::mouseClick(dialog.cmdConfirm, Qt::LeftButton);
+        QVERIFY(dialog.txtConnect[2]->hasFocus());
+
+        dialog.txtConnect[0]->setText(QStringLiteral("   "));
+        dialog.txtConnect[2]->setText(QStringLiteral("127.0.0.9"));
+        QTest::mouseClick(dialog.cmdConfirm, Qt::LeftButton);
+        QVERIFY(dialog.txtConnect[0]->hasFocus());
+        QCOMPARE(s.platformName, QStringLiteral("Tavlo"));
+
+        dialog.txtConnect[0]->setText(QStringLiteral("设计部"));
+        dialog.optConnectMode[1]->setChecked(true);
+        dialog.chkAutoConnect->setChecked(true);
+        QTest::mouseClick(dialog.cmdConfirm, Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(s.platformName, QStringLiteral("设计部"));
+        QCOMPARE(s.port, 2000);
+        QCOMPARE(s.ip, QStringLiteral("127.0.0.9"));
+        QCOMPARE(s.connectMode, 1);
+        QCOMPARE(s.autoConnect, 1);
+    }
+
+    void platformNameChangesCaptionAtOnce()
+    {
+        FrmMain w(settingsPath());
+        w.Form_Load();
+        w.settings().platformName = QStringLiteral("设计部");
+        w.applyPlatformName();
+        QCOMPARE(w.windowTitle(), QStringLiteral("设计部"));
+    }
+
+    void memberDialogKeepsListsApartAndNeverBlacklistsItself()
+    {
+        Settings s;
+        s.vipList = {"127.0.0.5"};
+        FrmMember dialog(s, {"127.0.0.1"});
+        auto add = [&dialog](int list, const QString &address) {
+            dialog.txtMember[list]->setText(address);
+            QTest::mouseClick(dialog.cmdAdd[list], Qt::LeftButton);
+        };
+        add(1, QStringLiteral("127.0.0.1"));  // own address: refused on the black list
+        add(0, QStringLiteral("127.0.0.1"));  // ... but fine as a VIP
+        add(1, QStringLiteral("127.0.0.5"));  // already a VIP
+        add(0, QStringLiteral("not an ip"));
+        add(1, QStringLiteral("127.0.0.7"));
+        add(0, QStringLiteral("127.0.0.7"));  // already black-listed
+        QCOMPARE(dialog.lstMember[0]->count(), 2);
+        QCOMPARE(dialog.lstMember[1]->count(), 1);
+
+        QTest::mouseClick(dialog.cmdRemove[0], Qt::LeftButton); // nothing selected: nothing removed
+        QCOMPARE(dialog.lstMember[0]->count(), 2);
+        dialog.lstMember[0]->item(0)->setSelected(true);
+        QTest::mouseClick(dialog.cmdRemove[0], Qt::LeftButton);
+
+        QTest::mouseClick(dialog.cmdConfirm, Qt::LeftButton);
+        QCOMPARE(s.vipList, (QStringList{"127.0.0.1"}));
+        QCOMPARE(s.blackList, (QStringList{"127.0.0.7"}));
+    }
+};
+
+QTEST_MAIN(TestFrmMain)
+#include "tst_frmmain.moc"

@@ -1,0 +1,158 @@
+#include "common/DataFolder.h"
+#include "common/OptionGroup.h"
+#include "common/modCommon.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace modCommon;
+
+class TestModCommon : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void joinPathUsesOneSeparator()
+    {
+        QCOMPARE(JoinPath(QStringLiteral("/data"), QStringLiteral("MIS.xls")), QStringLiteral("/data/MIS.xls"));
+        QCOMPARE(JoinPath(QStringLiteral("/"), QStringLiteral("MIS.xls")), QStringLiteral("/MIS.xls"));
+        QCOMPARE(JoinPath(QStringLiteral("/data/"), QStringLiteral("/MIS.xls")), QStringLiteral("/data/MIS.xls"));
+        QCOMPARE(JoinPath(QStringLiteral("//a///b"), QStringLiteral("c")), QStringLiteral("/a/b/c"));
+        QCOMPARE(CollapseRepeats(QStringLiteral("  a||||b|c  "), QStringLiteral("|")), QStringLiteral("a|b|c"));
+    }
+
+    void ipv4Addresses_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("plain") << "192.168.1.10" << true;
+        QTest::newRow("blanks around") << " 127.0.0.1 " << true;
+        QTest::newRow("three parts") << "192.168.1" << false;
+        QTest::newRow("256") << "192.168.1.256" << false;
+        QTest::newRow("300") << "300.1.1.1" << false;
+        QTest::newRow("letters") << "a.b.c.d" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("negative") << "1.-1.1.1" << false;
+        QTest::newRow("exponent") << "1e2.0.0.1" << false;
+        QTest::newRow("empty part") << "1..1.1" << false;
+    }
+    void ipv4Addresses()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QCOMPARE(IsIPv4Address(text), valid);
+    }
+
+    void arraysKeepFirstOccurrences()
+    {
+        QStringList items{"x", "y", "x", "z", "y"};
+        RemoveDuplicates(items);
+        QCOMPARE(items, (QStringList{"x", "y", "z"}));
+        QVERIFY(ArrayContains(QStringLiteral("y"), items));
+        QVERIFY(!ArrayContains(QStringLiteral("Y"), items));
+        QVERIFY(!ArrayContains(QStringLiteral("y"), {}));
+        QVERIFY(ArrayIsEmpty({}));
+    }
+
+    void chineseCharacters()
+    {
+        QCOMPARE(CountChinese(QStringLiteral("AB中文1")), 2);
+        QVERIFY(ContainsChinese(QStringLiteral("x龥")));      // U+9FA5, the last one counted
+        QVERIFY(!ContainsChinese(QStringLiteral("〇，。"))); // CJK symbols and punctuation are not
+        QVERIFY(IsLettersOnly(QStringLiteral("abcXYZ")));
+        QVERIFY(!IsLettersOnly(QStringLiteral("ab1")));
+        QVERIFY(!IsLettersOnly(QString()));
+        QVERIFY(IsCodeText(QStringLiteral("0A1b")));
+        QVERIFY(!IsCodeText(QStringLiteral("0A-1")));
+        QVERIFY(IsCodeText(QString()));
+    }
+
+    void scriptConversionTouchesOnlyChineseCharacters()
+    {
+        const QString traditional = ConvertChineseScript(QStringLiteral("泵房平面图 A-12, (3/4)"), 1);
+        QCOMPARE(traditional, QStringLiteral("泵房平面圖 A-12, (3/4)"));
+        QCOMPARE(ConvertChineseScript(traditional, 0), QStringLiteral("泵房平面图 A-12, (3/4)"));
+        const QString mixed = QStringLiteral("電纜😀x");
+        QCOMPARE(ConvertChineseScript(mixed, 0).size(), mixed.size());
+    }
+
+    void numbers()
+    {
+        QVERIFY(IsWholeNumber(QStringLiteral("1006")));
+        QVERIFY(IsWholeNumber(QStringLiteral(" -5 ")));
+        QVERIFY(IsWholeNumber(QStringLiteral("12.0")));
+        QVERIFY(!IsWholeNumber(QStringLiteral("12.5")));
+        QVERIFY(!IsWholeNumber(QStringLiteral("abc")));
+        QVERIFY(!IsWholeNumber(QString()));
+        QVERIFY(!IsWholeNumber(QStringLiteral("1 2")));
+    }
+
+    void pathPieces()
+    {
+        QCOMPARE(ParentFolder(QStringLiteral("/home/u/plan.dxf")), QStringLiteral("/home/u"));
+        QCOMPARE(ParentFolder(QStringLiteral("plan.dxf")), QString());
+        QCOMPARE(LastPathSegment(QStringLiteral("/home/u/drawings/")), QStringLiteral("drawings"));
+        QCOMPARE(LastPathSegment(QStringLiteral("/home/u/plan.dxf")), QStringLiteral("u"));
+        QCOMPARE(LastPathSegment(QStringLiteral("plan.dxf")), QString());
+        QTemporaryDir dir;
+        QVERIFY(FolderExists(dir.path()));
+        QVERIFY(!FolderExists(dir.filePath(QStringLiteral("none"))));
+        QVERIFY(!FolderExists(QString()));
+    }
+
+    void readSettingTrimsAndFallsBack()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("s.ini"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[MIS]\nRowList=a|b   \nEmpty=\nLong=" + QByteArray(300, 'x') + "\n");
+        f.close();
+        QCOMPARE(ReadSetting(path, "MIS", "RowList", "d"), QStringLiteral("a|b"));
+        QCOMPARE(ReadSetting(path, "MIS", "Empty", "d"), QStringLiteral("d"));
+        QCOMPARE(ReadSetting(path, "MIS", "Missing", "d"), QStringLiteral("d"));
+        QCOMPARE(ReadSetting(dir.filePath("none.ini"), "MIS", "RowList", "d"), QStringLiteral("d"));
+        QCOMPARE(ReadSetting(path, "MIS", "Long", "d").size(), 255);
+    }
+
+    void waitKeepsTheEventLoopRunning()
+    {
+        bool fired = false;
+        QTimer::singleShot(10, this, [&fired] { fired = true; });
+        QElapsedTimer clock;
+        clock.start();
+        WaitMilliseconds(60);
+        QVERIFY(fired);
+        QVERIFY(clock.elapsed() >= 55);
+    }
+
+    void optionGroups()
+    {
+        QWidget parent;
+        QRadioButton a(&parent), b(&parent), c(&parent);
+        const QList<QRadioButton *> group{&a, &b, &c};
+        QCOMPARE(SelectedOption(group), 0);
+        SelectOption(group, 2);
+        QCOMPARE(SelectedOption(group), 2);
+        SelectOption(group, 7);
+        QCOMPARE(SelectedOption(group), 2);
+    }
+
+    void dataFolderFollowsTavloHome()
+    {
+        QTemporaryDir dir;
+        const QString home = dir.filePath(QStringLiteral("new/home"));
+        qputenv("TAVLO_HOME", home.toUtf8());
+        QCOMPARE(DataFolder::path(), home);
+        QVERIFY(FolderExists(home));
+        QCOMPARE(DataFolder::file(QStringLiteral("MIS.xls")), home + QStringLiteral("/MIS.xls"));
+        qunsetenv("TAVLO_HOME");
+    }
+};
+
+QTEST_MAIN(TestModCommon)
+#include "tst_modcommon.moc"

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// A `tavlo` executable started with its own data folder and runtime folder, on the offscreen platform.
+class TavloProcess
+{
+public:
+    TavloProcess();
+    ~TavloProcess();
+
+    QString home() const { return m_home.path(); }
+    QString file(const QString &name) const { return m_home.filePath(name); }
+    void writeFile(const QString &name, const QByteArray &bytes) const;
+    QByteArray readFile(const QString &name) const;
+
+    // Starts the program; true once it holds its single-instance lock.
+    bool start();
+    // Starts another copy on the same data folder and returns it (not yet finished).
+    QProcess *startSecond();
+    // SIGTERM, then waits for a normal exit; returns the exit code (-1 on crash or time-out).
+    int terminate();
+    QProcess &process() { return m_process; }
+
+    static QString executable();
+
+private:
+    QProcessEnvironment environment() const;
+
+    QTemporaryDir m_home;
+    QTemporaryDir m_runtime;
+    QProcess m_process;
+    QProcess m_second;
+};
