@@ -6,6 +6,9 @@
 #include "FrmPlatform.h"
 #include "HelpText.h"
 
+#include "infosys/FrmCustomize.h"
+#include "infosys/InfoPanel.h"
+
 #include "common/DataFolder.h"
 #include "common/Twips.h"
 #include "common/modCommon.h"
@@ -29,11 +32,11 @@ namespace {
 
 // Panel captions by index; the menu captions are the same except for the separators at 3 and 6.
 const std::array<QString, FrmMain::kPanelCount> kPanelCaptions{
-    QStringLiteral("进程管理"),     QStringLiteral("ICQ"),        SettingsStore::designedSystemName(),
+    QStringLiteral("进程管理"),     QStringLiteral("ICQ"),        RecordSchemaText::designed().systemName,
     QStringLiteral("对应菜单选项"), QStringLiteral("采购申请单"), QStringLiteral("AutoCAD 文字")};
 
 const std::array<QString, FrmMain::kMenuItemCount> kMenuCaptions{
-    QStringLiteral("进程管理"), QStringLiteral("ICQ"),        SettingsStore::designedSystemName(),
+    QStringLiteral("进程管理"), QStringLiteral("ICQ"),        RecordSchemaText::designed().systemName,
     QStringLiteral("-"),        QStringLiteral("采购申请单"), QStringLiteral("AutoCAD 文字"),
     QStringLiteral("-"),        QStringLiteral("压缩文件"),   QStringLiteral("解压文件")};
 
@@ -107,6 +110,8 @@ void FrmMain::buildPanels() {
         fraMain[i]->hide();
     }
     buildConnectionPanel(fraMain[0]);
+    infoPanel = new InfoPanel(fraMain[2]);
+    infoPanel->showSchema(RecordSchemaText::designed());
 }
 
 void FrmMain::buildConnectionPanel(QGroupBox *panel) {
@@ -174,19 +179,23 @@ void FrmMain::LoadSettings() {
     SettingsDefaults defaults;
     defaults.applicationTitle = QStringLiteral("Tavlo");
     defaults.hostName = QHostInfo::localHostName();
-    defaults.systemName = fraMain[2]->title();
-    defaults.attributes = SettingsStore::designedAttributeCaptions();
+    defaults.schema = RecordSchemaText::designed();
     m_settings = SettingsStore::load(m_settingsPath, defaults);
 
     txtID->setText(m_settings.recentId);
-    mnuItem[2]->setText(m_settings.systemName);
-    fraMain[2]->setTitle(m_settings.systemName);
+    applySchema(m_settings.schema);
+}
+
+void FrmMain::applySchema(const RecordSchema &schema) {
+    m_settings.schema = schema;
+    mnuItem[2]->setText(schema.systemName);
+    fraMain[2]->setTitle(schema.systemName);
+    infoPanel->showSchema(schema);
 }
 
 void FrmMain::SaveSettings() {
     m_settings.recentServer = isHosting();
     m_settings.recentId = txtID->text();
-    m_settings.systemName = fraMain[2]->title();
     SettingsStore::save(m_settingsPath, m_settings);
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 
+class InfoPanel;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -42,6 +43,8 @@ public:
     const QString &settingsPath() const { return m_settingsPath; }
     // The platform name changed: window caption and tray tip follow at once.
     void applyPlatformName();
+    // Names the information system and its attributes on the menu, the panel and its labels.
+    void applySchema(const RecordSchema &schema);
 
     // Menu bar.
     QMenu *mnuBegin = nullptr;
@@ -69,6 +72,9 @@ public:
     QListWidget *lstSent = nullptr;
     QListWidget *lstReceived = nullptr;
     QPushButton *cmdClear = nullptr;
+
+    // Information-system panel.
+    InfoPanel *infoPanel = nullptr;
 
     QSystemTrayIcon *trayIcon() const { return m_tray; }
 

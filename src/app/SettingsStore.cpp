@@ -43,26 +43,13 @@ QString number(int value) {
 
 } // namespace
 
-const std::array<QString, Settings::kAttributeCount> &attributeKeys() {
-    static const std::array<QString, Settings::kAttributeCount> keys{
+const std::array<QString, RecordSchema::kAttributeCount> &attributeKeys() {
+    static const std::array<QString, RecordSchema::kAttributeCount> keys{
         QStringLiteral("Name"),    QStringLiteral("Describe"), QStringLiteral("Model And Size"),
         QStringLiteral("Project"), QStringLiteral("Date"),     QStringLiteral("Brand Or Manufacturer"),
         QStringLiteral("Unit"),    QStringLiteral("Quantity"), QStringLiteral("Price"),
         QStringLiteral("NC Code"), QStringLiteral("Inputer")};
     return keys;
-}
-
-const std::array<QString, Settings::kAttributeCount> &designedAttributeCaptions() {
-    static const std::array<QString, Settings::kAttributeCount> captions{
-        QStringLiteral("物料名称"), QStringLiteral("物料描述"), QStringLiteral("型号与规格"),
-        QStringLiteral("应用项目"), QStringLiteral("项目日期"), QStringLiteral("品牌或厂家"),
-        QStringLiteral("单位"),     QStringLiteral("数量"),     QStringLiteral("价格(元)"),
-        QStringLiteral("NC 编码"),  QStringLiteral("录入者")};
-    return captions;
-}
-
-QString designedSystemName() {
-    return QStringLiteral("物料信息管理系统");
 }
 
 QStringList parseAddressList(const QString &text) {
@@ -105,13 +92,13 @@ Settings read(const IniFile &ini, const SettingsDefaults &defaults) {
     s.wholeWord = oneOrZero(value(kMis, "WholeWord"));
     s.andOr = oneOrZero(value(kMis, "AndOr"));
     s.showMode = oneOrZero(value(kMis, "ShowMode"));
-    s.systemName = value(kMis, "System");
-    if (s.systemName.isEmpty())
-        s.systemName = defaults.systemName;
-    for (int i = 0; i < Settings::kAttributeCount; ++i) {
-        s.attributes[i] = ini.value(kMis, attributeKeys()[i]);
-        if (s.attributes[i].isEmpty())
-            s.attributes[i] = defaults.attributes[i];
+    s.schema.systemName = value(kMis, "System");
+    if (s.schema.systemName.isEmpty())
+        s.schema.systemName = defaults.schema.systemName;
+    for (int i = 0; i < RecordSchema::kAttributeCount; ++i) {
+        s.schema.attributes[i] = ini.value(kMis, attributeKeys()[i]);
+        if (s.schema.attributes[i].isEmpty())
+            s.schema.attributes[i] = defaults.schema.attributes[i];
     }
 
     s.behavior = wholeNumberIn(value(kPr, "Behavior"), 0, 1000, 0);
@@ -138,9 +125,9 @@ void write(IniFile &ini, const Settings &s) {
     ini.setValue(kMis, QStringLiteral("WholeWord"), number(s.wholeWord));
     ini.setValue(kMis, QStringLiteral("AndOr"), number(s.andOr));
     ini.setValue(kMis, QStringLiteral("ShowMode"), number(s.showMode));
-    ini.setValue(kMis, QStringLiteral("System"), s.systemName);
-    for (int i = 0; i < Settings::kAttributeCount; ++i)
-        ini.setValue(kMis, attributeKeys()[i], s.attributes[i]);
+    ini.setValue(kMis, QStringLiteral("System"), s.schema.systemName);
+    for (int i = 0; i < RecordSchema::kAttributeCount; ++i)
+        ini.setValue(kMis, attributeKeys()[i], s.schema.attributes[i]);
 
     ini.setValue(kPr, QStringLiteral("Behavior"), number(s.behavior));
 }

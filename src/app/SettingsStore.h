@@ -1,5 +1,6 @@
 #pragma once
 
+#include "infosys/RecordSchema.h"
 #include "platform/text/IniFile.h"
 
 #include <QString>
@@ -10,7 +11,6 @@
 // Every preference kept in Tavlo.ini, as the program holds it while it runs. Tools whose controls
 // come later read their start values from here and hand their values back before the save.
 struct Settings {
-    static constexpr int kAttributeCount = 11;
     static constexpr int kDefaultPort = 1006;
 
     bool recentServer = false; // was hosting when last closed
@@ -31,8 +31,7 @@ struct Settings {
     int wholeWord = 0;
     int andOr = 0;
     int showMode = 0;
-    QString systemName;
-    std::array<QString, kAttributeCount> attributes;
+    RecordSchema schema; // system name and attribute captions
 
     int behavior = 0;
 };
@@ -41,8 +40,7 @@ struct Settings {
 struct SettingsDefaults {
     QString applicationTitle;
     QString hostName;
-    QString systemName;                                        // caption designed into the form
-    std::array<QString, Settings::kAttributeCount> attributes; // captions designed into the form
+    RecordSchema schema; // captions designed into the form
     int brushCount = 8;
 };
 
@@ -51,10 +49,7 @@ namespace SettingsStore {
 inline constexpr const char *kFileName = "Tavlo.ini";
 
 // The INI keys of the eleven record attributes, by attribute index.
-const std::array<QString, Settings::kAttributeCount> &attributeKeys();
-// The captions the record attributes carry until a user customises them.
-const std::array<QString, Settings::kAttributeCount> &designedAttributeCaptions();
-QString designedSystemName();
+const std::array<QString, RecordSchema::kAttributeCount> &attributeKeys();
 
 // Splits a "|" list, drops repeats (first kept) and items that are not IPv4 addresses.
 QStringList parseAddressList(const QString &text);

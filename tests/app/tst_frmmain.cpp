@@ -1,6 +1,7 @@
 #include "app/FrmMain.h"
 #include "app/FrmMember.h"
 #include "app/FrmPlatform.h"
+#include "infosys/InfoPanel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -14,16 +15,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-class TestFrmMain : public QObject
-{
+class TestFrmMain : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
 
     QString settingsPath() const { return m_dir.filePath(QStringLiteral("Tavlo.ini")); }
 
-    static QStringList captions(const QMenu *menu)
-    {
+    static QStringList captions(const QMenu *menu) {
         QStringList result;
         for (const QAction *a : menu->actions())
             result << (a->isSeparator() ? QStringLiteral("-") : a->text());
@@ -31,14 +30,14 @@ class TestFrmMain : public QObject
     }
 
 private slots:
-    void menusCarryTheirCaptions()
-    {
+    void menusCarryTheirCaptions() {
         FrmMain w(settingsPath());
         w.Form_Load();
         QCOMPARE(captions(w.mnuBegin), (QStringList{"隐藏(&H)", "-", "退出(&E)"}));
         QCOMPARE(w.mnuBegin->defaultAction(), w.mnuShowOrHide);
-        QCOMPARE(captions(w.mnuFunction), (QStringList{"进程管理", "ICQ", "物料信息管理系统", "-", "采购申请单",
-                                                       "AutoCAD 文字", "-", "压缩文件", "解压文件"}));
+        QCOMPARE(captions(w.mnuFunction),
+                 (QStringList{"进程管理", "ICQ", "物料信息管理系统", "-", "采购申请单", "AutoCAD 文字", "-",
+                              "压缩文件", "解压文件"}));
         QCOMPARE(captions(w.mnuSetting), (QStringList{"平台设置", "成员管理", "-", "定制<信息管理系统>"}));
         QCOMPARE(captions(w.mnuHelp), (QStringList{"说明", "-", "Morvane主页", "-", "关于"}));
         QCOMPARE(w.LabTip[0]->text(), QStringLiteral("提示："));
@@ -46,8 +45,7 @@ private slots:
         QCOMPARE(w.windowTitle(), QStringLiteral("Tavlo"));
     }
 
-    void memberListFollowsPanelsZeroAndOne()
-    {
+    void memberListFollowsPanelsZeroAndOne() {
         FrmMain w(settingsPath());
         w.Form_Load();
         w.show();
@@ -71,8 +69,7 @@ private slots:
         QCOMPARE(w.lstConnections->geometry(), QRect(144, 137, 129, 228));
     }
 
-    void clearEmptiesBothTrafficLogs()
-    {
+    void clearEmptiesBothTrafficLogs() {
         FrmMain w(settingsPath());
         w.lstSent->addItem(QStringLiteral("主机: [加入]甲"));
         w.lstReceived->addItem(QStringLiteral("x"));
@@ -81,8 +78,7 @@ private slots:
         QCOMPARE(w.lstReceived->count(), 0);
     }
 
-    void platformDialogRefusesBadInputWithFocus()
-    {
+    void platformDialogRefusesBadInputWithFocus() {
         Settings s;
         s.platformName = QStringLiteral("Tavlo");
         FrmPlatform dialog(s);
@@ -119,8 +115,7 @@ private slots:
         QCOMPARE(s.autoConnect, 1);
     }
 
-    void platformNameChangesCaptionAtOnce()
-    {
+    void platformNameChangesCaptionAtOnce() {
         FrmMain w(settingsPath());
         w.Form_Load();
         w.settings().platformName = QStringLiteral("设计部");
@@ -128,8 +123,21 @@ private slots:
         QCOMPARE(w.windowTitle(), QStringLiteral("设计部"));
     }
 
-    void memberDialogKeepsListsApartAndNeverBlacklistsItself()
-    {
+    void schemaNamesMenuPanelAndLabels() {
+        FrmMain w(settingsPath());
+        w.Form_Load();
+        QCOMPARE(w.infoPanel->LabRecord[7]->text(), QStringLiteral("数量"));
+        RecordSchema schema = w.settings().schema;
+        schema.systemName = QStringLiteral("图纸管理系统");
+        schema.attributes[7] = QStringLiteral("张数");
+        w.applySchema(schema);
+        QCOMPARE(w.mnuItem[2]->text(), QStringLiteral("图纸管理系统"));
+        QCOMPARE(w.fraMain[2]->title(), QStringLiteral("图纸管理系统"));
+        QCOMPARE(w.infoPanel->LabRecord[7]->text(), QStringLiteral("张数"));
+        QCOMPARE(w.settings().schema, schema);
+    }
+
+    void memberDialogKeepsListsApartAndNeverBlacklistsItself() {
         Settings s;
         s.vipList = {"127.0.0.5"};
         FrmMember dialog(s, {"127.0.0.1"});
@@ -137,12 +145,12 @@ private slots:
             dialog.txtMember[list]->setText(address);
             QTest::mouseClick(dialog.cmdAdd[list], Qt::LeftButton);
         };
-        add(1, QStringLiteral("127.0.0.1"));  // own address: refused on the black list
-        add(0, QStringLiteral("127.0.0.1"));  // ... but fine as a VIP
-        add(1, QStringLiteral("127.0.0.5"));  // already a VIP
+        add(1, QStringLiteral("127.0.0.1")); // own address: refused on the black list
+        add(0, QStringLiteral("127.0.0.1")); // ... but fine as a VIP
+        add(1, QStringLiteral("127.0.0.5")); // already a VIP
         add(0, QStringLiteral("not an ip"));
         add(1, QStringLiteral("127.0.0.7"));
-        add(0, QStringLiteral("127.0.0.7"));  // already black-listed
+        add(0, QStringLiteral("127.0.0.7")); // already black-listed
         QCOMPARE(dialog.lstMember[0]->count(), 2);
         QCOMPARE(dialog.lstMember[1]->count(), 1);
 

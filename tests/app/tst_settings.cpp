@@ -10,33 +10,30 @@ using tavlo::text::IniFile;
 
 namespace {
 
-SettingsDefaults defaults()
-{
+SettingsDefaults defaults() {
     SettingsDefaults d;
     d.applicationTitle = QStringLiteral("Tavlo");
     d.hostName = QStringLiteral("office-pc");
-    d.systemName = SettingsStore::designedSystemName();
-    d.attributes = SettingsStore::designedAttributeCaptions();
+    d.schema = RecordSchemaText::designed();
     return d;
 }
 
-Settings readText(const QString &text) { return SettingsStore::read(IniFile::parse(text), defaults()); }
+Settings readText(const QString &text) {
+    return SettingsStore::read(IniFile::parse(text), defaults());
+}
 
-QByteArray readAll(const QString &path)
-{
+QByteArray readAll(const QString &path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
 
-class TestSettings : public QObject
-{
+class TestSettings : public QObject {
     Q_OBJECT
 
 private slots:
-    void missingFileGivesDefaults()
-    {
+    void missingFileGivesDefaults() {
         const Settings s = SettingsStore::load(QStringLiteral("/nonexistent/Tavlo.ini"), defaults());
         QCOMPARE(s.platformName, QStringLiteral("Tavlo"));
         QCOMPARE(s.port, 1006);
@@ -45,16 +42,16 @@ private slots:
         QCOMPARE(s.color, 1);
         QCOMPARE(s.brush, 0);
         QVERIFY(!s.recentServer);
-        QCOMPARE(s.systemName, QStringLiteral("物料信息管理系统"));
-        QCOMPARE(s.attributes[10], QStringLiteral("录入者"));
+        QCOMPARE(s.schema.systemName, QStringLiteral("物料信息管理系统"));
+        QCOMPARE(s.schema.attributes[10], QStringLiteral("录入者"));
     }
 
-    void invalidValuesFallBack()
-    {
+    void invalidValuesFallBack() {
         const Settings s = readText(QStringLiteral(
             "[Tavlo]\nPort=abc\nIP=300.1.1.1\nVIPList=192.168.0.5|192.168.0.5|bad|10.0.0.1\nRecentID=\n"
             "ConnectMode=2\nAutoConnect=yes\nRecentServer=maybe\n"
-            "[ICQ]\nBrush=99\nColor=16\nPrivate=true\n[MIS]\nMatchCase=2\nWholeWord=1\nAndOr=1\nShowMode=x\n"));
+            "[ICQ]\nBrush=99\nColor=16\nPrivate=true\n[MIS]\nMatchCase=2\nWholeWord=1\nAndOr=1\nShowMode="
+            "x\n"));
         QCOMPARE(s.port, 1006);
         QCOMPARE(s.ip, QStringLiteral("127.0.0.1"));
         QCOMPARE(s.vipList, (QStringList{"192.168.0.5", "10.0.0.1"}));
@@ -78,8 +75,7 @@ private slots:
         QVERIFY(readText(QStringLiteral("[Tavlo]\nRecentServer=-1")).recentServer);
     }
 
-    void saveWritesEveryKeyInOrderAndReadsBackUnchanged()
-    {
+    void saveWritesEveryKeyInOrderAndReadsBackUnchanged() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Tavlo.ini"));
         Settings s = readText(QString());
@@ -87,7 +83,7 @@ private slots:
         s.platformName = QStringLiteral("设计部");
         s.port = 2345;
         s.vipList = {"127.0.0.2", "127.0.0.3"};
-        s.attributes[0] = QStringLiteral("图号");
+        s.schema.attributes[0] = QStringLiteral("图号");
         QVERIFY(SettingsStore::save(path, s));
         const QByteArray first = readAll(path);
         QVERIFY(first.startsWith("[Tavlo]\nRecentServer=True\nPlatformName=设计部\nPort=2345\nIP=127.0.0.1\n"
@@ -97,19 +93,20 @@ private slots:
         QVERIFY(first.endsWith("[PR]\nBehavior=0\n"));
 
         // Read-only between runs, yet the next save still goes through.
-        QVERIFY(!(QFileInfo(path).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
+        QVERIFY(
+            !(QFileInfo(path).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
         const Settings back = SettingsStore::load(path, defaults());
         QVERIFY(SettingsStore::save(path, back));
         QCOMPARE(readAll(path), first);
     }
 
-    void foreignSectionsAndCommentsSurviveASave()
-    {
+    void foreignSectionsAndCommentsSurviveASave() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Tavlo.ini"));
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("; kept by hand\n[Tavlo]\n Port = 1500 \nHomePage=http://intranet/\n[MIS]\nRowList=a|b\n[Mine]\nz=1\n");
+        f.write("; kept by hand\n[Tavlo]\n Port = 1500 "
+                "\nHomePage=http://intranet/\n[MIS]\nRowList=a|b\n[Mine]\nz=1\n");
         f.close();
         Settings s = SettingsStore::load(path, defaults());
         QCOMPARE(s.port, 1500);
@@ -121,8 +118,7 @@ private slots:
         QCOMPARE(HelpText::homePage(path), QStringLiteral("http://intranet/"));
     }
 
-    void readMeIsWrittenOnceAndNeverOverwritten()
-    {
+    void readMeIsWrittenOnceAndNeverOverwritten() {
         QCOMPARE(HelpText::readMeLines().size(), 72);
         QCOMPARE(HelpText::readMeLines().first(), QStringLiteral("一、进程管理部分"));
         QCOMPARE(HelpText::readMeLines()[8], QString());
