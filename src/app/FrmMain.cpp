@@ -6,6 +6,7 @@
 #include "FrmPlatform.h"
 #include "HelpText.h"
 
+#include "chat/ChatPanel.h"
 #include "infosys/FrmCustomize.h"
 #include "infosys/InfoPanel.h"
 
@@ -14,7 +15,9 @@
 #include "common/modCommon.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QGroupBox>
 #include <QHostInfo>
@@ -110,6 +113,7 @@ void FrmMain::buildPanels() {
         fraMain[i]->hide();
     }
     buildConnectionPanel(fraMain[0]);
+    chatPanel = new ChatPanel(fraMain[1]);
     infoPanel = new InfoPanel(fraMain[2]);
     infoPanel->showSchema(RecordSchemaText::designed());
 }
@@ -183,6 +187,9 @@ void FrmMain::LoadSettings() {
     m_settings = SettingsStore::load(m_settingsPath, defaults);
 
     txtID->setText(m_settings.recentId);
+    chatPanel->comBrush->setCurrentIndex(m_settings.brush);
+    chatPanel->markSwatch(m_settings.color);
+    chatPanel->chkPrivate->setChecked(m_settings.privateChat);
     applySchema(m_settings.schema);
 }
 
@@ -196,6 +203,9 @@ void FrmMain::applySchema(const RecordSchema &schema) {
 void FrmMain::SaveSettings() {
     m_settings.recentServer = isHosting();
     m_settings.recentId = txtID->text();
+    m_settings.brush = chatPanel->comBrush->currentIndex();
+    m_settings.color = chatPanel->markedSwatch();
+    m_settings.privateChat = chatPanel->chkPrivate->isChecked();
     SettingsStore::save(m_settingsPath, m_settings);
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 
+class ChatPanel;
 class InfoPanel;
 class QAction;
 class QGroupBox;
@@ -73,6 +74,8 @@ public:
     QListWidget *lstReceived = nullptr;
     QPushButton *cmdClear = nullptr;
 
+    // Chat panel.
+    ChatPanel *chatPanel = nullptr;
     // Information-system panel.
     InfoPanel *infoPanel = nullptr;
 

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "Palette.h"
+
+#include <QObject>
+
+#include <array>
+
+class DrawingBoard;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// The controls of the chat panel: transcript and message box on the right of the drawing area,
+// palette and brush list on its left. The member list is the main window's and sits beside them.
+class ChatPanel : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ChatPanel(QGroupBox *panel);
+
+    QPlainTextEdit *txtDialog = nullptr;
+    QLineEdit *txtMessage = nullptr;
+    QPushButton *cmdSend = nullptr;
+    QCheckBox *chkPrivate = nullptr;
+    QPushButton *cmdClearDialog = nullptr;
+
+    DrawingBoard *picDraw = nullptr;
+    QComboBox *comBrush = nullptr;
+    std::array<QFrame *, Palette::kSwatchCount> picSelColor{};
+    QPushButton *cmdClearDraw = nullptr;
+
+    // Gives swatch `index` the single border and removes it from all others.
+    void markSwatch(int index);
+    // Index of the first swatch with the border.
+    int markedSwatch() const;
+
+signals:
+    void swatchClicked(int index);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+};
