@@ -33,6 +33,8 @@ public:
 
     // Start-up after construction: settings, first panel, automatic connection, tray icon.
     void Form_Load();
+    // Writes every setting to Tavlo.ini (at shutdown, and when the desktop session is about to end).
+    void SaveSettings();
 
     void ShowPanel(int index);
     int currentPanel() const;
@@ -108,7 +110,6 @@ private:
     void addTrayIcon();
 
     void LoadSettings();
-    void SaveSettings();
     void Form_Unload();
 
     // Places where the tools take part in start-up and shutdown.

@@ -22,7 +22,8 @@ int main(int argc, char *argv[]) {
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, &FrmMain::bringToFront);
     SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window, &FrmMain::close);
-    // Logging out or a system shutdown ends the event loop without closing the window first.
+    // Logging out or a system shutdown may end the event loop without closing the window first.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &FrmMain::SaveSettings);
     QObject::connect(&app, &QApplication::aboutToQuit, &window, &FrmMain::close);
 
     window.Form_Load();
