@@ -55,7 +55,7 @@ QString compressionStatusText(const Outcome &outcome) {
     case Failure::None:
         return QStringLiteral("压缩文件完毕。");
     case Failure::Cancelled:
-        return QStringLiteral("压缩文件已取消，未生成压缩文件。");
+        return QStringLiteral("压缩文件已取消，未写入压缩文件。");
     case Failure::SourceUnreadable:
         return withDetail(QStringLiteral("压缩文件失败：无法读取文件 %1").arg(name), outcome.detail) + u'。';
     case Failure::DuplicateName:

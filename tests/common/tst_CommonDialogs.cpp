@@ -49,6 +49,11 @@ void TestCommonDialogs::convertsFilters_data() {
                              << QStringList{"Excel (*.xls *.xlsx)", "All (*)"};
     QTest::newRow("chinese, trailing bar")
         << QStringLiteral("图纸文件|*.dxf|") << QStringList{QStringLiteral("图纸文件 (*.dxf)")};
+    QTest::newRow("workbooks") << QStringLiteral("Excel 文件(*.xls;*.xlsx)|*.xls;*.xlsx|所有文件 (*.*)|*.*")
+                               << QStringList{QStringLiteral("Excel 文件 (*.xls *.xlsx)"),
+                                              QStringLiteral("所有文件 (*)")};
+    QTest::newRow("drawings") << QStringLiteral("AutoCAD 文件(*.dwg)|*.dwg")
+                              << QStringList{QStringLiteral("AutoCAD 文件 (*.dwg)")};
     QTest::newRow("description only") << "Text" << QStringList{};
     QTest::newRow("no description") << "|*.txt" << QStringList{"*.txt (*.txt)"};
     QTest::newRow("empty") << "" << QStringList{};
