@@ -35,7 +35,8 @@ bool WorkProgress::update(qint64 done, qint64 total) {
         return false;
     if (m_sinceEvents.elapsed() >= kEventsEveryMs) {
         if (total > 0)
-            m_dialog->setValue(static_cast<int>(qBound<qint64>(0, done * kSteps / total, qint64(kSteps - 1))));
+            m_dialog->setValue(
+                static_cast<int>(qBound<qint64>(0, done * kSteps / total, qint64(kSteps - 1))));
         QCoreApplication::processEvents();
         m_sinceEvents.restart();
     }
