@@ -12,6 +12,7 @@
 
 #include "common/DataFolder.h"
 #include "common/Twips.h"
+#include "common/ZipCommands.h"
 #include "common/modCommon.h"
 
 #include <QApplication>
@@ -68,6 +69,8 @@ FrmMain::FrmMain(const QString &settingsPath, QWidget *parent)
     buildMenus();
     buildPanels();
     buildStatusLine(client);
+    m_zipCommands = new ZipCommands(
+        this, [this](const QString &text) { setTip(text); }, this);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -243,8 +246,14 @@ int FrmMain::currentPanel() const {
 }
 
 void FrmMain::mnuItem_Click(int index) {
-    if (index == 7 || index == 8)
-        return; // compression and extraction come with the zip tool
+    if (index == 7) {
+        m_zipCommands->compressFiles();
+        return;
+    }
+    if (index == 8) {
+        m_zipCommands->extractArchive();
+        return;
+    }
     if (index < 0 || index >= kPanelCount || index == kPlaceholderPanel)
         return;
     for (QGroupBox *panel : fraMain)

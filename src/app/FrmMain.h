@@ -17,6 +17,7 @@ class QListWidget;
 class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
+class ZipCommands;
 
 // The one main window: menus, the six panels of the tools, the status line and the tray icon. It owns
 // start-up and shutdown and opens the settings dialogs; each tool builds its controls into its panel.
@@ -82,6 +83,7 @@ public:
     InfoPanel *infoPanel = nullptr;
 
     QSystemTrayIcon *trayIcon() const { return m_tray; }
+    ZipCommands *zipCommands() const { return m_zipCommands; }
 
 public slots:
     void mnuItem_Click(int index);
@@ -122,5 +124,6 @@ private:
     QString m_settingsPath;
     Settings m_settings;
     QSystemTrayIcon *m_tray = nullptr;
+    ZipCommands *m_zipCommands = nullptr;
     bool m_unloaded = false;
 };
