@@ -6,12 +6,19 @@
 #include "common/modCommon.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavlo"));
     QApplication::setOrganizationName(QStringLiteral("Tavlo"));
     QApplication::setQuitOnLastWindowClosed(false); // the window may sit hidden in the tray
+
+    // The interface is Chinese, so Qt's own dialogs (file choosers, message boxes) speak it too.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
 
     const QString dataFolder = DataFolder::path();
     SingleInstance instance(dataFolder);
