@@ -144,6 +144,9 @@ std::optional<int> Dispatcher::numberAt(const QString &payload) const {
 }
 
 void Dispatcher::onJoin(const IncomingLine &line) {
+    // One join per connection: a member that joins again cannot rename itself or replay the reply.
+    if (fromMember(line) && m_session.members().contains(line.source))
+        return;
     const QString &id = line.payload;
     m_session.AppendStatus(id + QStringLiteral("加入"));
     runHandler(line.tag, line.payload, line.source);
