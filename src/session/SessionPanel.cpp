@@ -82,6 +82,9 @@ void SessionPanel::build(QGroupBox *panel) {
     lstSent = addNamed<QListWidget>(panel, "lstSent", twipsRect(4320, 2055, 2940, 3420));
     addLabel(panel, QStringLiteral("接收数据"), twipsRect(7380, 1815, 2940, 240));
     lstReceived = addNamed<QListWidget>(panel, "lstReceived", twipsRect(7380, 2055, 2940, 3420));
+    // One text line per entry: equal heights keep adding a line cheap however long the log grows.
+    lstSent->setUniformItemSizes(true);
+    lstReceived->setUniformItemSizes(true);
 
     cmdClear = addButton(panel, "cmdClear", QStringLiteral("清除"), twipsRect(9240, 5595, 1080, 400));
 }

@@ -23,7 +23,7 @@ public:
 
     SessionPanel(Session &session, QGroupBox *panel);
 
-    // Adds a line and scrolls so that it is the top line of the view.
+    // Adds a line and scrolls it as far towards the top of the view as the list scrolls.
     void LogSent(const QString &text);
     void LogReceived(const QString &text);
     void AppendStatus(const QString &text);
