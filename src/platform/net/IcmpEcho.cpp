@@ -140,6 +140,7 @@ bool waitForReply(const IcmpSocket &socket, quint32 address, const icmp::EchoMat
     });
     QTimer timer;
     timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait up to 5 % early
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     timer.start(timeoutMs);
     // Data may have come before the notifier existed.
