@@ -14,6 +14,11 @@
 #include "common/Twips.h"
 #include "common/ZipCommands.h"
 #include "common/modCommon.h"
+#include "session/Dispatcher.h"
+#include "session/HostRole.h"
+#include "session/MemberRole.h"
+#include "session/Session.h"
+#include "session/SessionPanel.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -30,6 +35,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -46,7 +52,7 @@ const std::array<QString, FrmMain::kMenuItemCount> kMenuCaptions{
 
 constexpr int kPlaceholderPanel = 3;
 constexpr QRect kPanelRect = twipsRect(120, 0, 10485, 6155);
-constexpr QRect kConnectionsOnPanel0 = twipsRect(2160, 2055, 1935, 3420);
+constexpr QRect kConnectionsOnPanel0 = twipsRect(2160, 2055, 1935, 3420); // where SessionPanel puts it
 constexpr QRect kConnectionsOnPanel1 = twipsRect(8430, 360, 1935, 5100);
 constexpr int kClientWidth = twips(10800) - 8;
 constexpr int kClientHeight = twips(6600);
@@ -61,7 +67,8 @@ QLabel *addLabel(QWidget *parent, const QString &text, const QRect &rect) {
 
 FrmMain::FrmMain(const QString &settingsPath, QWidget *parent)
     : QMainWindow(parent)
-    , m_settingsPath(settingsPath) {
+    , m_settingsPath(settingsPath)
+    , m_session(new Session(this)) {
     setWindowIcon(AppIcon::icon());
     auto *client = new QWidget(this);
     client->setFixedSize(kClientWidth, kClientHeight);
@@ -71,6 +78,7 @@ FrmMain::FrmMain(const QString &settingsPath, QWidget *parent)
     buildStatusLine(client);
     m_zipCommands = new ZipCommands(
         this, [this](const QString &text) { setTip(text); }, this);
+    connectSession();
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -122,36 +130,56 @@ void FrmMain::buildPanels() {
 }
 
 void FrmMain::buildConnectionPanel(QGroupBox *panel) {
-    addLabel(panel, QStringLiteral("登录 ID"), twipsRect(240, 360, 1700, 240));
-    txtID = new QLineEdit(panel);
-    txtID->setObjectName(QStringLiteral("txtID"));
-    txtID->setGeometry(twipsRect(240, 600, 1700, 330));
-
-    addLabel(panel, QStringLiteral("主机 IP"), twipsRect(240, 1020, 1700, 240));
-    txtIP = new QLineEdit(panel);
-    txtIP->setObjectName(QStringLiteral("txtIP"));
-    txtIP->setGeometry(twipsRect(240, 1260, 1700, 330));
-
-    addLabel(panel, QStringLiteral("登录成员"), twipsRect(2160, 1815, 1935, 240));
-    lstConnections = new QListWidget(panel);
-    lstConnections->setObjectName(QStringLiteral("lstConnections"));
-    lstConnections->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lstConnections->setGeometry(kConnectionsOnPanel0);
-
-    addLabel(panel, QStringLiteral("发送数据"), twipsRect(4320, 1815, 2940, 240));
-    lstSent = new QListWidget(panel);
-    lstSent->setObjectName(QStringLiteral("lstSent"));
-    lstSent->setGeometry(twipsRect(4320, 2055, 2940, 3420));
-
-    addLabel(panel, QStringLiteral("接收数据"), twipsRect(7380, 1815, 2940, 240));
-    lstReceived = new QListWidget(panel);
-    lstReceived->setObjectName(QStringLiteral("lstReceived"));
-    lstReceived->setGeometry(twipsRect(7380, 2055, 2940, 3420));
-
-    cmdClear = new QPushButton(QStringLiteral("清除"), panel);
-    cmdClear->setObjectName(QStringLiteral("cmdClear"));
-    cmdClear->setGeometry(twipsRect(9240, 5595, 1080, 400));
+    m_sessionPanel = new SessionPanel(*m_session, panel);
+    txtID = m_sessionPanel->txtID;
+    txtIP = m_sessionPanel->txtIP;
+    lstConnections = m_sessionPanel->lstConnections;
+    lstSent = m_sessionPanel->lstSent;
+    lstReceived = m_sessionPanel->lstReceived;
+    cmdClear = m_sessionPanel->cmdClear;
     connect(cmdClear, &QPushButton::clicked, this, &FrmMain::cmdClear_Click);
+}
+
+void FrmMain::connectSession() {
+    m_session->setConfigSource([this] {
+        SessionConfig config;
+        config.port = m_settings.port;
+        config.vipList = m_settings.vipList;
+        config.blackList = m_settings.blackList;
+        config.connectMode = m_settings.connectMode;
+        return config;
+    });
+    m_session->setCustomisationSource([this] { return customisationText(); });
+    m_session->dispatcher().registerHandler(
+        QStringLiteral("[定制信息]"), [this](const IncomingLine &line) { applyCustomisation(line.payload); });
+    connect(m_session, &Session::captionChanged, this, &FrmMain::showCaption);
+    connect(m_session, &Session::tipRequested, this, &FrmMain::setTip);
+    connect(m_session, &Session::platformNameReceived, this,
+            [this](const QString &name) { m_settings.platformName = name; });
+    connect(m_session, &Session::serverAddressChosen, this, [this](const QString &address) {
+        if (modCommon::IsIPv4Address(address))
+            m_settings.ip = address.trimmed();
+    });
+    connect(m_session, &Session::controlsLockedChanged, this, [this](bool locked) {
+        mnuPlatform->setEnabled(!locked);
+        mnuCustomize->setEnabled(!locked);
+    });
+}
+
+void FrmMain::showCaption(const QString &caption) {
+    setWindowTitle(caption);
+    if (m_tray)
+        m_tray->setToolTip(caption);
+}
+
+QString FrmMain::customisationText() const {
+    return RecordSchemaText::customisationText(m_settings.schema);
+}
+
+void FrmMain::applyCustomisation(const QString &text) {
+    RecordSchema schema = m_settings.schema;
+    RecordSchemaText::applyCustomisationText(text, schema);
+    applySchema(schema);
 }
 
 void FrmMain::buildStatusLine(QWidget *parent) {
@@ -188,6 +216,7 @@ void FrmMain::LoadSettings() {
     defaults.hostName = QHostInfo::localHostName();
     defaults.schema = RecordSchemaText::designed();
     m_settings = SettingsStore::load(m_settingsPath, defaults);
+    m_session->setPlatformName(m_settings.platformName);
 
     txtID->setText(m_settings.recentId);
     chatPanel->comBrush->setCurrentIndex(m_settings.brush);
@@ -228,6 +257,7 @@ void FrmMain::addTrayIcon() {
 }
 
 void FrmMain::applyPlatformName() {
+    m_session->setPlatformName(m_settings.platformName);
     setWindowTitle(m_settings.platformName);
     if (m_tray)
         m_tray->setToolTip(windowTitle());
@@ -331,16 +361,27 @@ void FrmMain::Form_Unload() {
 }
 
 void FrmMain::startAutomaticConnection() {
-    // Hosting (recentServer) or joining starts here once the session tool is present.
+    // From the running event loop: a join waits while events run, and the program must be able to
+    // close (SIGTERM, logout) during that wait.
+    QTimer::singleShot(0, this, [this] {
+        if (m_unloaded)
+            return;
+        if (m_settings.recentServer)
+            m_session->host().cmdHost_Click();
+        else
+            m_session->member().cmdConnect_Click();
+    });
 }
 
 bool FrmMain::isHosting() const {
-    return false;
+    return m_session->isHost();
 }
 
 void FrmMain::finishRequisitionForm() {}
 
-void FrmMain::closeSockets() {}
+void FrmMain::closeSockets() {
+    m_session->shutdown();
+}
 
 void FrmMain::releaseOfficeSlots() {}
 
@@ -358,7 +399,10 @@ void FrmMain::mnuMember_Click() {
 }
 
 void FrmMain::mnuCustomize_Click() {
-    // The customisation dialog comes with the information system.
+    RecordSchema schema = m_settings.schema;
+    FrmCustomize dialog(schema, this);
+    if (dialog.exec() == QDialog::Accepted)
+        applySchema(schema);
 }
 
 void FrmMain::mnuNote_Click() {

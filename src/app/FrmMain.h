@@ -18,6 +18,8 @@ class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
 class ZipCommands;
+class Session;
+class SessionPanel;
 
 // The one main window: menus, the six panels of the tools, the status line and the tray icon. It owns
 // start-up and shutdown and opens the settings dialogs; each tool builds its controls into its panel.
@@ -44,6 +46,8 @@ public:
     void setTip(const QString &text);
 
     Settings &settings() { return m_settings; }
+    // The LAN session; the tools send and register their tags through it.
+    Session &session() { return *m_session; }
     const QString &settingsPath() const { return m_settingsPath; }
     // The platform name changed: window caption and tray tip follow at once.
     void applyPlatformName();
@@ -107,6 +111,11 @@ private:
     void buildMenus();
     void buildPanels();
     void buildConnectionPanel(QGroupBox *panel);
+    void connectSession();
+    void showCaption(const QString &caption);
+    // The system name and attribute captions a host sent ("[定制信息]").
+    void applyCustomisation(const QString &text);
+    QString customisationText() const;
     void buildStatusLine(QWidget *parent);
     void centreOnScreen();
     void addTrayIcon();
@@ -125,5 +134,7 @@ private:
     Settings m_settings;
     QSystemTrayIcon *m_tray = nullptr;
     ZipCommands *m_zipCommands = nullptr;
+    Session *m_session = nullptr;
+    SessionPanel *m_sessionPanel = nullptr;
     bool m_unloaded = false;
 };

@@ -1,0 +1,183 @@
+#include "HostRole.h"
+
+#include "MemberList.h"
+#include "SendQueue.h"
+#include "Session.h"
+#include "SessionSockets.h"
+#include "WireFormat.h"
+
+#include "common/modCommon.h"
+
+#include <QPointer>
+#include <QTimer>
+
+using WireFormat::FormatNumberField;
+
+HostRole::HostRole(Session &session)
+    : QObject(&session)
+    , tmrShutdown(new QTimer(this))
+    , m_session(session) {
+    tmrShutdown->setObjectName(QStringLiteral("tmrShutdown"));
+    tmrShutdown->setInterval(kLivenessIntervalMs);
+    connect(tmrShutdown, &QTimer::timeout, this, &HostRole::tmrShutdown_Timer);
+    connect(&session.sockets(), &SessionSockets::slotAccepted, this, &HostRole::onSlotAccepted);
+    connect(&session.sockets(), &SessionSockets::slotClosed, this, &HostRole::sckConnection_Close);
+}
+
+void HostRole::cmdHost_Click() {
+    const int status = m_session.SessionStatus();
+    if (status != Session::Idle && status != Session::Failed)
+        return;
+    if (m_session.id().trimmed().isEmpty()) {
+        m_session.requestIdFocus();
+        return;
+    }
+    m_session.startNewAction();
+    m_session.LockSessionControls();
+    m_session.setHost(true);
+    m_session.ResetSession();
+
+    SessionSockets &sockets = m_session.sockets();
+    sockets.closeMemberSocket();
+    const int port = m_session.config().port;
+    QAbstractSocket::SocketError error = QAbstractSocket::UnknownSocketError;
+    if (!sockets.listen(quint16(port), &error)) {
+        // Claiming "主机建立" over a listener that does not listen would leave every member out.
+        m_session.AppendStatus(error == QAbstractSocket::AddressInUseError
+                                   ? QStringLiteral("端口 %1 已被占用，主机未建立").arg(port)
+                                   : QStringLiteral("无法在端口 %1 上等候连接，主机未建立").arg(port));
+        m_session.setHost(false);
+        m_session.UnlockSessionControls();
+        return;
+    }
+    m_session.AppendStatus(QStringLiteral("主机建立"));
+    m_session.members().AddMember(MemberList::kHostNumber, m_session.id());
+    m_session.setOwnNumber(MemberList::kHostNumber);
+    m_session.showCaption();
+    tmrShutdown->start();
+}
+
+void HostRole::onSlotAccepted(int) {
+    // Lines queued for this slot number (a member that left) may leave now.
+    m_session.queue().wake();
+}
+
+void HostRole::sckConnection_Close(int n) {
+    m_session.sockets().closeSlot(n);
+    const QString name = m_session.members().MemberName(n);
+    if (name.isEmpty())
+        return;
+    m_session.AppendStatus(name + QStringLiteral("连接断开"));
+    m_session.members().RemoveMember(n);
+    m_session.SendToAllMembers(QStringLiteral("[连接断开]") + FormatNumberField(n));
+}
+
+void HostRole::RefuseJoin(int n) {
+    MemberList &members = m_session.members();
+    members.clearSelection();
+    const int position = members.positionOf(n);
+    if (position < 0 || n == MemberList::kHostNumber)
+        return;
+    members.setSelected(position, true);
+    const QString name = members.at(position).name;
+    m_session.SendToAllMembers(QStringLiteral("[拒绝加入]") + QString::number(n));
+
+    const QPointer<Session> alive(&m_session);
+    modCommon::WaitMilliseconds(kRefuseDelayMs);
+    if (!alive)
+        return;
+    m_session.sockets().closeSlot(n);
+    m_session.AppendStatus(QStringLiteral("拒绝") + name);
+    // By number: entries may have come and gone during the wait, so the position is stale.
+    members.RemoveMember(n);
+    members.clearSelection();
+}
+
+void HostRole::cmdKick_Click() {
+    const int status = m_session.SessionStatus();
+    if (status != Session::HostingAlone && status != Session::HostingWithMembers &&
+        status != Session::Connected)
+        return;
+    if (!m_session.isHost()) {
+        m_session.showTip(QStringLiteral("主机特权"));
+        return;
+    }
+    MemberList &members = m_session.members();
+    SessionSockets &sockets = m_session.sockets();
+    for (int i = members.count() - 1; i >= 0; --i) {
+        if (i >= members.count() || !members.isSelected(i))
+            continue;
+        const MemberList::Entry kicked = members.at(i);
+        if (kicked.number == MemberList::kHostNumber)
+            continue;
+        for (int j = 0; j < members.count(); ++j) {
+            const MemberList::Entry &other = members.at(j);
+            if (other.number != MemberList::kHostNumber && sockets.isSlotConnected(other.number) &&
+                !other.selected)
+                m_session.QueueMessage(QStringLiteral("[逐出]") + FormatNumberField(kicked.number),
+                                       other.number);
+        }
+        sockets.closeSlot(kicked.number);
+        m_session.AppendStatus(QStringLiteral("逐出") + kicked.name);
+        members.removeAt(i);
+    }
+    members.clearSelection();
+}
+
+void HostRole::tmrShutdown_Timer() {
+    if (m_checking)
+        return; // a check is still pinging (it lets events run); one walk at a time
+    m_checking = true;
+    const QPointer<HostRole> alive(this);
+    // The walk goes over the members present when it starts and finds each by number, so members
+    // that leave meanwhile are neither skipped nor read out of range.
+    QList<int> numbers = m_session.members().numbers();
+    numbers.removeAll(MemberList::kHostNumber);
+    for (const int k : std::as_const(numbers)) {
+        if (!m_session.isHost() || !m_session.members().contains(k))
+            continue;
+        const bool answers = m_session.memberAnswers(k);
+        if (!alive)
+            return;
+        if (!answers && m_session.isHost() && m_session.members().contains(k))
+            sckConnection_Close(k);
+    }
+    m_checking = false;
+}
+
+void HostRole::SendMemberList() {
+    const MemberList &members = m_session.members();
+    // Snapshot: queueing never changes the list, but keep the walk independent of it anyway.
+    QList<MemberList::Entry> entries;
+    for (int i = 0; i < members.count(); ++i)
+        entries.append(members.at(i));
+    for (const MemberList::Entry &receiver : std::as_const(entries)) {
+        if (receiver.number == MemberList::kHostNumber)
+            continue;
+        m_session.QueueMessage(QStringLiteral("[清除ID列表]"), receiver.number);
+        for (const MemberList::Entry &e : std::as_const(entries))
+            m_session.QueueMessage(QStringLiteral("[人名]") + FormatNumberField(e.number) + e.name,
+                                   receiver.number);
+    }
+}
+
+QString HostRole::RemoteAddress(int n) const {
+    return m_session.sockets().RemoteAddress(n);
+}
+
+QString HostRole::selectedAddressTip() const {
+    const MemberList &members = m_session.members();
+    if (!m_session.isHost() || members.selectedCount() != 1)
+        return QString();
+    for (int i = 0; i < members.count(); ++i) {
+        if (!members.isSelected(i))
+            continue;
+        const int k = members.at(i).number;
+        return k == MemberList::kHostNumber ? m_session.sockets().listenerAddress() : RemoteAddress(k);
+    }
+    return QString();
+}
+
+void HostRole::stopWatching() {
+    tmrShutdown->stop();
+}

@@ -1,0 +1,210 @@
+#include "Session.h"
+
+#include "Dispatcher.h"
+#include "HostRole.h"
+#include "MemberList.h"
+#include "MemberRole.h"
+#include "SendQueue.h"
+#include "SessionSockets.h"
+#include "platform/text/TextCodec.h"
+
+Session::Session(QObject *parent)
+    : QObject(parent)
+    , m_sockets(new SessionSockets(this))
+    , m_queue(new SendQueue(*m_sockets, this))
+    , m_members(new MemberList(this))
+    , m_dispatcher(new Dispatcher(*this))
+    , m_host(new HostRole(*this))
+    , m_member(new MemberRole(*this))
+    , m_pinger(&modPing::Probe) {
+    connect(m_queue, &SendQueue::lineSent, this, &Session::LogSent);
+    connect(m_sockets, &SessionSockets::lineArrived, this,
+            [this](const QString &line, int source) { m_dispatcher->handleLine(line, source); });
+    connect(m_sockets, &SessionSockets::lineTooLong, this, &Session::onLineTooLong);
+}
+
+Session::~Session() {
+    m_shutDown = true;
+}
+
+SessionConfig Session::config() const {
+    return m_configSource ? m_configSource() : SessionConfig{};
+}
+
+QString Session::customisationText() const {
+    return m_customisationSource ? m_customisationSource() : QString();
+}
+
+int Session::SessionStatus() const {
+    if (m_sockets->isListening())
+        return m_sockets->anySlotConnected() ? HostingWithMembers : HostingAlone;
+    switch (m_sockets->memberState()) {
+    case QAbstractSocket::HostLookupState:
+    case QAbstractSocket::ConnectingState:
+        return Connecting;
+    case QAbstractSocket::ConnectedState:
+        return Connected;
+    default:
+        break;
+    }
+    return m_sockets->memberInError() ? Failed : Idle;
+}
+
+bool Session::isOnline() const {
+    const int status = SessionStatus();
+    return status == HostingWithMembers || status == Connected;
+}
+
+void Session::setAddress(const QString &address) {
+    if (address == m_address)
+        return;
+    m_address = address;
+    emit addressChanged(address);
+}
+
+void Session::QueueToHost(const QString &text) {
+    m_queue->QueueToHost(text);
+}
+
+void Session::QueueMessage(const QString &text, int n) {
+    m_queue->QueueMessage(text, n);
+}
+
+void Session::SendToAllMembers(const QString &text) {
+    RelayExcept(text, -1);
+}
+
+void Session::RelayExcept(const QString &text, int n0) {
+    for (int n = 1; n <= m_sockets->slotCount(); ++n) {
+        if (n != n0 && m_sockets->isSlotConnected(n))
+            m_queue->QueueMessage(text, n);
+    }
+}
+
+void Session::ProcessIncoming(QString &buffer, int source) {
+    m_dispatcher->ProcessIncoming(buffer, source);
+}
+
+void Session::AppendStatus(const QString &text) {
+    if (!m_shutDown)
+        emit statusAppended(text);
+}
+
+void Session::LogSent(const QString &text) {
+    if (!m_shutDown)
+        emit lineSent(text);
+}
+
+void Session::LogReceived(const QString &text) {
+    if (!m_shutDown)
+        emit lineReceived(text);
+}
+
+void Session::ResetSession() {
+    m_queue->clear();
+    m_members->clear();
+    m_ownNumber = 0;
+    m_dispatcher->resetQuery();
+    showCaption();
+    emit sessionReset();
+    emit logsCleared();
+}
+
+void Session::LockSessionControls() {
+    m_locked = true;
+    emit controlsLockedChanged(true);
+}
+
+void Session::UnlockSessionControls() {
+    m_locked = false;
+    emit controlsLockedChanged(false);
+}
+
+void Session::cmdDisconnect_Click() {
+    const int status = SessionStatus();
+    // Besides hosting and being joined, leaving also ends a join that is still connecting, failed, or
+    // waits for a host that never answered: otherwise only a restart would get out of those states.
+    if (status == Idle && !m_locked)
+        return;
+    startNewAction();
+    m_sockets->closeMemberSocket();
+    m_sockets->closeAllSlots();
+    m_isHost = false;
+    AppendStatus(QStringLiteral("连接断开"));
+    ResetSession();
+    UnlockSessionControls();
+    m_searchStopped = true;
+    m_host->stopWatching();
+}
+
+void Session::showCaption() {
+    emit captionChanged(m_ownNumber == 0
+                            ? m_platformName
+                            : m_platformName + QStringLiteral(" - ") + m_members->MemberName(m_ownNumber));
+}
+
+void Session::showTip(const QString &text) {
+    emit tipRequested(text);
+}
+
+void Session::requestIdFocus() {
+    emit idFocusRequested();
+}
+
+void Session::receivePlatformName(const QString &name) {
+    m_platformName = name;
+    emit platformNameReceived(name);
+}
+
+void Session::noteEchoUnavailable() {
+    if (m_echoUnavailableSaid)
+        return;
+    m_echoUnavailableSaid = true;
+    AppendStatus(QStringLiteral("本机不能发送 ICMP 回显：查找主机改为试连端口，成员检测改看连接状态"));
+}
+
+bool Session::hostAnswers(const QString &address) {
+    switch (m_pinger(address)) {
+    case modPing::Echo::Answered:
+        return true;
+    case modPing::Echo::Silent:
+        return false;
+    case modPing::Echo::Unavailable:
+        break;
+    }
+    noteEchoUnavailable();
+    return modPing::PortAnswers(address, quint16(config().port));
+}
+
+bool Session::memberAnswers(int n) {
+    switch (m_pinger(m_sockets->RemoteAddress(n))) {
+    case modPing::Echo::Answered:
+        return true;
+    case modPing::Echo::Silent:
+        return false;
+    case modPing::Echo::Unavailable:
+        break;
+    }
+    noteEchoUnavailable();
+    return m_sockets->isSlotConnected(n);
+}
+
+void Session::onLineTooLong(int source) {
+    if (source == SessionSockets::kFromHost) {
+        AppendStatus(QStringLiteral("主机发来的一行超过 %1 字节，连接已断开").arg(m_sockets->maxLineBytes()));
+        m_member->sckConnect_Close();
+        return;
+    }
+    AppendStatus(
+        QStringLiteral("连线(%1) 发来的一行超过 %2 字节，已断开").arg(source).arg(m_sockets->maxLineBytes()));
+    m_host->sckConnection_Close(source);
+}
+
+void Session::shutdown() {
+    m_shutDown = true;
+    startNewAction();
+    m_host->stopWatching();
+    m_queue->clear();
+    m_sockets->closeMemberSocket();
+    m_sockets->closeAllSlots();
+}

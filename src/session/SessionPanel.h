@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+
+class MemberList;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class Session;
+
+// The controls of the connection-management panel ("进程管理"), built into the frame the main window
+// hands over, and bound to a Session: buttons call its handlers, the boxes and lists show what it
+// reports. No session logic lives here.
+class SessionPanel : public QObject {
+    Q_OBJECT
+
+public:
+    // Lines kept in each traffic log; the oldest go first.
+    static constexpr int kMaxLogLines = 5000;
+
+    SessionPanel(Session &session, QGroupBox *panel);
+
+    // Adds a line and scrolls it as far towards the top of the view as the list scrolls.
+    void LogSent(const QString &text);
+    void LogReceived(const QString &text);
+    void AppendStatus(const QString &text);
+
+    QLineEdit *txtID = nullptr;
+    QLineEdit *txtIP = nullptr;
+    QListWidget *lstConnections = nullptr;
+    QListWidget *lstSent = nullptr;
+    QListWidget *lstReceived = nullptr;
+    QPushButton *cmdClear = nullptr;
+    QPushButton *cmdHost = nullptr;
+    QPushButton *cmdConnect = nullptr;
+    QPushButton *cmdDisconnect = nullptr;
+    QPushButton *cmdKick = nullptr;
+    QPlainTextEdit *txtStatus = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void build(QGroupBox *panel);
+    void bind();
+    void showMembers();
+    void showSelection();
+    void takeSelection();
+    void setLocked(bool locked);
+    void lstConnections_MouseMove();
+    void lstConnections_DblClick();
+
+    Session &m_session;
+    MemberList &m_members;
+    bool m_syncing = false;
+};

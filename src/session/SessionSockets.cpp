@@ -1,0 +1,284 @@
+#include "SessionSockets.h"
+
+#include "WireFormat.h"
+#include "platform/net/IcmpEcho.h"
+#include "platform/text/TextCodec.h"
+
+#include <QNetworkInterface>
+#include <QPointer>
+#include <QSignalBlocker>
+#include <QTcpSocket>
+#include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace {
+
+// A closing slot that still has data to hand over gets this long before it is cut.
+constexpr int kGracefulCloseMs = 3000;
+
+QString dottedIPv4(const QHostAddress &address) {
+    bool ok = false;
+    const quint32 value = address.toIPv4Address(&ok);
+    return ok ? QHostAddress(value).toString() : QString();
+}
+
+void configure(QTcpSocket *socket) {
+    // Every line is its own small write; do not let the system hold it back to merge it.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+}
+
+} // namespace
+
+// The listening socket: hands each incoming connection to the slot array instead of queueing it.
+class SessionSockets::Listener : public QTcpServer {
+public:
+    explicit Listener(SessionSockets *owner)
+        : QTcpServer(owner)
+        , m_owner(owner) {}
+
+protected:
+    void incomingConnection(qintptr handle) override { m_owner->onConnectionRequest(handle); }
+
+private:
+    SessionSockets *m_owner;
+};
+
+SessionSockets::SessionSockets(QObject *parent)
+    : QObject(parent)
+    , sckConnect(new QTcpSocket(this))
+    , m_listener(new Listener(this)) {
+    sckConnect->setObjectName(QStringLiteral("sckConnect"));
+    m_slots.push_back(nullptr);
+    connect(sckConnect, &QTcpSocket::connected, this, [this] {
+        configure(sckConnect);
+        emit memberConnected();
+    });
+    connect(sckConnect, &QTcpSocket::readyRead, this, &SessionSockets::onMemberReadyRead);
+    connect(sckConnect, &QTcpSocket::disconnected, this, &SessionSockets::onMemberDisconnected);
+    connect(sckConnect, &QTcpSocket::errorOccurred, this, &SessionSockets::onMemberError);
+}
+
+SessionSockets::~SessionSockets() {
+    // Leave quietly: no handler is to run for sockets that close as this object goes.
+    for (auto &slot : m_slots) {
+        if (slot)
+            slot->socket->disconnect(this);
+    }
+    sckConnect->disconnect(this);
+}
+
+void SessionSockets::setMaxLineBytes(qsizetype bytes) {
+    m_maxLineBytes = bytes;
+    m_memberFramer = LineFramer(bytes);
+}
+
+bool SessionSockets::listen(quint16 port, QAbstractSocket::SocketError *error) {
+    m_listener->close();
+    const bool ok = m_listener->listen(m_listenAddress, port);
+    if (error)
+        *error = ok ? QAbstractSocket::UnknownSocketError : m_listener->serverError();
+    return ok;
+}
+
+bool SessionSockets::isListening() const {
+    return m_listener->isListening();
+}
+
+quint16 SessionSockets::listeningPort() const {
+    return m_listener->serverPort();
+}
+
+QTcpSocket *SessionSockets::slotSocket(int n) const {
+    if (n < 1 || n >= int(m_slots.size()))
+        return nullptr;
+    return m_slots[size_t(n)]->socket;
+}
+
+bool SessionSockets::isSlotConnected(int n) const {
+    const QTcpSocket *socket = slotSocket(n);
+    return socket && socket->state() == QAbstractSocket::ConnectedState;
+}
+
+bool SessionSockets::isSlotClosed(int n) const {
+    const QTcpSocket *socket = slotSocket(n);
+    return !socket || socket->state() == QAbstractSocket::UnconnectedState;
+}
+
+bool SessionSockets::anySlotConnected() const {
+    for (int n = 1; n <= slotCount(); ++n) {
+        if (isSlotConnected(n))
+            return true;
+    }
+    return false;
+}
+
+QString SessionSockets::RemoteAddress(int n) const {
+    const QTcpSocket *socket = slotSocket(n);
+    return socket ? dottedIPv4(socket->peerAddress()) : QString();
+}
+
+QString SessionSockets::listenerAddress() const {
+    const QString bound = dottedIPv4(m_listener->serverAddress());
+    if (!bound.isEmpty() && m_listener->serverAddress() != QHostAddress(QHostAddress::AnyIPv4))
+        return bound;
+    const auto addresses = QNetworkInterface::allAddresses();
+    for (const QHostAddress &a : addresses) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback())
+            return a.toString();
+    }
+    return QStringLiteral("127.0.0.1");
+}
+
+void SessionSockets::onConnectionRequest(qintptr requestId) {
+    int n = 1;
+    while (n <= slotCount() && !isSlotClosed(n))
+        ++n;
+    if (n > slotCount()) {
+        auto slot = std::make_unique<Slot>();
+        slot->socket = new QTcpSocket(this);
+        slot->socket->setObjectName(QStringLiteral("sckConnection%1").arg(n));
+        connect(slot->socket, &QTcpSocket::readyRead, this, [this, n] { onSlotReadyRead(n); });
+        connect(slot->socket, &QTcpSocket::disconnected, this, [this, n] { onSlotDisconnected(n); });
+        m_slots.push_back(std::move(slot));
+    }
+    Slot &slot = *m_slots[size_t(n)];
+    slot.closedByUs = false;
+    ++slot.generation;
+    slot.framer = LineFramer(m_maxLineBytes);
+    if (!slot.socket->setSocketDescriptor(requestId)) {
+#ifdef Q_OS_UNIX
+        ::close(int(requestId));
+#endif
+        return;
+    }
+    configure(slot.socket);
+    emit slotAccepted(n);
+    if (slot.socket->bytesAvailable() > 0)
+        onSlotReadyRead(n);
+}
+
+void SessionSockets::onSlotReadyRead(int n) {
+    Slot &slot = *m_slots[size_t(n)];
+    if (slot.closedByUs)
+        return;
+    if (!deliverArrivals(slot.socket, slot.framer, n, slot.generation)) {
+        closeSlot(n);
+        emit lineTooLong(n);
+    }
+}
+
+void SessionSockets::onSlotDisconnected(int n) {
+    Slot &slot = *m_slots[size_t(n)];
+    slot.framer.clear();
+    if (slot.closedByUs) {
+        slot.closedByUs = false;
+        return;
+    }
+    emit slotClosed(n);
+}
+
+bool SessionSockets::deliverArrivals(QTcpSocket *socket, LineFramer &framer, int source,
+                                     const quint64 &generation) {
+    const quint64 start = generation;
+    const QPointer<QTcpSocket> alive(socket);
+    while (alive && generation == start && socket->bytesAvailable() > 0) {
+        bool overflow = false;
+        const QByteArrayList lines = framer.feed(socket->readAll(), &overflow);
+        for (const QByteArray &line : lines) {
+            emit lineArrived(tavlo::text::fromWire(line), source);
+            if (!alive || generation != start)
+                return true; // closed from this side meanwhile: the rest of the arrival is dropped
+        }
+        if (overflow)
+            return false;
+    }
+    return true;
+}
+
+void SessionSockets::closeSlot(int n) {
+    QTcpSocket *socket = slotSocket(n);
+    if (!socket)
+        return;
+    Slot &slot = *m_slots[size_t(n)];
+    ++slot.generation;
+    slot.framer.clear();
+    if (socket->state() == QAbstractSocket::UnconnectedState)
+        return;
+    slot.closedByUs = true;
+    socket->disconnectFromHost();
+    if (socket->state() != QAbstractSocket::UnconnectedState) {
+        const quint64 generation = slot.generation;
+        QTimer::singleShot(kGracefulCloseMs, socket, [this, n, generation] {
+            Slot &s = *m_slots[size_t(n)];
+            if (s.generation == generation && s.socket->state() != QAbstractSocket::UnconnectedState)
+                s.socket->abort();
+        });
+    }
+}
+
+void SessionSockets::closeAllSlots() {
+    for (int n = 1; n <= slotCount(); ++n)
+        closeSlot(n);
+    m_listener->close();
+}
+
+void SessionSockets::connectToHost(const QString &address, quint16 port) {
+    closeMemberSocket();
+    // Through the parsed value, so "010.0.0.1" means 10.0.0.1 as the address test reads it.
+    sckConnect->connectToHost(QHostAddress(tavlo::net::FormatIPv4(tavlo::net::ParseIPv4(address))), port);
+}
+
+void SessionSockets::closeMemberSocket() {
+    ++m_memberGeneration;
+    m_memberFramer.clear();
+    m_memberError = false;
+    const QSignalBlocker quiet(sckConnect);
+    sckConnect->abort();
+}
+
+QAbstractSocket::SocketState SessionSockets::memberState() const {
+    return sckConnect->state();
+}
+
+QString SessionSockets::memberPeerAddress() const {
+    return dottedIPv4(sckConnect->peerAddress());
+}
+
+QString SessionSockets::memberLocalAddress() const {
+    return dottedIPv4(sckConnect->localAddress());
+}
+
+void SessionSockets::onMemberReadyRead() {
+    if (!deliverArrivals(sckConnect, m_memberFramer, kFromHost, m_memberGeneration)) {
+        closeMemberSocket();
+        emit lineTooLong(kFromHost);
+    }
+}
+
+void SessionSockets::onMemberDisconnected() {
+    m_memberFramer.clear();
+    emit memberClosed();
+}
+
+void SessionSockets::onMemberError(QAbstractSocket::SocketError error) {
+    // The host closing the connection is a close, not a failure.
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        return;
+    m_memberError = true;
+    emit memberFailed();
+}
+
+bool SessionSockets::isConnected(int destination) const {
+    if (destination == SendQueue::kHost)
+        return sckConnect->state() == QAbstractSocket::ConnectedState;
+    return isSlotConnected(destination);
+}
+
+void SessionSockets::writeLine(int destination, const QString &text) {
+    QTcpSocket *socket = destination == SendQueue::kHost ? sckConnect : slotSocket(destination);
+    if (socket)
+        socket->write(tavlo::text::toWire(text + QLatin1String(WireFormat::kLineEnd)));
+}

@@ -1,0 +1,82 @@
+// The main window's part in the session: menus locked while a session runs, the caption, and what is
+// saved at exit.
+#include "app/FrmMain.h"
+#include "session/Dispatcher.h"
+#include "session/HostRole.h"
+#include "session/Session.h"
+#include "session/SessionSockets.h"
+
+#include <QAction>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestFrmMainSession : public QObject {
+    Q_OBJECT
+
+private slots:
+    void hostingLocksTheSettingsMenusAndIsRememberedAtExit() {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("Tavlo.ini"));
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        const quint16 port = probe.serverPort();
+        probe.close();
+        QFile file(ini);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("[Tavlo]\nPlatformName=设计部\nPort=%1\nRecentID=主\n").arg(port).toUtf8());
+        file.close();
+
+        FrmMain w(ini);
+        w.Form_Load();
+        w.session().sockets().setListenAddress(QHostAddress::LocalHost);
+        QCOMPARE(w.txtID->text(), QStringLiteral("主"));
+        w.session().host().cmdHost_Click();
+        QCOMPARE(w.session().SessionStatus(), int(Session::HostingAlone));
+        QCOMPARE(w.windowTitle(), QStringLiteral("设计部 - 主"));
+        QVERIFY(!w.mnuPlatform->isEnabled());
+        QVERIFY(!w.mnuCustomize->isEnabled());
+        QVERIFY(w.mnuMember->isEnabled());
+
+        // What a host sends as its customisation is what the window shows.
+        QCOMPARE(
+            w.session().customisationText(),
+            QStringLiteral("物料信息管理系统|物料名称|物料描述|型号与规格|应用项目|项目日期|品牌或厂家|单位|"
+                           "数量|价格(元)|NC 编码"));
+
+        w.close();
+        QFile saved(ini);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(saved.readAll()).contains(QStringLiteral("RecentServer=True\n")));
+        QCOMPARE(w.session().SessionStatus(), int(Session::Idle)); // every socket closed at exit
+    }
+
+    void aHostsCustomisationReplacesTheCaptions() {
+        QTemporaryDir dir;
+        FrmMain w(dir.filePath(QStringLiteral("Tavlo.ini")));
+        w.Form_Load();
+        QString line =
+            QStringLiteral("[定制信息]资产系统|名称|描述|型号|项目|日期|品牌|单位|数量|价格|编码\r\n");
+        w.session().ProcessIncoming(line, -1);
+        QCOMPARE(w.fraMain[2]->title(), QStringLiteral("资产系统"));
+        QCOMPARE(w.mnuItem[2]->text(), QStringLiteral("资产系统"));
+        QCOMPARE(w.settings().schema.attributes[0], QStringLiteral("名称"));
+        QCOMPARE(w.settings().schema.attributes[9], QStringLiteral("编码"));
+        QCOMPARE(w.settings().schema.attributes[10], QStringLiteral("录入者"));
+        // A short list changes what it names and nothing else.
+        line = QStringLiteral("[定制信息]系统二|甲\r\n");
+        w.session().ProcessIncoming(line, -1);
+        QCOMPARE(w.settings().schema.attributes[0], QStringLiteral("甲"));
+        QCOMPARE(w.settings().schema.attributes[1], QStringLiteral("描述"));
+
+        line = QStringLiteral("[平台名称]总部\r\n");
+        w.session().ProcessIncoming(line, -1);
+        QCOMPARE(w.settings().platformName, QStringLiteral("总部"));
+    }
+};
+
+QTEST_MAIN(TestFrmMainSession)
+#include "tst_frmmain_session.moc"

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "LoopbackPeer.h"
+
+#include "session/Dispatcher.h"
+#include "session/HostRole.h"
+#include "session/MemberList.h"
+#include "session/MemberRole.h"
+#include "session/SendQueue.h"
+#include "session/Session.h"
+#include "session/SessionSockets.h"
+
+#include <QHostAddress>
+#include <QMap>
+#include <QTest>
+
+// A Session on loopback with everything it reports collected: session log, tips, captions, traffic
+// logs, and the calls of the tool handlers it dispatches to.
+class SessionProbe : public QObject {
+public:
+    Session session;
+    SessionConfig config;
+    // Which addresses answer the echo; unlisted ones answer.
+    QMap<QString, modPing::Echo> echo;
+    QStringList pinged;
+
+    QStringList status, tips, captions, sent, received;
+    QStringList handled; // "[tag]payload" of every tool handler call, in order
+    QStringList platformNames;
+    QList<QStringList> queryResults;
+
+    explicit SessionProbe(const QString &id, const QString &platformName = QStringLiteral("平台")) {
+        config.port = 0;
+        session.setConfigSource([this] { return config; });
+        session.setPinger([this](const QString &address) {
+            pinged.append(address);
+            return echo.value(address.trimmed(), modPing::Echo::Answered);
+        });
+        session.sockets().setListenAddress(QHostAddress::LocalHost);
+        session.setId(id);
+        session.setPlatformName(platformName);
+        session.setCustomisationSource([] { return QStringLiteral("系统|名|述|型|项|日|牌|单|数|价|码"); });
+        connect(&session, &Session::statusAppended, this, [this](const QString &s) { status.append(s); });
+        connect(&session, &Session::tipRequested, this, [this](const QString &s) { tips.append(s); });
+        connect(&session, &Session::captionChanged, this, [this](const QString &s) { captions.append(s); });
+        connect(&session, &Session::lineSent, this, [this](const QString &s) { sent.append(s); });
+        connect(&session, &Session::lineReceived, this, [this](const QString &s) { received.append(s); });
+        connect(&session, &Session::platformNameReceived, this,
+                [this](const QString &s) { platformNames.append(s); });
+        connect(&session.dispatcher(), &Dispatcher::queryResultsReady, this,
+                [this](const QStringList &rows) { queryResults.append(rows); });
+        for (const char16_t *tag :
+             {u"[消息]", u"[通知]", u"[画笔]", u"[直线]", u"[清除图片]", u"[定制信息]", u"[记录结果]"}) {
+            session.dispatcher().registerHandler(QString::fromUtf16(tag), [this](const IncomingLine &line) {
+                handled.append(line.tag + line.payload);
+            });
+        }
+    }
+
+    MemberList &members() { return session.members(); }
+    int status_() const { return session.SessionStatus(); }
+
+    // Hosts on an ephemeral loopback port; the port for members to use.
+    quint16 startHosting() {
+        session.host().cmdHost_Click();
+        return session.sockets().listeningPort();
+    }
+
+    // Joins a host on 127.0.0.1:port by searching a one-address VIP list, and waits for the host's
+    // connection number.
+    bool join(quint16 port) {
+        config.port = port;
+        config.connectMode = 1;
+        config.vipList = {QStringLiteral("127.0.0.1")};
+        session.member().cmdConnect_Click();
+        return QTest::qWaitFor([this] { return session.ownNumber() > 0; }, 5000);
+    }
+
+    bool waitForStatus(const QString &line, int timeoutMs = 5000) {
+        return QTest::qWaitFor([&] { return status.contains(line); }, timeoutMs);
+    }
+    bool waitUntilQueueEmpty(int timeoutMs = 5000) {
+        return QTest::qWaitFor([this] { return session.queue().isEmpty(); }, timeoutMs);
+    }
+    QStringList memberNames() const {
+        QStringList names;
+        const MemberList &list = session.members();
+        for (int i = 0; i < list.count(); ++i)
+            names.append(QStringLiteral("%1:%2").arg(list.at(i).number).arg(list.at(i).name));
+        return names;
+    }
+};
+
+// A raw peer that joined the probe's host as `id` and whose join reply has been read.
+inline LoopbackPeer *joinRaw(SessionProbe &host, quint16 port, const QString &id, QObject *owner,
+                             const QString &from = QStringLiteral("127.0.0.1")) {
+    auto *peer = new LoopbackPeer(new QTcpSocket, owner);
+    if (!peer->connectTo(port, from))
+        return nullptr;
+    peer->send(QStringLiteral("[加入]") + id);
+    // Wait for the join reply's last line.
+    if (!QTest::qWaitFor(
+            [peer] {
+                return !peer->lines().isEmpty() &&
+                       peer->lines().last().startsWith(QStringLiteral("[定制信息]"));
+            },
+            5000))
+        return nullptr;
+    host.waitUntilQueueEmpty();
+    return peer;
+}

@@ -1,0 +1,306 @@
+// The receiving side of the protocol over real loopback sockets: a hosting Session and raw peers that
+// speak GB18030 lines.
+#include "SessionProbe.h"
+
+#include "platform/text/TextCodec.h"
+
+#include <QTest>
+
+class TestDispatcher : public QObject {
+    Q_OBJECT
+
+private slots:
+    void joinReplyComesInOrderWithTheHostEntryFirst() {
+        SessionProbe host(QStringLiteral("主"), QStringLiteral("设计部"));
+        const quint16 port = host.startHosting();
+        QVERIFY(port != 0);
+        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
+        QVERIFY(a);
+        QCOMPARE(a->takeLines(), (QStringList{
+                                     "[加入]甲",
+                                     "[清除ID列表]",
+                                     "[人名]-000000001主",
+                                     "[人名]0000000001甲",
+                                     "[连接号]1",
+                                     "[平台名称]设计部",
+                                     "[定制信息]系统|名|述|型|项|日|牌|单|数|价|码",
+                                 }));
+        QCOMPARE(host.status, (QStringList{"主机建立", "甲加入"}));
+        QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:甲"}));
+        QVERIFY(host.received.contains(QStringLiteral("连线(1): [加入]甲")));
+        QVERIFY(host.sent.contains(QStringLiteral("连线(1): [连接号]1")));
+
+        // A second member: everyone gets the new list, the newcomer its own reply.
+        LoopbackPeer *b = joinRaw(host, port, QStringLiteral("乙"), this);
+        QVERIFY(b);
+        QVERIFY(a->waitForLines(5));
+        QCOMPARE(a->takeLines(), (QStringList{"[加入]乙", "[清除ID列表]", "[人名]-000000001主",
+                                              "[人名]0000000001甲", "[人名]0000000002乙"}));
+        QCOMPARE(b->lines().mid(5, 1), QStringList{"[连接号]2"});
+    }
+
+    void linesAreFramedPerConnection() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
+        QVERIFY(a);
+        const int logged = host.received.size();
+
+        // Two messages in one arrival, handled in order.
+        a->sendRaw(tavlo::text::toWire(QStringLiteral("[清除图片]\r\n[消息]甲说： hi\r\n")));
+        QTRY_COMPARE(host.handled, (QStringList{"[清除图片]", "[消息]甲说： hi"}));
+
+        // An arrival without CR LF changes nothing and logs nothing...
+        a->sendRaw(tavlo::text::toWire(QStringLiteral("[消息]半")));
+        QTest::qWait(100);
+        QCOMPARE(host.handled.size(), 2);
+        QCOMPARE(host.received.size(), logged + 2);
+        // ... until the rest of the line arrives: the two pieces make one line, even when a GB18030
+        // character is cut between them.
+        const QByteArray rest = tavlo::text::toWire(QStringLiteral("句话\r\n"));
+        a->sendRaw(rest.left(1));
+        QTest::qWait(50);
+        a->sendRaw(rest.mid(1));
+        QTRY_COMPARE(host.handled.size(), 3);
+        QCOMPARE(host.handled.last(), QStringLiteral("[消息]半句话"));
+        QCOMPARE(host.received.last(), QStringLiteral("连线(1): [消息]半句话"));
+    }
+
+    void relaysFollowTheTagTable() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        LoopbackPeer *p1 = joinRaw(host, port, QStringLiteral("甲"), this);
+        LoopbackPeer *p2 = joinRaw(host, port, QStringLiteral("乙"), this);
+        LoopbackPeer *p3 = joinRaw(host, port, QStringLiteral("丙"), this);
+        QVERIFY(p1 && p2 && p3);
+        for (LoopbackPeer *p : {p1, p2, p3})
+            p->takeLines();
+
+        // "[消息]" from 2 goes to every other member, not back to 2.
+        p2->send(QStringLiteral("[消息]乙说： hi"));
+        QVERIFY(p1->waitForLines(1));
+        QVERIFY(p3->waitForLines(1));
+        QCOMPARE(p1->takeLines(), QStringList{"[消息]乙说： hi"});
+        QCOMPARE(p3->takeLines(), QStringList{"[消息]乙说： hi"});
+
+        // "[直线]" and "[画笔]" go to all, the drawer included.
+        p2->send(QStringLiteral("[画笔]3"));
+        p2->send(QStringLiteral("[直线]00000000010000000002000000000300000000040000000255"));
+        for (LoopbackPeer *p : {p1, p2, p3})
+            QVERIFY(p->waitForLines(2));
+        for (LoopbackPeer *p : {p1, p2, p3})
+            QCOMPARE(p->takeLines(),
+                     (QStringList{"[画笔]3", "[直线]00000000010000000002000000000300000000040000000255"}));
+
+        // "[清除图片]" to all but the sender.
+        p3->send(QStringLiteral("[清除图片]"));
+        QVERIFY(p1->waitForLines(1));
+        QVERIFY(p2->waitForLines(1));
+        QTest::qWait(50);
+        QVERIFY(p3->takeLines().isEmpty());
+        QCOMPARE(host.handled,
+                 (QStringList{"[消息]乙说： hi", "[画笔]3",
+                              "[直线]00000000010000000002000000000300000000040000000255", "[清除图片]"}));
+    }
+
+    void brushIndexIsClampedToTheList() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
+        QVERIFY(a);
+        a->takeLines();
+        for (const char *value : {"9", "-3", "7", "x", "8"})
+            a->send(QStringLiteral("[画笔]") + QLatin1String(value));
+        QVERIFY(a->waitForLines(5));
+        QCOMPARE(a->takeLines(), (QStringList{"[画笔]0", "[画笔]0", "[画笔]7", "[画笔]0", "[画笔]0"}));
+        QCOMPARE(host.handled, (QStringList{"[画笔]0", "[画笔]0", "[画笔]7", "[画笔]0", "[画笔]0"}));
+
+        host.session.dispatcher().setBrushCount(10);
+        a->send(QStringLiteral("[画笔]9"));
+        QVERIFY(a->waitForLines(1));
+        QCOMPARE(a->takeLines(), QStringList{"[画笔]9"});
+    }
+
+    void whisperReachesTheListedMembersButNeverTheSender() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        LoopbackPeer *p1 = joinRaw(host, port, QStringLiteral("甲"), this);
+        LoopbackPeer *p2 = joinRaw(host, port, QStringLiteral("乙"), this);
+        LoopbackPeer *p3 = joinRaw(host, port, QStringLiteral("丙"), this);
+        QVERIFY(p1 && p2 && p3);
+        for (LoopbackPeer *p : {p1, p2, p3})
+            p->takeLines();
+
+        // From connection 3 to the host and to itself: the host shows it with notification, 3 gets nothing.
+        p3->send(QStringLiteral("[悄悄话]0000000002-0000000010000000003丙悄悄说：hi"));
+        QTRY_COMPARE(host.handled, (QStringList{"[消息]丙悄悄说：hi", "[通知]"}));
+        // To member 2 (and to numbers nobody holds, which are dropped instead of waiting for ever).
+        p3->send(QStringLiteral("[悄悄话]00000000030000000002-0000000050000000009丙悄悄说：psst"));
+        QVERIFY(p2->waitForLines(2));
+        QCOMPARE(p2->takeLines(), (QStringList{"[消息]丙悄悄说：psst", "[通知]"}));
+        QVERIFY(host.waitUntilQueueEmpty());
+        QTest::qWait(50);
+        QVERIFY(p1->lines().isEmpty());
+        QVERIFY(p3->lines().isEmpty());
+        QCOMPARE(host.handled.size(), 2);
+    }
+
+    void aHostIgnoresWhatOnlyAHostMaySend() {
+        SessionProbe host(QStringLiteral("主"), QStringLiteral("设计部"));
+        const quint16 port = host.startHosting();
+        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
+        LoopbackPeer *b = joinRaw(host, port, QStringLiteral("乙"), this);
+        QVERIFY(a && b);
+        const QStringList before = host.memberNames();
+        const QStringList forged{
+            "[清除ID列表]", "[人名]0000000009冒名", "[人名]-000000001冒名",
+            "[连接号]5",    "[平台名称]冒名平台",   "[定制信息]x|y",
+            "[拒绝加入]2",  "[逐出]0000000002",     "[连接断开]0000000002",
+            "[通知]",       "[记录结果]录入成功!",  "[查询条数] 3",
+        };
+        for (const QString &line : forged)
+            a->send(line);
+        QTRY_COMPARE(host.received.size(), 2 + forged.size());
+        QCOMPARE(host.memberNames(), before);
+        QCOMPARE(host.session.platformName(), QStringLiteral("设计部"));
+        QCOMPARE(host.session.ownNumber(), -1);
+        QVERIFY(host.tips.isEmpty());
+        QVERIFY(host.handled.isEmpty());
+        QVERIFY(host.platformNames.isEmpty());
+        QCOMPARE(host.status, (QStringList{"主机建立", "甲加入", "乙加入"}));
+        QVERIFY(b->isConnected());
+    }
+
+    void garbageNeitherCrashesNorCorruptsTheMemberList() {
+        SessionProbe host(QStringLiteral("主"));
+        host.session.sockets().setMaxLineBytes(1024);
+        const quint16 port = host.startHosting();
+        LoopbackPeer *good = joinRaw(host, port, QStringLiteral("甲"), this);
+        LoopbackPeer *bad = joinRaw(host, port, QStringLiteral("乙"), this);
+        QVERIFY(good && bad);
+        good->takeLines();
+
+        QByteArray noise;
+        for (int i = 0; i < 4096; ++i)
+            noise += char((i * 7919) % 251 + 1);
+        noise.replace("\r\n", "  ");
+        bad->sendRaw(noise.left(900) + "\r\n");
+        bad->sendRaw("\x81\x20\xfe\xff[\xd0\xc5]\x80\r\n"); // invalid GB18030
+        bad->sendRaw(tavlo::text::toWire(QStringLiteral("[未知]x\r\n]\r\n[\r\n\r\n")));
+        bad->send(QStringLiteral("[悄悄话]-000000005-0000000070000000001x"));
+        bad->send(QStringLiteral("[悄悄话]32767"));
+        bad->send(QStringLiteral("[悄悄话]0000000003"));
+        bad->send(QStringLiteral("[加入]")); // joining again, renamed
+        QVERIFY(host.waitUntilQueueEmpty());
+        QTest::qWait(100);
+        QVERIFY(bad->isConnected());
+        QCOMPARE(host.session.queue().entries().size(), 0);
+
+        // An over-long line drops that peer only.
+        bad->sendRaw(QByteArray(2000, 'x'));
+        QVERIFY(bad->waitForClose());
+        QVERIFY(host.waitForStatus(QStringLiteral("乙连接断开")));
+        QVERIFY(host.status.contains(QStringLiteral("连线(2) 发来的一行超过 1024 字节，已断开")));
+        QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:甲"}));
+        QVERIFY(good->isConnected());
+        good->send(QStringLiteral("[画笔]1"));
+        QVERIFY(QTest::qWaitFor([good] { return good->lines().contains(QStringLiteral("[画笔]1")); }, 5000));
+        QVERIFY(good->lines().contains(QStringLiteral("[连接断开]0000000002")));
+    }
+
+    void memberCountsQueryRows() {
+        // A member Session joined to a plain loopback listener that plays the host.
+        LoopbackHost fakeHost;
+        SessionProbe member(QStringLiteral("甲"));
+        member.config.port = fakeHost.port();
+        member.config.connectMode = 1;
+        member.config.vipList = {QStringLiteral("127.0.0.1")};
+        member.session.member().cmdConnect_Click();
+        QVERIFY(fakeHost.waitForPeer());
+        LoopbackPeer *h = fakeHost.peers().first();
+        QVERIFY(h->waitForLines(1));
+        QCOMPARE(h->lines(), QStringList{"[加入]甲"});
+
+        h->send(QStringLiteral("[查询条数] 0"));
+        QTRY_COMPARE(member.tips, QStringList{"0 条记录"});
+        QCOMPARE(member.session.dispatcher().queryExpected(), 0);
+        QVERIFY(member.queryResults.isEmpty());
+
+        h->send(QStringLiteral("[查询条数] 2"));
+        h->send(QStringLiteral("[查询]行一"));
+        h->send(QStringLiteral("[查询]行二"));
+        QTRY_COMPARE(member.queryResults.size(), 1);
+        QCOMPARE(member.queryResults.first(), (QStringList{"行一", "行二"}));
+        QCOMPARE(member.tips, (QStringList{"0 条记录", "2 条记录", "2 条记录"}));
+        QCOMPARE(member.session.dispatcher().queryReceived(), 0);
+
+        h->send(QStringLiteral("[记录结果]录入成功!"));
+        QTRY_COMPARE(member.tips.last(), QStringLiteral("录入成功!"));
+        // Tags only a member sends mean nothing to a member.
+        h->send(QStringLiteral("[悄悄话]0000000001-000000001x"));
+        h->send(QStringLiteral("[记录]a|b"));
+        QTRY_COMPARE(member.received.size(), 7);
+        QCOMPARE(member.handled, QStringList{"[记录结果]录入成功!"});
+    }
+
+    void hostAnswersRecordsAndQueriesThroughTheTool() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
+        QVERIFY(a);
+        a->takeLines();
+        // Without the information system these lines are only logged.
+        a->send(QStringLiteral("[记录]r"));
+        a->send(QStringLiteral("[查询]q"));
+        QTRY_COMPARE(host.received.size(), 3);
+        QTest::qWait(50);
+        QVERIFY(a->lines().isEmpty());
+
+        QStringList stored;
+        host.session.dispatcher().setRecordStore([&stored](const QString &record) {
+            stored.append(record);
+            return record != QLatin1String("bad");
+        });
+        host.session.dispatcher().setQueryRunner([](const QString &query) {
+            return query == QLatin1String("none") ? QStringList{} : QStringList{query + "1", query + "2"};
+        });
+        a->send(QStringLiteral("[记录]a|b"));
+        a->send(QStringLiteral("[记录]bad"));
+        a->send(QStringLiteral("[查询]k"));
+        a->send(QStringLiteral("[查询]none"));
+        QVERIFY(a->waitForLines(6));
+        QCOMPARE(a->takeLines(), (QStringList{"[记录结果]录入成功!", "[记录结果]未录入成功!", "[查询条数] 2",
+                                              "[查询]k1", "[查询]k2", "[查询条数] 0"}));
+        QCOMPARE(stored, (QStringList{"a|b", "bad"}));
+    }
+
+    void processIncomingKeepsAPartialLineForTheCaller() {
+        SessionProbe offline(QStringLiteral("甲"));
+        QString buffer = QStringLiteral("[记录结果]录入成功!\r\n[消息]a\r\n[消");
+        offline.session.ProcessIncoming(buffer, -1);
+        QCOMPARE(buffer, QStringLiteral("[消"));
+        QCOMPARE(offline.received, (QStringList{"主机: [记录结果]录入成功!", "主机: [消息]a"}));
+        QCOMPARE(offline.tips, QStringList{"录入成功!"});
+        QCOMPARE(offline.handled, (QStringList{"[记录结果]录入成功!", "[消息]a"}));
+    }
+
+    void tagsAreComparedWholeAndExactly() {
+        SessionProbe offline(QStringLiteral("甲"));
+        QString buffer = QStringLiteral("[消息 ]a\r\n[消息]]b\r\n [消息]c\r\n[Unknown]d\r\n");
+        offline.session.ProcessIncoming(buffer, -1);
+        QCOMPARE(offline.handled, QStringList{"[消息]]b"});
+        QCOMPARE(offline.received.size(), 4);
+        QCOMPARE(Dispatcher::KnownTags().size(), 19);
+
+        // A tool may bring a tag of its own.
+        QStringList own;
+        offline.session.dispatcher().registerHandler(
+            QStringLiteral("[Unknown]"), [&own](const IncomingLine &l) { own.append(l.payload); });
+        buffer = QStringLiteral("[Unknown]d\r\n");
+        offline.session.ProcessIncoming(buffer, -1);
+        QCOMPARE(own, QStringList{"d"});
+    }
+};
+
+QTEST_MAIN(TestDispatcher)
+#include "tst_dispatcher.moc"

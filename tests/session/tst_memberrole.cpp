@@ -1,0 +1,282 @@
+// The member role over loopback: manual join and VIP search, failures, leaving every state, and what
+// the host's replies change.
+#include "SessionProbe.h"
+
+#include "platform/net/IcmpEcho.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// A port on 127.0.0.1 where nothing listens.
+quint16 closedPort() {
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+} // namespace
+
+class TestMemberRole : public QObject {
+    Q_OBJECT
+
+private slots:
+    void manualJoinAnnouncesItselfAndTakesTheHostsNames() {
+        SessionProbe host(QStringLiteral("主"), QStringLiteral("设计部"));
+        const quint16 port = host.startHosting();
+        SessionProbe member(QStringLiteral("甲"), QStringLiteral("本机"));
+        member.config.port = port;
+        member.session.setAddress(QStringLiteral("127.0.0.1"));
+        QSignalSpy upload(&member.session, &Session::uploadLocalRecordsRequested);
+        QSignalSpy chosen(&member.session, &Session::serverAddressChosen);
+
+        member.session.member().cmdConnect_Click(); // waits two seconds while events run
+        QTRY_COMPARE(member.session.ownNumber(), 1);
+        QVERIFY(member.sent.contains(QStringLiteral("主机: [加入]甲")));
+        QCOMPARE(member.status, (QStringList{"正在连接... ...", "甲加入"}));
+        QCOMPARE(member.platformNames, QStringList{"设计部"});
+        QCOMPARE(member.session.platformName(), QStringLiteral("设计部"));
+        QTRY_COMPARE(member.captions.last(), QStringLiteral("设计部 - 甲"));
+        QTRY_COMPARE(member.handled, QStringList{"[定制信息]系统|名|述|型|项|日|牌|单|数|价|码"});
+        QCOMPARE(member.memberNames(), (QStringList{"-1:主", "1:甲"}));
+        QCOMPARE(member.status_(), int(Session::Connected));
+        QVERIFY(member.session.controlsLocked());
+        // The host on this computer: no upload of local records.
+        QCOMPARE(upload.size(), 0);
+        QCOMPARE(chosen.size(), 1);
+        QCOMPARE(chosen.at(0).at(0).toString(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(member.pinged, QStringList{"127.0.0.1"});
+
+        // Joining twice is impossible while the controls are locked; the panel disables the button.
+        // Leaving: the platform name stays the host's.
+        member.session.cmdDisconnect_Click();
+        QCOMPARE(member.status.last(), QStringLiteral("连接断开"));
+        QCOMPARE(member.session.platformName(), QStringLiteral("设计部"));
+        QCOMPARE(member.captions.last(), QStringLiteral("设计部"));
+        QVERIFY(host.waitForStatus(QStringLiteral("甲连接断开")));
+    }
+
+    void manualJoinToARefusingPortFails() {
+        SessionProbe member(QStringLiteral("甲"));
+        member.config.port = closedPort();
+        member.session.setAddress(QStringLiteral("127.0.0.1"));
+        member.session.member().cmdConnect_Click();
+        QCOMPARE(member.status, (QStringList{"正在连接... ...", "连接失败"}));
+        QVERIFY(!member.session.controlsLocked());
+        QCOMPARE(member.status_(), int(Session::Idle));
+        QVERIFY(member.session.queue().isEmpty());
+    }
+
+    void manualJoinToASilentAddressCanBeLeft() {
+        SessionProbe member(QStringLiteral("甲"));
+        member.config.port = closedPort();
+        member.echo.insert(QStringLiteral("127.0.0.4"), modPing::Echo::Silent);
+        member.session.setAddress(QStringLiteral("127.0.0.4"));
+        member.session.member().cmdConnect_Click();
+        // No connection was started: the join waits, as it always did, with the controls locked ...
+        QCOMPARE(member.status, QStringList{"正在连接... ..."});
+        QCOMPARE(member.status_(), int(Session::Idle));
+        QVERIFY(member.session.controlsLocked());
+        // ... but the user can leave.
+        member.session.cmdDisconnect_Click();
+        QCOMPARE(member.status.last(), QStringLiteral("连接断开"));
+        QVERIFY(!member.session.controlsLocked());
+        QVERIFY(member.session.queue().isEmpty());
+        // A computer name never connects.
+        member.session.setAddress(QStringLiteral("server"));
+        member.pinged.clear();
+        member.session.member().TryConnect(QStringLiteral("server"));
+        QVERIFY(member.pinged.isEmpty());
+        QCOMPARE(member.status_(), int(Session::Idle));
+    }
+
+    void theConnectingStateCanBeLeft() {
+        // A listener whose accept queue is full leaves a new connection waiting in the connecting state.
+        QTcpServer full;
+        full.setListenBacklogSize(0);
+        QVERIFY(full.listen(QHostAddress::LocalHost, 0));
+        full.pauseAccepting();
+        QList<QTcpSocket *> fillers;
+        for (int i = 0; i < 3; ++i) {
+            fillers.append(new QTcpSocket(this));
+            fillers.last()->connectToHost(QHostAddress::LocalHost, full.serverPort());
+        }
+        QTest::qWait(100);
+
+        SessionProbe member(QStringLiteral("甲"));
+        member.config.port = full.serverPort();
+        member.session.setAddress(QStringLiteral("127.0.0.1"));
+        member.session.member().cmdConnect_Click();
+        if (member.status_() != Session::Connecting)
+            QSKIP("this system completes connections to a full listener");
+        // The join line waits for the connection.
+        QCOMPARE(member.session.queue().entries().size(), 1);
+        member.session.cmdDisconnect_Click();
+        QCOMPARE(member.status, (QStringList{"正在连接... ...", "连接断开"}));
+        QCOMPARE(member.status_(), int(Session::Idle));
+        QVERIFY(!member.session.controlsLocked());
+        QVERIFY(member.session.queue().isEmpty());
+    }
+
+    void theErrorStateCanBeLeft() {
+        SessionProbe member(QStringLiteral("甲"));
+        member.config.port = closedPort();
+        member.session.member().TryConnect(QStringLiteral("127.0.0.1"));
+        QTRY_COMPARE(member.status_(), int(Session::Failed));
+        member.session.cmdDisconnect_Click();
+        QCOMPARE(member.status, QStringList{"连接断开"});
+        QCOMPARE(member.status_(), int(Session::Idle));
+        // In state 0 with the controls free the button does nothing.
+        member.session.cmdDisconnect_Click();
+        QCOMPARE(member.status.size(), 1);
+    }
+
+    void leavingDuringTheJoinWaitCallsTheJoinOff() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        SessionProbe member(QStringLiteral("甲"));
+        member.config.port = port;
+        member.session.setAddress(QStringLiteral("127.0.0.1"));
+        QTimer::singleShot(300, &member.session, &Session::cmdDisconnect_Click);
+        member.session.member().cmdConnect_Click();
+        QCOMPARE(member.status, (QStringList{"正在连接... ...", "连接断开"}));
+        QVERIFY(member.session.queue().isEmpty());
+        QVERIFY(!member.session.controlsLocked());
+        QTest::qWait(100);
+        QVERIFY(host.status.filter(QStringLiteral("加入")).isEmpty());
+    }
+
+    void searchJoinsTheSecondVipWhenTheFirstIsSilent() {
+        SessionProbe host(QStringLiteral("主"));
+        host.session.sockets().setListenAddress(QHostAddress(QStringLiteral("127.0.0.3")));
+        const quint16 port = host.startHosting();
+        SessionProbe member(QStringLiteral("甲"));
+        member.config.port = port;
+        member.config.connectMode = 1;
+        member.config.vipList = {QStringLiteral("127.0.0.2"), QStringLiteral("127.0.0.3")};
+        member.echo.insert(QStringLiteral("127.0.0.2"), modPing::Echo::Silent);
+        QSignalSpy upload(&member.session, &Session::uploadLocalRecordsRequested);
+        member.session.member().cmdConnect_Click();
+        QCOMPARE(member.pinged, (QStringList{"127.0.0.2", "127.0.0.3"}));
+        QCOMPARE(member.session.address(), QStringLiteral("127.0.0.3"));
+        QTRY_COMPARE(member.session.ownNumber(), 1);
+        // 127.0.0.3 is not this member's own address nor 127.0.0.1: another computer, as far as it knows.
+        QCOMPARE(upload.size(), 1);
+
+        // Leaving stops searches; the next search starts afresh and walks the whole list again.
+        member.session.cmdDisconnect_Click();
+        QVERIFY(member.session.searchStopped());
+        member.pinged.clear();
+        member.session.member().cmdConnect_Click();
+        QCOMPARE(member.pinged, (QStringList{"127.0.0.2", "127.0.0.3"}));
+        QTRY_COMPARE(member.session.ownNumber(), 1);
+    }
+
+    void searchWithRealEchoesSkipsAnAddressWithoutHost() {
+        if (tavlo::net::AvailableEchoMethod() == tavlo::net::EchoMethod::Unavailable)
+            QSKIP("this system forbids ICMP sockets");
+        SessionProbe host(QStringLiteral("主"));
+        host.session.sockets().setListenAddress(QHostAddress(QStringLiteral("127.0.0.3")));
+        const quint16 port = host.startHosting();
+        SessionProbe member(QStringLiteral("甲"));
+        member.session.setPinger(&modPing::Probe);
+        member.config.port = port;
+        member.config.connectMode = 1;
+        // 127.0.0.2 answers the echo but nothing listens there.
+        member.config.vipList = {QStringLiteral("127.0.0.2"), QStringLiteral("127.0.0.3")};
+        member.session.member().cmdConnect_Click();
+        QCOMPARE(member.session.address(), QStringLiteral("127.0.0.3"));
+        QTRY_COMPARE(member.session.ownNumber(), 1);
+    }
+
+    void searchWithoutAnswerFails() {
+        SessionProbe member(QStringLiteral("甲"));
+        member.config.port = closedPort();
+        member.config.connectMode = 1;
+        member.config.vipList = {QStringLiteral("127.0.0.2"), QStringLiteral("127.0.0.3")};
+        member.session.member().cmdConnect_Click();
+        QCOMPARE(member.pinged.size(), 2);
+        QCOMPARE(member.status, (QStringList{"正在连接... ...", "连接失败"}));
+        QCOMPARE(member.session.address(), QString());
+        QVERIFY(!member.session.controlsLocked());
+
+        member.config.vipList.clear();
+        member.session.member().cmdConnect_Click();
+        QCOMPARE(member.status.last(), QStringLiteral("连接失败"));
+    }
+
+    void withoutEchoAJoinProbesThePlatformPort() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        SessionProbe member(QStringLiteral("甲"));
+        member.session.setPinger([](const QString &) { return modPing::Echo::Unavailable; });
+        QVERIFY(member.join(port));
+        const QString note =
+            QStringLiteral("本机不能发送 ICMP 回显：查找主机改为试连端口，成员检测改看连接状态");
+        QCOMPARE(member.status.first(), QStringLiteral("正在连接... ..."));
+        QCOMPARE(member.status.count(note), 1);
+        // The probe's own connection came and went without a word on the host.
+        QCOMPARE(host.status, (QStringList{"主机建立", "甲加入"}));
+
+        member.session.cmdDisconnect_Click();
+        member.config.port = closedPort();
+        member.session.member().cmdConnect_Click();
+        QCOMPARE(member.status.last(), QStringLiteral("连接失败"));
+        QCOMPARE(member.status.count(note), 1);
+    }
+
+    void aKickedMemberOnlySeesItsConnectionEnd() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        SessionProbe member(QStringLiteral("甲"));
+        QVERIFY(member.join(port));
+        host.members().setSelected(1, true);
+        host.session.host().cmdKick_Click();
+        QVERIFY(member.waitForStatus(QStringLiteral("连接断开")));
+        QCOMPARE(member.status, (QStringList{"正在连接... ...", "甲加入", "连接断开"}));
+        QCOMPARE(member.members().count(), 0);
+        QVERIFY(!member.session.controlsLocked());
+        QCOMPARE(member.captions.last(), QStringLiteral("平台"));
+    }
+
+    void resetDropsWhatWasQueuedAndTheJoinLineWaitsForTheConnection() {
+        LoopbackHost fakeHost;
+        SessionProbe member(QStringLiteral("甲"));
+        member.config.port = fakeHost.port();
+        member.session.QueueToHost(QStringLiteral("[消息]旧"));
+        member.session.ResetSession();
+        member.session.QueueToHost(QStringLiteral("[加入]甲"));
+        QTRY_VERIFY(!member.session.queue().isPumping());
+        member.session.member().TryConnect(QStringLiteral("127.0.0.1"));
+        QVERIFY(fakeHost.waitForPeer());
+        LoopbackPeer *h = fakeHost.peers().first();
+        QVERIFY(h->waitForLines(1));
+        QTest::qWait(50);
+        QCOMPARE(h->lines(), QStringList{"[加入]甲"});
+        QCOMPARE(member.sent, QStringList{"主机: [加入]甲"});
+    }
+
+    void anOverlongLineFromTheHostEndsTheConnection() {
+        LoopbackHost fakeHost;
+        SessionProbe member(QStringLiteral("甲"));
+        member.session.sockets().setMaxLineBytes(100);
+        member.config.port = fakeHost.port();
+        member.config.connectMode = 1;
+        member.config.vipList = {QStringLiteral("127.0.0.1")};
+        member.session.member().cmdConnect_Click();
+        QVERIFY(fakeHost.waitForPeer());
+        LoopbackPeer *h = fakeHost.peers().first();
+        h->send(QStringLiteral("[人名]0000000007七"));
+        h->sendRaw(QByteArray(300, 'x'));
+        QVERIFY(member.waitForStatus(QStringLiteral("连接断开")));
+        QVERIFY(member.status.contains(QStringLiteral("主机发来的一行超过 100 字节，连接已断开")));
+        QCOMPARE(member.members().count(), 0);
+        QVERIFY(!member.session.controlsLocked());
+        QVERIFY(h->waitForClose());
+    }
+};
+
+QTEST_MAIN(TestMemberRole)
+#include "tst_memberrole.moc"
