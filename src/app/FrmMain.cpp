@@ -6,7 +6,10 @@
 #include "FrmPlatform.h"
 #include "HelpText.h"
 
+#include "chat/Chat.h"
 #include "chat/ChatPanel.h"
+#include "chat/SoundPlayer.h"
+#include "chat/Whiteboard.h"
 #include "infosys/FrmCustomize.h"
 #include "infosys/InfoPanel.h"
 
@@ -79,6 +82,7 @@ FrmMain::FrmMain(const QString &settingsPath, QWidget *parent)
     m_zipCommands = new ZipCommands(
         this, [this](const QString &text) { setTip(text); }, this);
     connectSession();
+    startChat();
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -138,6 +142,18 @@ void FrmMain::buildConnectionPanel(QGroupBox *panel) {
     lstReceived = m_sessionPanel->lstReceived;
     cmdClear = m_sessionPanel->cmdClear;
     connect(cmdClear, &QPushButton::clicked, this, &FrmMain::cmdClear_Click);
+}
+
+void FrmMain::startChat() {
+    m_sound = new SoundPlayer(this);
+    m_chat = new Chat(*m_session, *chatPanel, [this] { NotifyUser(); }, this);
+    m_whiteboard = new Whiteboard(*m_session, *chatPanel, this);
+}
+
+void FrmMain::NotifyUser() {
+    bringToFront();
+    m_sound->play(SoundPlayer::notifySound());
+    ShowPanel(1);
 }
 
 void FrmMain::connectSession() {

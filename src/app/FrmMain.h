@@ -7,7 +7,10 @@
 
 #include <array>
 
+class Chat;
 class ChatPanel;
+class SoundPlayer;
+class Whiteboard;
 class InfoPanel;
 class QAction;
 class QGroupBox;
@@ -102,6 +105,8 @@ public slots:
     void cmdClear_Click();
     // Brings a hidden or minimised window to the front (a second start asks for this).
     void bringToFront();
+    // A whisper arrived: window to the front on the chat panel, with the notification sound.
+    void NotifyUser();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -112,6 +117,7 @@ private:
     void buildPanels();
     void buildConnectionPanel(QGroupBox *panel);
     void connectSession();
+    void startChat();
     void showCaption(const QString &caption);
     // The system name and attribute captions a host sent ("[定制信息]").
     void applyCustomisation(const QString &text);
@@ -135,6 +141,9 @@ private:
     QSystemTrayIcon *m_tray = nullptr;
     ZipCommands *m_zipCommands = nullptr;
     Session *m_session = nullptr;
+    SoundPlayer *m_sound = nullptr;
+    Chat *m_chat = nullptr;
+    Whiteboard *m_whiteboard = nullptr;
     SessionPanel *m_sessionPanel = nullptr;
     bool m_unloaded = false;
 };

@@ -23,6 +23,11 @@ QPointF DrawingBoard::toPixels(const QPointF &twips) {
 
 void DrawingBoard::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
+    fitImage();
+}
+
+void DrawingBoard::fitImage() {
+    // A hidden panel gets its resize events only when shown, yet strokes arrive meanwhile.
     if (m_image.size() == size())
         return;
     QImage grown(size(), QImage::Format_RGB32);
@@ -34,8 +39,7 @@ void DrawingBoard::resizeEvent(QResizeEvent *event) {
 
 void DrawingBoard::drawLine(const QPointF &fromTwips, const QPointF &toTwips, const QColor &color,
                             int penWidth) {
-    if (m_image.isNull())
-        return;
+    fitImage();
     QPainter painter(&m_image);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(color, std::max(1, penWidth), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -49,6 +53,7 @@ void DrawingBoard::drawLine(const QPointF &fromTwips, const QPointF &toTwips, co
 }
 
 void DrawingBoard::clear() {
+    fitImage();
     m_image.fill(palette().color(QPalette::Window));
     update();
 }

@@ -30,5 +30,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
+    void fitImage();
+
     QImage m_image;
 };

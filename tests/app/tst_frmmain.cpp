@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -67,6 +68,18 @@ private slots:
         w.ShowPanel(0);
         QCOMPARE(w.lstConnections->parentWidget(), w.fraMain[0]);
         QCOMPARE(w.lstConnections->geometry(), QRect(144, 137, 129, 228));
+    }
+
+    void whisperNotificationRaisesTheChatPanel()
+    {
+        QVERIFY(QFile::exists(QStringLiteral(":/tavlo/Notify.wav"))); // the built-in sound
+        FrmMain w(settingsPath());
+        w.Form_Load();
+        w.showMinimized();
+        w.NotifyUser();
+        QCOMPARE(w.currentPanel(), 1);
+        QVERIFY(!w.isMinimized());
+        QVERIFY(w.isVisible());
     }
 
     void clearEmptiesBothTrafficLogs() {

@@ -1,0 +1,115 @@
+#include "Chat.h"
+
+#include "ChatPanel.h"
+
+#include "session/Dispatcher.h"
+#include "session/MemberList.h"
+#include "session/Session.h"
+#include "session/WireFormat.h"
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+Chat::Chat(Session &session, ChatPanel &panel, Notifier notifyUser, QObject *parent)
+    : QObject(parent)
+    , m_session(session)
+    , m_panel(panel)
+    , m_notifyUser(std::move(notifyUser))
+{
+    m_panel.txtMessage->setMaxLength(kMaxMessageLength);
+    m_input = m_panel.txtMessage;
+    m_input->installEventFilter(this);
+    connect(m_panel.cmdSend, &QPushButton::clicked, this, &Chat::cmdSend_Click);
+    connect(m_panel.cmdClearDialog, &QPushButton::clicked, this, &Chat::cmdClearDialog_Click);
+    connect(&m_session, &Session::sessionReset, this, &Chat::cmdClearDialog_Click);
+    registerHandlers();
+}
+
+void Chat::registerHandlers()
+{
+    Dispatcher &dispatcher = m_session.dispatcher();
+    dispatcher.registerHandler(QStringLiteral("[消息]"), [this](const IncomingLine &line) { AppendDialog(line.payload); });
+    dispatcher.registerHandler(QStringLiteral("[通知]"), [this](const IncomingLine &) { NotifyUser(); });
+}
+
+QString Chat::MessageLine(const QString &name, const QString &text) { return name + QStringLiteral("说： ") + text; }
+
+QString Chat::WhisperLine(const QString &name, const QString &text) { return name + QStringLiteral("悄悄说：") + text; }
+
+bool Chat::eventFilter(QObject *watched, QEvent *event)
+{
+    // Compared, never dereferenced: the panel may already be gone while its widgets are destroyed.
+    if (watched == m_input && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            cmdSend_Click();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void Chat::cmdSend_Click()
+{
+    const QString text = m_panel.txtMessage->text();
+    if (!text.isEmpty()) {
+        const QString name = m_session.members().MemberName(m_session.ownNumber());
+        if (m_panel.chkPrivate->isChecked()) {
+            sendWhisper(name, text);
+            AppendDialog(WhisperLine(name, text));
+        } else {
+            const QString line = QStringLiteral("[消息]") + MessageLine(name, text);
+            if (m_session.isHost())
+                m_session.SendToAllMembers(line);
+            else
+                m_session.QueueToHost(line);
+            AppendDialog(MessageLine(name, text));
+        }
+    }
+    m_panel.txtMessage->clear();
+    m_panel.txtMessage->setFocus();
+}
+
+void Chat::sendWhisper(const QString &name, const QString &text)
+{
+    const MemberList &members = m_session.members();
+    const QString display = WhisperLine(name, text);
+    if (m_session.isHost()) {
+        for (int i = 0; i < members.count(); ++i) {
+            const int k = members.at(i).number;
+            if (!members.isSelected(i) || k == MemberList::kHostNumber)
+                continue;
+            m_session.QueueMessage(QStringLiteral("[消息]") + display, k);
+            m_session.QueueMessage(QStringLiteral("[通知]"), k);
+        }
+        return;
+    }
+    int count = 0;
+    QString numbers;
+    for (int i = 0; i < members.count(); ++i) {
+        if (members.isSelected(i)) {
+            ++count;
+            numbers += WireFormat::FormatNumberField(members.at(i).number);
+        }
+    }
+    if (count > 0)
+        m_session.QueueToHost(QStringLiteral("[悄悄话]") + WireFormat::FormatNumberField(count) + numbers + display);
+}
+
+void Chat::cmdClearDialog_Click() { m_panel.txtDialog->clear(); }
+
+void Chat::AppendDialog(const QString &text)
+{
+    m_panel.txtDialog->appendPlainText(text);
+    m_panel.txtDialog->moveCursor(QTextCursor::End);
+}
+
+void Chat::NotifyUser()
+{
+    if (m_notifyUser)
+        m_notifyUser();
+}
