@@ -1,6 +1,9 @@
 // The main window's part in the session: menus locked while a session runs, the caption, and what is
 // saved at exit.
+#include "LoopbackPeer.h"
 #include "app/FrmMain.h"
+#include "chat/ChatPanel.h"
+#include "chat/DrawingBoard.h"
 #include "session/Dispatcher.h"
 #include "session/HostRole.h"
 #include "session/Session.h"
@@ -52,6 +55,39 @@ private slots:
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QVERIFY(QString::fromUtf8(saved.readAll()).contains(QStringLiteral("RecentServer=True\n")));
         QCOMPARE(w.session().SessionStatus(), int(Session::Idle)); // every socket closed at exit
+    }
+
+    void aStrokeOnTheHostsBoardReachesAPlainClient() {
+        QTemporaryDir dir;
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        const quint16 port = probe.serverPort();
+        probe.close();
+        QFile file(dir.filePath(QStringLiteral("Tavlo.ini")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("[Tavlo]\nPort=%1\nRecentID=主\n[ICQ]\nBrush=2\nColor=15\n").arg(port).toUtf8());
+        file.close();
+
+        FrmMain w(file.fileName());
+        w.Form_Load();
+        w.session().sockets().setListenAddress(QHostAddress::LocalHost);
+        w.session().host().cmdHost_Click();
+        LoopbackPeer client(new QTcpSocket);
+        QVERIFY(client.connectTo(port));
+        client.send(QStringLiteral("[加入]客"));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !client.lines().isEmpty() && client.lines().last().startsWith(QStringLiteral("[定制信息]")); },
+            5000));
+        const int before = int(client.lines().size());
+
+        w.ShowPanel(1);
+        QTest::mouseClick(w.chatPanel->picDraw, Qt::LeftButton, {}, QPoint(4, 6));
+        QVERIFY(client.waitForLines(before + 2));
+        QCOMPARE(client.lines().mid(before),
+                 (QStringList{QStringLiteral("[画笔]2"),
+                              QStringLiteral("[直线]0000000060000000009000000000600000000090") +
+                                  QStringLiteral("0016711680")}));
+        w.close();
     }
 
     void aHostsCustomisationReplacesTheCaptions() {
