@@ -146,7 +146,8 @@ void FrmMain::buildConnectionPanel(QGroupBox *panel) {
 
 void FrmMain::startChat() {
     m_sound = new SoundPlayer(this);
-    m_chat = new Chat(*m_session, *chatPanel, [this] { NotifyUser(); }, this);
+    m_chat = new Chat(
+        *m_session, *chatPanel, [this] { NotifyUser(); }, this);
     m_whiteboard = new Whiteboard(*m_session, *chatPanel, this);
 }
 
@@ -238,6 +239,10 @@ void FrmMain::LoadSettings() {
     chatPanel->comBrush->setCurrentIndex(m_settings.brush);
     chatPanel->markSwatch(m_settings.color);
     chatPanel->chkPrivate->setChecked(m_settings.privateChat);
+    infoPanel->chkMatchCase->setChecked(m_settings.matchCase == 1);
+    infoPanel->chkWholeWord->setChecked(m_settings.wholeWord == 1);
+    infoPanel->comAndOr->setCurrentIndex(m_settings.andOr);
+    infoPanel->comShowMode->setCurrentIndex(m_settings.showMode);
     applySchema(m_settings.schema);
 }
 
@@ -254,6 +259,10 @@ void FrmMain::SaveSettings() {
     m_settings.brush = chatPanel->comBrush->currentIndex();
     m_settings.color = chatPanel->markedSwatch();
     m_settings.privateChat = chatPanel->chkPrivate->isChecked();
+    m_settings.matchCase = infoPanel->chkMatchCase->isChecked() ? 1 : 0;
+    m_settings.wholeWord = infoPanel->chkWholeWord->isChecked() ? 1 : 0;
+    m_settings.andOr = infoPanel->comAndOr->currentIndex();
+    m_settings.showMode = infoPanel->comShowMode->currentIndex();
     SettingsStore::save(m_settingsPath, m_settings);
 }
 

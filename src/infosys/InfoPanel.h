@@ -6,9 +6,12 @@
 
 #include <array>
 
+class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 // The controls of the information-system panel: the query area above, record entry below with one
 // labelled box per attribute.
@@ -22,8 +25,22 @@ public:
     // Shows the attribute names on the record-entry labels.
     void showSchema(const RecordSchema &schema);
 
+    static constexpr int kKeywordCount = 6;
+
     QGroupBox *fraQuery = nullptr;
+    std::array<QLineEdit *, kKeywordCount> txtQuery{};
+    QComboBox *comAndOr = nullptr;
+    QCheckBox *chkMatchCase = nullptr;
+    QCheckBox *chkWholeWord = nullptr;
+    QComboBox *comShowMode = nullptr;
+    QPushButton *cmdQuery = nullptr;
+
     QGroupBox *fraRecord = nullptr;
     std::array<QLabel *, RecordSchema::kAttributeCount> LabRecord{};
     std::array<QLineEdit *, RecordSchema::kAttributeCount> txtRecord{};
+    QPushButton *cmdRecord = nullptr;
+
+private:
+    void buildQuery();
+    void buildRecord();
 };
