@@ -314,7 +314,9 @@ void FrmMain::finishRequisitionForm() {}
 
 void FrmMain::closeSockets() {}
 
-void FrmMain::releaseOfficeSlots() {}
+void FrmMain::releaseOfficeSlots() {
+    officeSlots.ReleaseAll();
+}
 
 void FrmMain::mnuPlatform_Click() {
     FrmPlatform dialog(m_settings, this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SettingsStore.h"
+#include "common/modOffice.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -71,6 +72,9 @@ public:
     QPushButton *cmdClear = nullptr;
 
     QSystemTrayIcon *trayIcon() const { return m_tray; }
+
+    // The spreadsheet slots the tools work through; all released at shutdown.
+    OfficeSlots officeSlots;
 
 public slots:
     void mnuItem_Click(int index);
