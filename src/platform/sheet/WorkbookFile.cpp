@@ -74,7 +74,8 @@ bool readWorkbookFile(const QString &path, BookContent *book, QString *error, co
     if (file.size() > limits.maxFileBytes)
         return fail(error,
                     QStringLiteral("文件“%1”过大（超过 %2 MB）").arg(path).arg(limits.maxFileBytes >> 20));
-    const QByteArray bytes = file.read(limits.maxFileBytes + 1);
+    // Read only what the file holds: a buffer sized by the limit would cost its whole size on every open.
+    const QByteArray bytes = file.readAll();
     if (bytes.size() > limits.maxFileBytes)
         return fail(error,
                     QStringLiteral("文件“%1”过大（超过 %2 MB）").arg(path).arg(limits.maxFileBytes >> 20));
@@ -90,7 +91,7 @@ bool readWorkbookFile(const QString &path, BookContent *book, QString *error, co
         ok = xlsx::read(bytes, limits, book, &reason);
         break;
     case FileFormat::Xls:
-        ok = xls::read(path, bytes, limits, book, &reason);
+        ok = xls::read(bytes, limits, book, &reason);
         break;
     case FileFormat::Csv: {
         BookContent content;

@@ -406,7 +406,10 @@ private:
         if (first < 1 || first > last)
             return true;
         QString code;
-        const quint16 format = styleFormat(a, &code);
+        const quint16 format =
+            a.hasAttribute(QLatin1String("style"))
+                ? m_sheet->internFormat(m_styles.formatOfStyle(a.value(QLatin1String("style")).toInt()))
+                : 0;
         const bool customWidth = a.hasAttribute(QLatin1String("width"));
         const double width = a.value(QLatin1String("width")).toDouble();
         for (int c = first; c <= last; ++c) {
