@@ -34,8 +34,11 @@ const ExcelSlot *OfficeSlots::excel(int slot) const {
 void OfficeSlots::watchApplication(Application *application) {
     // Whoever opens a workbook through a slot's application starts the watch, so no closed workbook
     // is left holding a slot.
-    connect(
-        application, &Application::workbookOpened, this, [this] { tmrExcel.start(); }, Qt::UniqueConnection);
+    connect(application, &Application::workbookOpened, this, &OfficeSlots::startWatch, Qt::UniqueConnection);
+}
+
+void OfficeSlots::startWatch() {
+    tmrExcel.start();
 }
 
 void OfficeSlots::AttachExcel(int slot, bool visible, bool newInstance) {

@@ -79,6 +79,9 @@ public:
 
     // The word-processor slot of the requisition form comes with the word processor.
 
+private slots:
+    void startWatch();
+
 private:
     void watchApplication(tavlo::sheet::Application *application);
     bool usedByOtherSlot(const tavlo::sheet::Application *application, int slot) const;

@@ -31,6 +31,7 @@ private:
 // and ends with `Quit`. Every application made by create() is listed as running until it quits.
 class Application : public QObject {
     Q_OBJECT
+    Q_MOC_INCLUDE("platform/sheet/Workbook.h")
 
 public:
     // A new instance (`CreateObject`).

@@ -57,7 +57,6 @@ SheetWindow::SheetWindow(Workbook *workbook, QWidget *parent)
             if (Worksheet *sheet = m_workbook->Sheets(index + 1))
                 sheet->Activate();
     });
-    connect(workbook, &Workbook::savedChanged, this, [this](bool saved) { setWindowModified(!saved); });
 }
 
 void SheetWindow::buildActions() {

@@ -18,6 +18,7 @@ class Worksheet;
 // call fails quietly; the object itself is deleted later by the event loop.
 class Workbook : public QObject {
     Q_OBJECT
+    Q_MOC_INCLUDE("platform/sheet/Worksheet.h")
 
 public:
     ~Workbook() override;
