@@ -61,7 +61,7 @@ double fittingColumnWidth(const QString &text) {
             units += isWide(u) ? 2 : 1;
         widest = std::max(widest, units);
     }
-    return widest == 0 ? 0 : std::min(kMaxColumnWidth, widest + 0.5);
+    return widest == 0 ? 0 : std::min(kMaxColumnWidth, widest + 1);
 }
 
 } // namespace tavlo::sheet

@@ -15,7 +15,7 @@ QString valueText(const Cell &cell, const QString &formatCode);
 namespace tavlo::sheet {
 
 // The column width (in digit widths) that shows `text` whole: East Asian wide characters count as two
-// digits, others as one, plus a small margin; the longest line of a multi-line text counts.
+// digits, others as one, plus one digit of margin; the longest line of a multi-line text counts.
 double fittingColumnWidth(const QString &text);
 
 } // namespace tavlo::sheet

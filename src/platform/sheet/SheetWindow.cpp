@@ -28,6 +28,9 @@ const QString kXlsxFilter = QStringLiteral("Excel 工作簿 (*.xlsx)");
 const QString kXlsFilter = QStringLiteral("Excel 97-2003 工作簿 (*.xls)");
 const QString kCsvFilter = QStringLiteral("CSV UTF-8（逗号分隔） (*.csv)");
 
+// Pixels a column needs besides its text: the item's margins and the grid line.
+constexpr int kCellPadding = 10;
+
 int digitWidth(const QWidget *widget) {
     return std::max(1, widget->fontMetrics().horizontalAdvance(u'0'));
 }
@@ -132,7 +135,7 @@ QTableView *SheetWindow::makeView(Worksheet *sheet) {
             [this, view, sheet](int index, int, int size) {
                 if (m_applyingWidths)
                     return;
-                const double width = std::max(0.0, double(size - 5) / digitWidth(view));
+                const double width = std::max(0.0, double(size - kCellPadding) / digitWidth(view));
                 sheet->setColumnWidth(index + 1, index + 1, double(qRound(width * 100)) / 100);
             });
     connect(sheet, &Worksheet::selectionRequested, view, [view](int row, int column) {
@@ -147,7 +150,7 @@ void SheetWindow::applyColumnWidths(QTableView *view, Worksheet *sheet, int firs
     m_applyingWidths = true;
     const int digit = digitWidth(view);
     for (int c = first; c <= last; ++c)
-        view->setColumnWidth(c - 1, qRound(sheet->columnWidth(c) * digit) + 5);
+        view->setColumnWidth(c - 1, qRound(sheet->columnWidth(c) * digit) + kCellPadding);
     m_applyingWidths = false;
 }
 

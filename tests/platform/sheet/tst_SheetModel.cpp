@@ -149,8 +149,8 @@ void TestSheetModel::columnsFormatWidthAndAutoFit() {
     QVERIFY(sheet->Columns(QStringLiteral("C")).setColumnWidth(30));
     QCOMPARE(sheet->Columns(3).ColumnWidth(), 30.0);
     QVERIFY(sheet->Columns(QStringLiteral("a:c")).AutoFit());
-    QCOMPARE(sheet->columnWidth(1), 6.5);
-    QCOMPARE(sheet->columnWidth(2), 2.5);
+    QCOMPARE(sheet->columnWidth(1), 7.0);
+    QCOMPARE(sheet->columnWidth(2), 3.0);
     QCOMPARE(sheet->columnWidth(3), kDefaultColumnWidth); // nothing in it: standard width
     QVERIFY(sheet->Columns(QStringLiteral("C:A")).isValid());
     QVERIFY(!sheet->Columns(QStringLiteral("1")).isValid());

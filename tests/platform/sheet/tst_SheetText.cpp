@@ -282,9 +282,9 @@ void TestSheetText::sheetStorageRefusesBeyondLimit() {
 
 void TestSheetText::fittingWidths() {
     QCOMPARE(fittingColumnWidth(QString()), 0.0);
-    QCOMPARE(fittingColumnWidth(QStringLiteral("abcd")), 4.5);
-    QCOMPARE(fittingColumnWidth(QStringLiteral("离心泵")), 6.5);
-    QCOMPARE(fittingColumnWidth(QStringLiteral("ab\n离心泵泵")), 8.5);
+    QCOMPARE(fittingColumnWidth(QStringLiteral("abcd")), 5.0);
+    QCOMPARE(fittingColumnWidth(QStringLiteral("离心泵")), 7.0);
+    QCOMPARE(fittingColumnWidth(QStringLiteral("ab\n离心泵泵")), 9.0);
     QCOMPARE(fittingColumnWidth(QString(1000, u'x')), kMaxColumnWidth);
 }
 
