@@ -408,7 +408,9 @@ void FrmMain::closeSockets() {
     m_session->shutdown();
 }
 
-void FrmMain::releaseOfficeSlots() {}
+void FrmMain::releaseOfficeSlots() {
+    officeSlots.ReleaseAll();
+}
 
 void FrmMain::mnuPlatform_Click() {
     FrmPlatform dialog(m_settings, this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SettingsStore.h"
+#include "common/modOffice.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -91,6 +92,9 @@ public:
 
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     ZipCommands *zipCommands() const { return m_zipCommands; }
+
+    // The spreadsheet slots the tools work through; all released at shutdown.
+    OfficeSlots officeSlots;
 
 public slots:
     void mnuItem_Click(int index);

@@ -1,0 +1,116 @@
+#include "CsvFormat.h"
+
+#include "CellAddress.h"
+#include "CellText.h"
+
+namespace tavlo::sheet::csv {
+
+namespace {
+
+QChar detectSeparator(const QString &text) {
+    qsizetype lineEnd = text.indexOf(u'\n');
+    if (lineEnd < 0)
+        lineEnd = text.size();
+    const QStringView firstLine = QStringView(text).left(lineEnd);
+    return !firstLine.contains(u',') && firstLine.contains(u'\t') ? QChar(u'\t') : QChar(u',');
+}
+
+} // namespace
+
+bool parse(const QString &text, SheetData *sheet, const ReadLimits &limits, QString *error) {
+    const QChar separator = detectSeparator(text);
+    int row = 1;
+    int column = 1;
+    QString field;
+    bool quoted = false;    // inside a quoted field
+    bool wasQuoted = false; // the current field started with a quote
+    qint64 chars = 0;
+
+    auto endField = [&]() -> bool {
+        if (!field.isEmpty()) {
+            chars += field.size();
+            if (chars > limits.maxTextChars || row > kMaxRows || column > kMaxColumns ||
+                !sheet->setCell(row, column, Cell::fromText(field), limits.maxCellSlots)) {
+                if (error)
+                    *error = QStringLiteral("表格过大（超过 %1 行、%2 列或单元格总数上限）")
+                                 .arg(kMaxRows)
+                                 .arg(kMaxColumns);
+                return false;
+            }
+        }
+        field.clear();
+        wasQuoted = false;
+        ++column;
+        return true;
+    };
+
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"') {
+                if (i + 1 < n && text[i + 1] == u'"') {
+                    field += u'"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                field += c;
+            }
+            continue;
+        }
+        if (c == u'"' && field.isEmpty() && !wasQuoted) {
+            quoted = true;
+            wasQuoted = true;
+        } else if (c == separator) {
+            if (!endField())
+                return false;
+        } else if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
+                ++i;
+            if (!endField())
+                return false;
+            ++row;
+            column = 1;
+        } else {
+            field += c;
+        }
+    }
+    if (!field.isEmpty() || wasQuoted)
+        return endField();
+    return true;
+}
+
+namespace {
+
+QString quoteField(const QString &field) {
+    const bool needsQuotes = field.contains(u',') || field.contains(u'"') || field.contains(u'\n') ||
+                             field.contains(u'\r') || field.startsWith(u' ') || field.endsWith(u' ');
+    if (!needsQuotes)
+        return field;
+    QString quotedField = field;
+    quotedField.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + quotedField + u'"';
+}
+
+} // namespace
+
+QString write(const SheetData &sheet) {
+    QString out;
+    int nextRow = 1;
+    sheet.forEachRow([&](int row, const std::vector<Cell> &cells) {
+        for (; nextRow < row; ++nextRow)
+            out += QStringLiteral("\r\n");
+        QStringList fields;
+        for (int c = 0; c < int(cells.size()); ++c)
+            fields << quoteField(shownText(cells[c], sheet.effectiveFormat(row, c + 1)));
+        while (!fields.isEmpty() && fields.last().isEmpty())
+            fields.removeLast();
+        out += fields.join(u',') + QStringLiteral("\r\n");
+        nextRow = row + 1;
+    });
+    return out;
+}
+
+} // namespace tavlo::sheet::csv

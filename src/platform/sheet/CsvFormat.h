@@ -1,0 +1,21 @@
+#pragma once
+
+#include "BookContent.h"
+
+#include <QString>
+
+// Comma-separated values: one sheet, every field a text.
+namespace tavlo::sheet::csv {
+
+// Splits the text into records of fields: commas (or tabs, when the first line holds tabs but no comma),
+// double quotes around fields, doubled quotes inside them, line breaks inside quoted fields, CR LF or LF
+// between records. Every non-empty field becomes a Text cell of `sheet`. False (with `error`) when the
+// sheet would exceed the limits.
+bool parse(const QString &text, SheetData *sheet, const ReadLimits &limits, QString *error);
+
+// The sheet's shown texts as CSV: fields joined by commas, quoted when they hold a comma, a quote, a line
+// break or blanks at either end; records end with CR LF. Rows and columns start at A1, as a spreadsheet
+// saves them.
+QString write(const SheetData &sheet);
+
+} // namespace tavlo::sheet::csv

@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <map>
+#include <vector>
+
+namespace tavlo::sheet {
+
+enum class CellKind : quint8 { Empty, Text, Number, Boolean };
+
+// One cell: its value and the index of its number format in the sheet's format table (0 = General).
+struct Cell {
+    QString text;      // the value of a Text cell
+    double number = 0; // the value of a Number cell; 0 or 1 for a Boolean cell
+    quint16 format = 0;
+    CellKind kind = CellKind::Empty;
+
+    // A cell without value and without a format of its own is not part of the used range.
+    bool isUnused() const { return kind == CellKind::Empty && format == 0; }
+    static Cell fromText(const QString &text, quint16 format = 0) {
+        return {text, 0, format, CellKind::Text};
+    }
+    static Cell fromNumber(double number, quint16 format = 0) {
+        return {{}, number, format, CellKind::Number};
+    }
+    static Cell fromBoolean(bool value, quint16 format = 0) {
+        return {{}, value ? 1.0 : 0.0, format, CellKind::Boolean};
+    }
+};
+
+// Excel's standard column width, in widths of the digit "0".
+inline constexpr double kDefaultColumnWidth = 8.43;
+inline constexpr double kMaxColumnWidth = 255;
+// Files store a column's width with the cell margin of 5 pixels at 7 pixels per digit; users see it without.
+inline double storedColumnWidth(double userWidth) {
+    return userWidth + 5.0 / 7.0;
+}
+inline double userColumnWidth(double storedWidth) {
+    const double width = storedWidth - 5.0 / 7.0;
+    return width <= 0 ? 0 : double(qRound(width * 100)) / 100;
+}
+
+// The most cell slots one sheet (and one workbook read from a file) may hold: about 200 MB of cells.
+inline constexpr qsizetype kMaxCellSlots = 5'000'000;
+
+// The contents of one sheet as a plain value: cells stored by row, each row dense from column 1 to its
+// last cell; column widths and column formats; a table of number-format codes. Rows and columns are
+// 1-based. Knows nothing of files or windows.
+class SheetData {
+public:
+    explicit SheetData(QString name = {})
+        : m_name(std::move(name)) {}
+
+    const QString &name() const { return m_name; }
+    void setName(const QString &name) { m_name = name; }
+
+    // nullptr when the cell was never used.
+    const Cell *cell(int row, int column) const;
+    // Stores the cell (an unused cell clears it). False when the address is outside the sheet or the sheet
+    // would hold more than `slotLimit` slots.
+    bool setCell(int row, int column, const Cell &cell, qsizetype slotLimit = kMaxCellSlots);
+    void clearCell(int row, int column) { setCell(row, column, Cell{}); }
+    // Cell slots held by the rows (every row is dense up to its last used cell).
+    qsizetype cellSlots() const { return m_slots; }
+
+    bool isEmpty() const { return m_rows.empty(); }
+    // The used rectangle; all 0 for an empty sheet.
+    int firstRow() const { return m_rows.empty() ? 0 : m_rows.begin()->first; }
+    int lastRow() const { return m_rows.empty() ? 0 : m_rows.rbegin()->first; }
+    int firstColumn() const;
+    int lastColumn() const;
+
+    // Number formats: index 0 is General; "" and "General" intern to 0.
+    quint16 internFormat(const QString &code);
+    QString formatCode(quint16 index) const;
+    int formatCount() const { return int(m_formats.size()) + 1; }
+    // The code a cell shows with: its own format, else its column's, else General.
+    QString effectiveFormat(int row, int column) const;
+
+    double columnWidth(int column) const;
+    bool hasCustomWidth(int column) const;
+    void setColumnWidth(int column, double width);
+    quint16 columnFormat(int column) const;
+    void setColumnFormat(int column, quint16 format);
+    // Columns carrying a width or a format: 1..columnInfoCount().
+    int columnInfoCount() const { return int(m_columns.size()); }
+
+    // Calls f(row, column, cell) for every used cell, row by row, left to right.
+    template <typename F> void forEachCell(F &&f) const {
+        for (const auto &[row, cells] : m_rows)
+            for (int c = 0; c < int(cells.size()); ++c)
+                if (!cells[c].isUnused())
+                    f(row, c + 1, cells[c]);
+    }
+    // Calls f(row, cells) for every row; cells[0] is column 1.
+    template <typename F> void forEachRow(F &&f) const {
+        for (const auto &[row, cells] : m_rows)
+            f(row, cells);
+    }
+
+private:
+    struct ColumnInfo {
+        double width = -1; // below 0: standard width
+        quint16 format = 0;
+    };
+    ColumnInfo *columnInfo(int column, bool create);
+    void invalidateColumnExtent() { m_columnExtentValid = false; }
+
+    QString m_name;
+    std::map<int, std::vector<Cell>> m_rows;
+    std::vector<ColumnInfo> m_columns;
+    QStringList m_formats; // index i holds format i + 1
+    qsizetype m_slots = 0;
+    mutable bool m_columnExtentValid = true;
+    mutable int m_firstColumn = 0;
+    mutable int m_lastColumn = 0;
+};
+
+} // namespace tavlo::sheet
