@@ -1,0 +1,406 @@
+#include "InfoSystem.h"
+
+#include "InfoPanel.h"
+#include "QueryMatch.h"
+#include "QueryOutput.h"
+#include "RecordText.h"
+
+#include "common/modCommon.h"
+#include "common/modOffice.h"
+#include "platform/sheet/Application.h"
+#include "platform/sheet/Workbook.h"
+#include "platform/sheet/Worksheet.h"
+#include "platform/text/IniFile.h"
+#include "session/Dispatcher.h"
+#include "session/Session.h"
+#include "session/SessionSockets.h"
+
+#include <QComboBox>
+#include <QCheckBox>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+using tavlo::sheet::Workbook;
+using tavlo::sheet::Worksheet;
+
+namespace {
+
+const QString kRecorded = QStringLiteral("录入成功");
+const QString kNotRecorded = QStringLiteral("未录入成功");
+const QString kRecordsSuffix = QStringLiteral(" 条记录");
+const QString kTextFormat = QStringLiteral("@");
+constexpr int kRowColumns = RecordSchema::kCustomisable; // what a query searches and returns
+constexpr int kPauseMs = 50;
+// A row is uploaded only when these columns (1-based) hold something.
+constexpr std::array<int, 5> kRequiredColumns{1, 3, 7, 8, 9};
+
+QStringList rowCells(Worksheet *sheet, int row, int columns)
+{
+    QStringList cells;
+    for (int c = 1; c <= columns; ++c)
+        cells << sheet->value(row, c);
+    return cells;
+}
+
+void writeTextRow(Worksheet *sheet, int row, const QStringList &fields)
+{
+    for (int k = 0; k < fields.size(); ++k) {
+        sheet->setNumberFormat(row, k + 1, kTextFormat);
+        sheet->setValue(row, k + 1, fields[k]);
+    }
+}
+
+} // namespace
+
+InfoSystem::InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, Context context, QObject *parent)
+    : QObject(parent)
+    , m_session(session)
+    , m_panel(panel)
+    , m_office(office)
+    , m_context(std::move(context))
+{
+    connect(m_panel.cmdRecord, &QPushButton::clicked, this, &InfoSystem::cmdRecord_Click);
+    connect(m_panel.cmdQuery, &QPushButton::clicked, this, &InfoSystem::cmdQuery_Click);
+    Dispatcher &dispatcher = m_session.dispatcher();
+    dispatcher.setRecordStore([this](const QString &record) { return RecordToWorkbook(record); });
+    dispatcher.setQueryRunner([this](const QString &query) { return SearchWorkbook(query); });
+    connect(&dispatcher, &Dispatcher::queryResultsReady, this,
+            [this](const QStringList &rows) { ShowResults(rows, m_panel.comShowMode->currentText()); });
+    connect(&m_session, &Session::uploadLocalRecordsRequested, this, &InfoSystem::uploadAfterJoining);
+}
+
+InfoSystem::~InfoSystem()
+{
+    m_session.dispatcher().setRecordStore({});
+    m_session.dispatcher().setQueryRunner({});
+    if (m_editor)
+        m_editor->terminate();
+    delete m_viewer;
+}
+
+QString InfoSystem::workbookPath() const
+{
+    return modCommon::JoinPath(m_context.dataFolder, QString::fromLatin1(kWorkbookName));
+}
+
+QString InfoSystem::queryFilePath() const
+{
+    return modCommon::JoinPath(m_context.dataFolder, QString::fromLatin1(kQueryFileName));
+}
+
+void InfoSystem::tip(const QString &text) const
+{
+    if (m_context.setTip)
+        m_context.setTip(text);
+}
+
+QString InfoSystem::ownAddress() const
+{
+    const QString member = m_session.sockets().memberLocalAddress();
+    return member.isEmpty() ? m_session.sockets().listenerAddress() : member;
+}
+
+QString InfoSystem::storedRowList() const
+{
+    return modCommon::ReadSetting(m_context.settingsPath, QStringLiteral("MIS"), QStringLiteral("RowList"), QString());
+}
+
+void InfoSystem::storeRowList(const QString &rowList)
+{
+    tavlo::text::IniFile ini = tavlo::text::IniFile::load(m_context.settingsPath);
+    ini.setValue(QStringLiteral("MIS"), QStringLiteral("RowList"), rowList);
+    ini.save(m_context.settingsPath);
+}
+
+void InfoSystem::cmdRecord_Click()
+{
+    constexpr int inputer = RecordSchema::kAttributeCount - 1;
+    QStringList fields;
+    bool allEmpty = true;
+    for (int i = 0; i < inputer; ++i) {
+        m_panel.txtRecord[i]->setText(m_panel.txtRecord[i]->text().trimmed());
+        allEmpty = allEmpty && m_panel.txtRecord[i]->text().isEmpty();
+        fields << m_panel.txtRecord[i]->text();
+    }
+    m_panel.txtRecord[inputer]->setText(ownAddress());
+    if (allEmpty) {
+        m_panel.txtRecord[0]->setFocus();
+        return;
+    }
+    fields << m_panel.txtRecord[inputer]->text();
+    const QString record = RecordText::BuildRecordText(fields);
+
+    if (m_session.isOnline()) {
+        if (m_session.isHost()) {
+            const bool stored = RecordToWorkbook(record);
+            m_session.dispatcher().handleLine(QStringLiteral("[记录结果]") + (stored ? kRecorded : kNotRecorded) + u'!',
+                                              SessionSockets::kFromHost);
+        } else {
+            m_session.QueueToHost(QStringLiteral("[记录]") + record);
+        }
+        return;
+    }
+    if (!RecordToWorkbook(record)) {
+        tip(kNotRecorded);
+        return;
+    }
+    tip(kRecorded);
+    storeRowList(RecordText::AppendRow(storedRowList(), m_lastRow));
+    m_lastRow = 0;
+}
+
+bool InfoSystem::RecordToWorkbook(const QString &recordText)
+{
+    m_lastRow = 0;
+    modCommon::WaitMilliseconds(kPauseMs);
+    m_office.AttachExcel(OfficeSlots::RecordEntry, false, true);
+    ExcelSlot *slot = m_office.excel(OfficeSlots::RecordEntry);
+    if (!slot || !slot->application)
+        return false;
+
+    const QString path = workbookPath();
+    Workbook *book = nullptr;
+    Worksheet *sheet = nullptr;
+    if (QFileInfo::exists(path)) {
+        // A workbook that cannot be read is never replaced: the records in it would be lost.
+        slot->application->setDisplayAlerts(false);
+        book = slot->application->Workbooks().Open(path);
+        if (!book) {
+            m_office.CloseExcel(OfficeSlots::RecordEntry);
+            return false;
+        }
+        book->setSaved(true);
+        sheet = book->Sheets(1);
+    } else {
+        book = slot->application->Workbooks().Add();
+        sheet = book ? book->Sheets(1) : nullptr;
+        if (sheet) {
+            const RecordSchema schema = m_context.schema ? m_context.schema() : RecordSchemaText::designed();
+            for (int c = 1; c <= RecordSchema::kAttributeCount; ++c)
+                sheet->setValue(1, c, schema.attributes[c - 1]);
+        }
+    }
+    slot->workbook = book;
+    slot->worksheet = sheet;
+    if (!sheet) {
+        m_office.CloseExcel(OfficeSlots::RecordEntry);
+        return false;
+    }
+
+    const int row = m_office.LastUsedRow(OfficeSlots::RecordEntry) + 1;
+    writeTextRow(sheet, row, recordText.split(u'|'));
+    const bool saved = book->SaveAs(path);
+    book->Close();
+    m_office.CloseExcel(OfficeSlots::RecordEntry);
+    if (saved)
+        m_lastRow = row;
+    return saved;
+}
+
+void InfoSystem::uploadAfterJoining()
+{
+    const QString rowList = RecordText::NormaliseRowList(storedRowList());
+    if (rowList.isEmpty())
+        return;
+    if (UploadLocalRecords(rowList))
+        storeRowList(QString());
+}
+
+bool InfoSystem::UploadLocalRecords(const QString &rowList)
+{
+    const QString path = workbookPath();
+    if (!QFileInfo::exists(path))
+        return false;
+    modCommon::WaitMilliseconds(kPauseMs);
+    m_office.AttachExcel(OfficeSlots::UploadOnJoin, false, true);
+    ExcelSlot *slot = m_office.excel(OfficeSlots::UploadOnJoin);
+    if (!slot || !slot->application)
+        return false;
+    Workbook *book = slot->application->Workbooks().Open(path);
+    if (!book) {
+        m_office.CloseExcel(OfficeSlots::UploadOnJoin);
+        return false;
+    }
+    book->setSaved(true);
+    QPointer<Worksheet> sheet = book->Sheets(1);
+    slot->workbook = book;
+    slot->worksheet = sheet;
+
+    for (int row : RecordText::RowNumbers(rowList)) {
+        if (!sheet)
+            break;
+        QStringList cells = rowCells(sheet, row, RecordSchema::kAttributeCount);
+        for (QString &cell : cells)
+            cell = cell.trimmed();
+        const bool complete = std::all_of(kRequiredColumns.begin(), kRequiredColumns.end(),
+                                          [&cells](int c) { return !cells[c - 1].isEmpty(); });
+        if (!complete)
+            continue;
+        m_session.QueueToHost(QStringLiteral("[记录]") + cells.join(u'|'));
+        modCommon::WaitMilliseconds(kPauseMs);
+    }
+    const bool read = !sheet.isNull();
+    if (QPointer<Workbook> open = book; open)
+        open->Close();
+    m_office.CloseExcel(OfficeSlots::UploadOnJoin);
+    return read;
+}
+
+void InfoSystem::cmdQuery_Click()
+{
+    QueryMatch::Query query;
+    bool allEmpty = true;
+    for (QLineEdit *box : m_panel.txtQuery) {
+        box->setText(box->text().trimmed());
+        allEmpty = allEmpty && box->text().isEmpty();
+        query.keywords << box->text();
+    }
+    if (allEmpty) {
+        m_panel.txtQuery[0]->setFocus();
+        return;
+    }
+    query.andMode = m_panel.comAndOr->currentIndex() == 0;
+    query.matchCase = m_panel.chkMatchCase->isChecked();
+    query.wholeWord = m_panel.chkWholeWord->isChecked();
+    const QString queryText = QueryMatch::BuildQueryText(query);
+
+    if (m_session.isOnline() && !m_session.isHost()) {
+        m_session.QueueToHost(QStringLiteral("[查询]") + queryText);
+        return;
+    }
+    const QStringList rows = SearchWorkbook(queryText);
+    tip(QString::number(rows.size()) + kRecordsSuffix);
+    ShowResults(rows, m_panel.comShowMode->currentText());
+}
+
+QStringList InfoSystem::SearchWorkbook(const QString &queryText)
+{
+    QStringList found;
+    modCommon::WaitMilliseconds(kPauseMs);
+    const auto query = QueryMatch::ParseQueryText(queryText);
+    const QString path = workbookPath();
+    if (!query || !QFileInfo::exists(path))
+        return found;
+    m_office.AttachExcel(OfficeSlots::QuerySource, false, true);
+    ExcelSlot *slot = m_office.excel(OfficeSlots::QuerySource);
+    if (!slot || !slot->application)
+        return found;
+    Workbook *book = slot->application->Workbooks().Open(path);
+    if (!book) {
+        m_office.CloseExcel(OfficeSlots::QuerySource);
+        return found;
+    }
+    book->setSaved(true);
+    Worksheet *sheet = book->Sheets(1);
+    slot->workbook = book;
+    slot->worksheet = sheet;
+    const int last = m_office.LastUsedRow(OfficeSlots::QuerySource);
+    for (int row = 2; sheet && row <= last; ++row) {
+        const QString rowText = RecordText::BuildRowText(rowCells(sheet, row, kRowColumns));
+        if (QueryMatch::RowMatches(rowText, *query))
+            found << rowText;
+    }
+    book->Close();
+    m_office.CloseExcel(OfficeSlots::QuerySource);
+    return found;
+}
+
+void InfoSystem::ShowResults(const QStringList &rows, const QString &showMode)
+{
+    if (rows.isEmpty())
+        return;
+    if (showMode == QLatin1String("Excel"))
+        showInWorkbook(rows);
+    else
+        showInTextViewer(rows);
+}
+
+void InfoSystem::showInWorkbook(const QStringList &rows)
+{
+    modCommon::WaitMilliseconds(kPauseMs);
+    m_office.AttachExcel(OfficeSlots::QueryDisplay, true, false);
+    ExcelSlot *slot = m_office.excel(OfficeSlots::QueryDisplay);
+    if (!slot || !slot->application)
+        return;
+    Workbook *book = slot->application->Workbooks().Add();
+    Worksheet *sheet = book ? book->Sheets(1) : nullptr;
+    if (!sheet)
+        return;
+    slot->workbook = book;
+    slot->worksheet = sheet;
+
+    // Below what the sheet holds; a new, empty sheet starts at its first row.
+    const bool empty = sheet->value(1, 1).isEmpty() && m_office.LastUsedRow(OfficeSlots::QueryDisplay) == 1;
+    const int header = empty ? 1 : m_office.LastUsedRow(OfficeSlots::QueryDisplay) + 1;
+    const RecordSchema schema = m_context.schema ? m_context.schema() : RecordSchemaText::designed();
+    for (int c = 1; c <= kRowColumns; ++c)
+        sheet->setValue(header, c, schema.attributes[c - 1]);
+    int row = header;
+    for (const QString &rowText : rows)
+        writeTextRow(sheet, ++row, rowText.split(u'|'));
+    sheet->setValue(row + 1, 1, QueryOutput::SummaryLine(QDateTime::currentDateTime(), int(rows.size())));
+    sheet->Select(header, 1);
+    sheet->autoFit(1, kRowColumns);
+    slot->application->setVisible(true);
+    slot->application->bringToFront();
+}
+
+void InfoSystem::showInTextViewer(const QStringList &rows)
+{
+    if (m_editor) {
+        m_editor->terminate();
+        m_editor->deleteLater();
+    }
+    const RecordSchema schema = m_context.schema ? m_context.schema() : RecordSchemaText::designed();
+    const QStringList lines =
+        QueryOutput::ResultLines(rows, schema, QueryOutput::SummaryLine(QDateTime::currentDateTime(), int(rows.size())));
+    const QString path = queryFilePath();
+    const int lineCount = QueryOutput::AppendToQueryFile(path, lines);
+    if (lineCount == 0)
+        return;
+
+    const QString command = tavlo::text::IniFile::load(m_context.settingsPath)
+                                .value(QStringLiteral("Tavlo"), QStringLiteral("TextEditor"));
+    if (!command.isEmpty()) {
+        QStringList arguments = QProcess::splitCommand(command);
+        const QString program = arguments.isEmpty() ? QString() : arguments.takeFirst();
+        if (!arguments.join(u' ').contains(QLatin1String("{file}")))
+            arguments << QStringLiteral("{file}");
+        for (QString &argument : arguments)
+            argument.replace(QLatin1String("{file}"), path).replace(QLatin1String("{line}"), QString::number(lineCount));
+        m_editor = new QProcess(this);
+        m_editor->start(program, arguments);
+        if (m_editor->waitForStarted(2000))
+            return;
+        delete m_editor;
+    }
+
+    // The built-in viewer: read-only, scrolled to the newest results.
+    if (!m_viewer) {
+        auto *viewer = new QWidget(nullptr, Qt::Window);
+        viewer->setAttribute(Qt::WA_DeleteOnClose);
+        viewer->setWindowTitle(QString::fromLatin1(kQueryFileName));
+        viewer->resize(560, 480);
+        auto *text = new QPlainTextEdit(viewer);
+        text->setObjectName(QStringLiteral("queryText"));
+        text->setReadOnly(true);
+        auto *layout = new QVBoxLayout(viewer);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(text);
+        m_viewer = viewer;
+    }
+    auto *text = m_viewer->findChild<QPlainTextEdit *>(QStringLiteral("queryText"));
+    QFile file(path);
+    if (text && file.open(QIODevice::ReadOnly))
+        text->setPlainText(tavlo::text::decodeFileText(file.readAll()));
+    m_viewer->show();
+    m_viewer->raise();
+    if (text)
+        text->verticalScrollBar()->setValue(text->verticalScrollBar()->maximum());
+}

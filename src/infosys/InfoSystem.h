@@ -1,0 +1,76 @@
+#pragma once
+
+#include "RecordSchema.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+
+class InfoPanel;
+class OfficeSlots;
+class QProcess;
+class QWidget;
+class Session;
+
+// Record entry and keyword query of the information system. Records live in "MIS.xls" in the data
+// folder: on the host when a session is up, locally (and remembered for a later upload) otherwise.
+class InfoSystem : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Context
+    {
+        QString dataFolder;                    // holds MIS.xls and Query.txt
+        QString settingsPath;                  // Tavlo.ini, for the pending-upload list
+        std::function<RecordSchema()> schema;  // the names the window shows now
+        std::function<void(const QString &)> setTip;
+    };
+
+    static constexpr const char *kWorkbookName = "MIS.xls";
+    static constexpr const char *kQueryFileName = "Query.txt";
+
+    InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, Context context, QObject *parent = nullptr);
+    ~InfoSystem() override;
+
+    void cmdRecord_Click();
+    void cmdQuery_Click();
+
+    // Writes one record into this computer's workbook; true on success. The row written is kept for
+    // the pending-upload list.
+    bool RecordToWorkbook(const QString &recordText);
+    int lastRecordedRow() const { return m_lastRow; }
+    // Sends the listed local rows to the host; true when the workbook could be read.
+    bool UploadLocalRecords(const QString &rowList);
+    // The row texts of this computer's workbook that match the query text.
+    QStringList SearchWorkbook(const QString &queryText);
+    // showMode: "Excel" fills a new workbook in the sheet window, "NotePad" appends to Query.txt and shows it.
+    void ShowResults(const QStringList &rows, const QString &showMode);
+
+    QString workbookPath() const;
+    QString queryFilePath() const;
+    // The rows recorded offline and not yet uploaded, as stored.
+    QString storedRowList() const;
+    // The text viewer of the last NotePad display, while it is open.
+    QWidget *queryViewer() const { return m_viewer; }
+
+    // This computer's address as it fills the "entered by" field.
+    QString ownAddress() const;
+
+private:
+    void storeRowList(const QString &rowList);
+    void uploadAfterJoining();
+    void showInWorkbook(const QStringList &rows);
+    void showInTextViewer(const QStringList &rows);
+    void tip(const QString &text) const;
+
+    Session &m_session;
+    InfoPanel &m_panel;
+    OfficeSlots &m_office;
+    Context m_context;
+    int m_lastRow = 0;
+    QPointer<QWidget> m_viewer;
+    QPointer<QProcess> m_editor;
+};
