@@ -165,11 +165,15 @@ void OfficeSlots::ReleaseAll() {
     tmrExcel.stop();
     for (ExcelSlot &s : m_excel)
         s = ExcelSlot{};
+    QList<QPointer<Application>> quitting;
     for (Application *app : Application::instances()) {
         // A workbook the user still has on screen with unsaved changes is offered for saving first.
         app->askToSaveChanges();
         app->Quit();
+        quitting.append(app);
     }
-    // Closed workbooks and their windows go now, while the application still runs.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // The instances go now, with their workbooks and windows, while the program still runs.
+    for (const QPointer<Application> &app : std::as_const(quitting))
+        if (app)
+            QCoreApplication::sendPostedEvents(app, QEvent::DeferredDelete);
 }
