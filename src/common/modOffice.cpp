@@ -1,15 +1,14 @@
 #include "modOffice.h"
 
 #include "modCommon.h"
-
-#include <QCoreApplication>
-
-#include <algorithm>
-
 #include "platform/sheet/Application.h"
 #include "platform/sheet/CellAddress.h"
 #include "platform/sheet/Workbook.h"
 #include "platform/sheet/Worksheet.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
 
 using tavlo::sheet::Application;
 using tavlo::sheet::Workbook;
