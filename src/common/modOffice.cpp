@@ -1,15 +1,14 @@
 #include "modOffice.h"
 
 #include "modCommon.h"
-
-#include <QCoreApplication>
-
-#include <algorithm>
-
 #include "platform/sheet/Application.h"
 #include "platform/sheet/CellAddress.h"
 #include "platform/sheet/Workbook.h"
 #include "platform/sheet/Worksheet.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
 
 using tavlo::sheet::Application;
 using tavlo::sheet::Workbook;
@@ -165,11 +164,15 @@ void OfficeSlots::ReleaseAll() {
     tmrExcel.stop();
     for (ExcelSlot &s : m_excel)
         s = ExcelSlot{};
+    QList<QPointer<Application>> quitting;
     for (Application *app : Application::instances()) {
         // A workbook the user still has on screen with unsaved changes is offered for saving first.
         app->askToSaveChanges();
         app->Quit();
+        quitting.append(app);
     }
-    // Closed workbooks and their windows go now, while the application still runs.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // The instances go now, with their workbooks and windows, while the program still runs.
+    for (const QPointer<Application> &app : std::as_const(quitting))
+        if (app)
+            QCoreApplication::sendPostedEvents(app, QEvent::DeferredDelete);
 }

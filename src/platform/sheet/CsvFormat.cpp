@@ -104,7 +104,7 @@ QString write(const SheetData &sheet) {
             out += QStringLiteral("\r\n");
         QStringList fields;
         for (int c = 0; c < int(cells.size()); ++c)
-            fields << quoteField(shownText(cells[c], sheet.effectiveFormat(row, c + 1)));
+            fields << quoteField(valueText(cells[c], sheet.effectiveFormat(row, c + 1)));
         while (!fields.isEmpty() && fields.last().isEmpty())
             fields.removeLast();
         out += fields.join(u',') + QStringLiteral("\r\n");

@@ -13,7 +13,8 @@ namespace tavlo::sheet::csv {
 // sheet would exceed the limits.
 bool parse(const QString &text, SheetData *sheet, const ReadLimits &limits, QString *error);
 
-// The sheet's shown texts as CSV: fields joined by commas, quoted when they hold a comma, a quote, a line
+// The sheet's values as CSV (numbers with all their digits, so that nothing the General format rounds
+// away is lost): fields joined by commas, quoted when they hold a comma, a quote, a line
 // break or blanks at either end; records end with CR LF. Rows and columns start at A1, as a spreadsheet
 // saves them.
 QString write(const SheetData &sheet);

@@ -275,9 +275,9 @@ void TestSheetFiles::roundTrip() {
         QCOMPARE(value(back.sheets[1], 2, 2), QStringLiteral("7"));
     }
     a.forEachCell([&](int row, int column, const Cell &) {
-        QCOMPARE(shown(b, row, column), shown(a, row, column));
-        if (!csvFile)
-            QCOMPARE(value(b, row, column), value(a, row, column));
+        QCOMPARE(value(b, row, column), value(a, row, column));
+        if (!csvFile) // CSV keeps values as texts
+            QCOMPARE(shown(b, row, column), shown(a, row, column));
     });
     QCOMPARE(b.lastRow(), 300);
     QCOMPARE(b.lastColumn(), 30);

@@ -224,8 +224,11 @@ void TestSheetText::csvWritingQuotesWhatNeedsIt() {
     sheet.setCell(1, 4, Cell::fromText(QStringLiteral(" padded")));
     sheet.setCell(2, 1, Cell::fromNumber(0.1 + 0.2));
     sheet.setCell(2, 3, Cell::fromText(QStringLiteral("two\nlines")));
+    sheet.setCell(4, 2, Cell::fromNumber(123456789012.0)); // all digits, not "1.23457E+11"
     QCOMPARE(csv::write(sheet), QStringLiteral("plain,\"a,b\",\"say \"\"x\"\"\",\" padded\"\r\n"
-                                               "0.3,,\"two\nlines\"\r\n"));
+                                               "0.3,,\"two\nlines\"\r\n"
+                                               "\r\n"
+                                               ",123456789012\r\n"));
 }
 
 void TestSheetText::csvRoundTripKeepsPositions() {
