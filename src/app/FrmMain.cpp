@@ -12,6 +12,7 @@
 #include "chat/Whiteboard.h"
 #include "infosys/FrmCustomize.h"
 #include "infosys/InfoPanel.h"
+#include "infosys/InfoSystem.h"
 
 #include "common/DataFolder.h"
 #include "common/Twips.h"
@@ -28,6 +29,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHostInfo>
 #include <QLabel>
@@ -83,6 +85,7 @@ FrmMain::FrmMain(const QString &settingsPath, QWidget *parent)
         this, [this](const QString &text) { setTip(text); }, this);
     connectSession();
     startChat();
+    startInfoSystem();
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -149,6 +152,15 @@ void FrmMain::startChat() {
     m_chat = new Chat(
         *m_session, *chatPanel, [this] { NotifyUser(); }, this);
     m_whiteboard = new Whiteboard(*m_session, *chatPanel, this);
+}
+
+void FrmMain::startInfoSystem() {
+    InfoSystem::Context context;
+    context.dataFolder = QFileInfo(m_settingsPath).absolutePath();
+    context.settingsPath = m_settingsPath;
+    context.schema = [this] { return m_settings.schema; };
+    context.setTip = [this](const QString &text) { setTip(text); };
+    m_infoSystem = new InfoSystem(*m_session, *infoPanel, officeSlots, context, this);
 }
 
 void FrmMain::NotifyUser() {

@@ -13,6 +13,7 @@ class ChatPanel;
 class SoundPlayer;
 class Whiteboard;
 class InfoPanel;
+class InfoSystem;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -122,6 +123,7 @@ private:
     void buildConnectionPanel(QGroupBox *panel);
     void connectSession();
     void startChat();
+    void startInfoSystem();
     void showCaption(const QString &caption);
     // The system name and attribute captions a host sent ("[定制信息]").
     void applyCustomisation(const QString &text);
@@ -148,6 +150,7 @@ private:
     SoundPlayer *m_sound = nullptr;
     Chat *m_chat = nullptr;
     Whiteboard *m_whiteboard = nullptr;
+    InfoSystem *m_infoSystem = nullptr;
     SessionPanel *m_sessionPanel = nullptr;
     bool m_unloaded = false;
 };

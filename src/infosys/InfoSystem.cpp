@@ -15,8 +15,8 @@
 #include "session/Session.h"
 #include "session/SessionSockets.h"
 
-#include <QComboBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -40,16 +40,14 @@ constexpr int kPauseMs = 50;
 // A row is uploaded only when these columns (1-based) hold something.
 constexpr std::array<int, 5> kRequiredColumns{1, 3, 7, 8, 9};
 
-QStringList rowCells(Worksheet *sheet, int row, int columns)
-{
+QStringList rowCells(Worksheet *sheet, int row, int columns) {
     QStringList cells;
     for (int c = 1; c <= columns; ++c)
         cells << sheet->value(row, c);
     return cells;
 }
 
-void writeTextRow(Worksheet *sheet, int row, const QStringList &fields)
-{
+void writeTextRow(Worksheet *sheet, int row, const QStringList &fields) {
     for (int k = 0; k < fields.size(); ++k) {
         sheet->setNumberFormat(row, k + 1, kTextFormat);
         sheet->setValue(row, k + 1, fields[k]);
@@ -58,16 +56,17 @@ void writeTextRow(Worksheet *sheet, int row, const QStringList &fields)
 
 } // namespace
 
-InfoSystem::InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, Context context, QObject *parent)
+InfoSystem::InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, Context context,
+                       QObject *parent)
     : QObject(parent)
     , m_session(session)
     , m_panel(panel)
     , m_office(office)
-    , m_context(std::move(context))
-{
+    , m_context(std::move(context)) {
     connect(m_panel.cmdRecord, &QPushButton::clicked, this, &InfoSystem::cmdRecord_Click);
     connect(m_panel.cmdQuery, &QPushButton::clicked, this, &InfoSystem::cmdQuery_Click);
     Dispatcher &dispatcher = m_session.dispatcher();
+    m_dispatcher = &dispatcher;
     dispatcher.setRecordStore([this](const QString &record) { return RecordToWorkbook(record); });
     dispatcher.setQueryRunner([this](const QString &query) { return SearchWorkbook(query); });
     connect(&dispatcher, &Dispatcher::queryResultsReady, this,
@@ -75,51 +74,47 @@ InfoSystem::InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, 
     connect(&m_session, &Session::uploadLocalRecordsRequested, this, &InfoSystem::uploadAfterJoining);
 }
 
-InfoSystem::~InfoSystem()
-{
-    m_session.dispatcher().setRecordStore({});
-    m_session.dispatcher().setQueryRunner({});
+InfoSystem::~InfoSystem() {
+    // The session may be gone already when both belong to a window that is being destroyed.
+    if (m_dispatcher) {
+        m_dispatcher->setRecordStore({});
+        m_dispatcher->setQueryRunner({});
+    }
     if (m_editor)
         m_editor->terminate();
     delete m_viewer;
 }
 
-QString InfoSystem::workbookPath() const
-{
+QString InfoSystem::workbookPath() const {
     return modCommon::JoinPath(m_context.dataFolder, QString::fromLatin1(kWorkbookName));
 }
 
-QString InfoSystem::queryFilePath() const
-{
+QString InfoSystem::queryFilePath() const {
     return modCommon::JoinPath(m_context.dataFolder, QString::fromLatin1(kQueryFileName));
 }
 
-void InfoSystem::tip(const QString &text) const
-{
+void InfoSystem::tip(const QString &text) const {
     if (m_context.setTip)
         m_context.setTip(text);
 }
 
-QString InfoSystem::ownAddress() const
-{
+QString InfoSystem::ownAddress() const {
     const QString member = m_session.sockets().memberLocalAddress();
     return member.isEmpty() ? m_session.sockets().listenerAddress() : member;
 }
 
-QString InfoSystem::storedRowList() const
-{
-    return modCommon::ReadSetting(m_context.settingsPath, QStringLiteral("MIS"), QStringLiteral("RowList"), QString());
+QString InfoSystem::storedRowList() const {
+    return modCommon::ReadSetting(m_context.settingsPath, QStringLiteral("MIS"), QStringLiteral("RowList"),
+                                  QString());
 }
 
-void InfoSystem::storeRowList(const QString &rowList)
-{
+void InfoSystem::storeRowList(const QString &rowList) {
     tavlo::text::IniFile ini = tavlo::text::IniFile::load(m_context.settingsPath);
     ini.setValue(QStringLiteral("MIS"), QStringLiteral("RowList"), rowList);
     ini.save(m_context.settingsPath);
 }
 
-void InfoSystem::cmdRecord_Click()
-{
+void InfoSystem::cmdRecord_Click() {
     constexpr int inputer = RecordSchema::kAttributeCount - 1;
     QStringList fields;
     bool allEmpty = true;
@@ -139,7 +134,8 @@ void InfoSystem::cmdRecord_Click()
     if (m_session.isOnline()) {
         if (m_session.isHost()) {
             const bool stored = RecordToWorkbook(record);
-            m_session.dispatcher().handleLine(QStringLiteral("[记录结果]") + (stored ? kRecorded : kNotRecorded) + u'!',
+            m_session.dispatcher().handleLine(QStringLiteral("[记录结果]") +
+                                                  (stored ? kRecorded : kNotRecorded) + u'!',
                                               SessionSockets::kFromHost);
         } else {
             m_session.QueueToHost(QStringLiteral("[记录]") + record);
@@ -155,8 +151,7 @@ void InfoSystem::cmdRecord_Click()
     m_lastRow = 0;
 }
 
-bool InfoSystem::RecordToWorkbook(const QString &recordText)
-{
+bool InfoSystem::RecordToWorkbook(const QString &recordText) {
     m_lastRow = 0;
     modCommon::WaitMilliseconds(kPauseMs);
     m_office.AttachExcel(OfficeSlots::RecordEntry, false, true);
@@ -203,8 +198,7 @@ bool InfoSystem::RecordToWorkbook(const QString &recordText)
     return saved;
 }
 
-void InfoSystem::uploadAfterJoining()
-{
+void InfoSystem::uploadAfterJoining() {
     const QString rowList = RecordText::NormaliseRowList(storedRowList());
     if (rowList.isEmpty())
         return;
@@ -212,8 +206,7 @@ void InfoSystem::uploadAfterJoining()
         storeRowList(QString());
 }
 
-bool InfoSystem::UploadLocalRecords(const QString &rowList)
-{
+bool InfoSystem::UploadLocalRecords(const QString &rowList) {
     const QString path = workbookPath();
     if (!QFileInfo::exists(path))
         return false;
@@ -252,8 +245,7 @@ bool InfoSystem::UploadLocalRecords(const QString &rowList)
     return read;
 }
 
-void InfoSystem::cmdQuery_Click()
-{
+void InfoSystem::cmdQuery_Click() {
     QueryMatch::Query query;
     bool allEmpty = true;
     for (QLineEdit *box : m_panel.txtQuery) {
@@ -279,8 +271,7 @@ void InfoSystem::cmdQuery_Click()
     ShowResults(rows, m_panel.comShowMode->currentText());
 }
 
-QStringList InfoSystem::SearchWorkbook(const QString &queryText)
-{
+QStringList InfoSystem::SearchWorkbook(const QString &queryText) {
     QStringList found;
     modCommon::WaitMilliseconds(kPauseMs);
     const auto query = QueryMatch::ParseQueryText(queryText);
@@ -311,8 +302,7 @@ QStringList InfoSystem::SearchWorkbook(const QString &queryText)
     return found;
 }
 
-void InfoSystem::ShowResults(const QStringList &rows, const QString &showMode)
-{
+void InfoSystem::ShowResults(const QStringList &rows, const QString &showMode) {
     if (rows.isEmpty())
         return;
     if (showMode == QLatin1String("Excel"))
@@ -321,8 +311,7 @@ void InfoSystem::ShowResults(const QStringList &rows, const QString &showMode)
         showInTextViewer(rows);
 }
 
-void InfoSystem::showInWorkbook(const QStringList &rows)
-{
+void InfoSystem::showInWorkbook(const QStringList &rows) {
     modCommon::WaitMilliseconds(kPauseMs);
     m_office.AttachExcel(OfficeSlots::QueryDisplay, true, false);
     ExcelSlot *slot = m_office.excel(OfficeSlots::QueryDisplay);
@@ -351,15 +340,14 @@ void InfoSystem::showInWorkbook(const QStringList &rows)
     slot->application->bringToFront();
 }
 
-void InfoSystem::showInTextViewer(const QStringList &rows)
-{
+void InfoSystem::showInTextViewer(const QStringList &rows) {
     if (m_editor) {
         m_editor->terminate();
         m_editor->deleteLater();
     }
     const RecordSchema schema = m_context.schema ? m_context.schema() : RecordSchemaText::designed();
-    const QStringList lines =
-        QueryOutput::ResultLines(rows, schema, QueryOutput::SummaryLine(QDateTime::currentDateTime(), int(rows.size())));
+    const QStringList lines = QueryOutput::ResultLines(
+        rows, schema, QueryOutput::SummaryLine(QDateTime::currentDateTime(), int(rows.size())));
     const QString path = queryFilePath();
     const int lineCount = QueryOutput::AppendToQueryFile(path, lines);
     if (lineCount == 0)
@@ -373,7 +361,8 @@ void InfoSystem::showInTextViewer(const QStringList &rows)
         if (!arguments.join(u' ').contains(QLatin1String("{file}")))
             arguments << QStringLiteral("{file}");
         for (QString &argument : arguments)
-            argument.replace(QLatin1String("{file}"), path).replace(QLatin1String("{line}"), QString::number(lineCount));
+            argument.replace(QLatin1String("{file}"), path)
+                .replace(QLatin1String("{line}"), QString::number(lineCount));
         m_editor = new QProcess(this);
         m_editor->start(program, arguments);
         if (m_editor->waitForStarted(2000))

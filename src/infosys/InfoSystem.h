@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class Dispatcher;
 class InfoPanel;
 class OfficeSlots;
 class QProcess;
@@ -16,23 +17,22 @@ class Session;
 
 // Record entry and keyword query of the information system. Records live in "MIS.xls" in the data
 // folder: on the host when a session is up, locally (and remembered for a later upload) otherwise.
-class InfoSystem : public QObject
-{
+class InfoSystem : public QObject {
     Q_OBJECT
 
 public:
-    struct Context
-    {
-        QString dataFolder;                    // holds MIS.xls and Query.txt
-        QString settingsPath;                  // Tavlo.ini, for the pending-upload list
-        std::function<RecordSchema()> schema;  // the names the window shows now
+    struct Context {
+        QString dataFolder;                   // holds MIS.xls and Query.txt
+        QString settingsPath;                 // Tavlo.ini, for the pending-upload list
+        std::function<RecordSchema()> schema; // the names the window shows now
         std::function<void(const QString &)> setTip;
     };
 
     static constexpr const char *kWorkbookName = "MIS.xls";
     static constexpr const char *kQueryFileName = "Query.txt";
 
-    InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, Context context, QObject *parent = nullptr);
+    InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, Context context,
+               QObject *parent = nullptr);
     ~InfoSystem() override;
 
     void cmdRecord_Click();
@@ -46,7 +46,8 @@ public:
     bool UploadLocalRecords(const QString &rowList);
     // The row texts of this computer's workbook that match the query text.
     QStringList SearchWorkbook(const QString &queryText);
-    // showMode: "Excel" fills a new workbook in the sheet window, "NotePad" appends to Query.txt and shows it.
+    // showMode: "Excel" fills a new workbook in the sheet window, "NotePad" appends to Query.txt and shows
+    // it.
     void ShowResults(const QStringList &rows, const QString &showMode);
 
     QString workbookPath() const;
@@ -73,4 +74,5 @@ private:
     int m_lastRow = 0;
     QPointer<QWidget> m_viewer;
     QPointer<QProcess> m_editor;
+    QPointer<Dispatcher> m_dispatcher;
 };
