@@ -18,8 +18,7 @@ Chat::Chat(Session &session, ChatPanel &panel, Notifier notifyUser, QObject *par
     : QObject(parent)
     , m_session(session)
     , m_panel(panel)
-    , m_notifyUser(std::move(notifyUser))
-{
+    , m_notifyUser(std::move(notifyUser)) {
     m_panel.txtMessage->setMaxLength(kMaxMessageLength);
     m_input = m_panel.txtMessage;
     m_input->installEventFilter(this);
@@ -29,19 +28,22 @@ Chat::Chat(Session &session, ChatPanel &panel, Notifier notifyUser, QObject *par
     registerHandlers();
 }
 
-void Chat::registerHandlers()
-{
+void Chat::registerHandlers() {
     Dispatcher &dispatcher = m_session.dispatcher();
-    dispatcher.registerHandler(QStringLiteral("[消息]"), [this](const IncomingLine &line) { AppendDialog(line.payload); });
+    dispatcher.registerHandler(QStringLiteral("[消息]"),
+                               [this](const IncomingLine &line) { AppendDialog(line.payload); });
     dispatcher.registerHandler(QStringLiteral("[通知]"), [this](const IncomingLine &) { NotifyUser(); });
 }
 
-QString Chat::MessageLine(const QString &name, const QString &text) { return name + QStringLiteral("说： ") + text; }
+QString Chat::MessageLine(const QString &name, const QString &text) {
+    return name + QStringLiteral("说： ") + text;
+}
 
-QString Chat::WhisperLine(const QString &name, const QString &text) { return name + QStringLiteral("悄悄说：") + text; }
+QString Chat::WhisperLine(const QString &name, const QString &text) {
+    return name + QStringLiteral("悄悄说：") + text;
+}
 
-bool Chat::eventFilter(QObject *watched, QEvent *event)
-{
+bool Chat::eventFilter(QObject *watched, QEvent *event) {
     // Compared, never dereferenced: the panel may already be gone while its widgets are destroyed.
     if (watched == m_input && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
@@ -53,8 +55,7 @@ bool Chat::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-void Chat::cmdSend_Click()
-{
+void Chat::cmdSend_Click() {
     const QString text = m_panel.txtMessage->text();
     if (!text.isEmpty()) {
         const QString name = m_session.members().MemberName(m_session.ownNumber());
@@ -74,8 +75,7 @@ void Chat::cmdSend_Click()
     m_panel.txtMessage->setFocus();
 }
 
-void Chat::sendWhisper(const QString &name, const QString &text)
-{
+void Chat::sendWhisper(const QString &name, const QString &text) {
     const MemberList &members = m_session.members();
     const QString display = WhisperLine(name, text);
     if (m_session.isHost()) {
@@ -97,19 +97,20 @@ void Chat::sendWhisper(const QString &name, const QString &text)
         }
     }
     if (count > 0)
-        m_session.QueueToHost(QStringLiteral("[悄悄话]") + WireFormat::FormatNumberField(count) + numbers + display);
+        m_session.QueueToHost(QStringLiteral("[悄悄话]") + WireFormat::FormatNumberField(count) + numbers +
+                              display);
 }
 
-void Chat::cmdClearDialog_Click() { m_panel.txtDialog->clear(); }
+void Chat::cmdClearDialog_Click() {
+    m_panel.txtDialog->clear();
+}
 
-void Chat::AppendDialog(const QString &text)
-{
+void Chat::AppendDialog(const QString &text) {
     m_panel.txtDialog->appendPlainText(text);
     m_panel.txtDialog->moveCursor(QTextCursor::End);
 }
 
-void Chat::NotifyUser()
-{
+void Chat::NotifyUser() {
     if (m_notifyUser)
         m_notifyUser();
 }

@@ -9,8 +9,7 @@ class Session;
 struct IncomingLine;
 
 // Messages and whispers of the chat panel, sent through the session and shown in the transcript.
-class Chat : public QObject
-{
+class Chat : public QObject {
     Q_OBJECT
 
 public:

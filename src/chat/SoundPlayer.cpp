@@ -6,18 +6,14 @@
 #include <QSoundEffect>
 
 SoundPlayer::SoundPlayer(QObject *parent)
-    : QObject(parent)
-{
-}
+    : QObject(parent) {}
 
-void SoundPlayer::PlaySoundFile(const QString &path)
-{
+void SoundPlayer::PlaySoundFile(const QString &path) {
     if (QFileInfo(path).isFile())
         play(QUrl::fromLocalFile(path));
 }
 
-void SoundPlayer::play(const QUrl &source)
-{
+void SoundPlayer::play(const QUrl &source) {
     // Created on first use: opening the audio device costs time the start-up should not pay.
     if (!m_effect)
         m_effect = new QSoundEffect(this);
@@ -26,8 +22,7 @@ void SoundPlayer::play(const QUrl &source)
     m_effect->play();
 }
 
-QUrl SoundPlayer::notifySound()
-{
+QUrl SoundPlayer::notifySound() {
     const QString own = DataFolder::findShipped(QStringLiteral("Notify.wav"));
     return own.isEmpty() ? QUrl(QStringLiteral("qrc:/tavlo/Notify.wav")) : QUrl::fromLocalFile(own);
 }

@@ -7,8 +7,7 @@ class QSoundEffect;
 
 // Plays a short wave file without waiting for it; stays silent when the file or the audio device is
 // missing.
-class SoundPlayer : public QObject
-{
+class SoundPlayer : public QObject {
     Q_OBJECT
 
 public:

@@ -14,8 +14,7 @@
 Whiteboard::Whiteboard(Session &session, ChatPanel &panel, QObject *parent)
     : QObject(parent)
     , m_session(session)
-    , m_panel(panel)
-{
+    , m_panel(panel) {
     connect(m_panel.picDraw, &DrawingBoard::leftButtonDown, this, &Whiteboard::picDraw_MouseDown);
     connect(m_panel.picDraw, &DrawingBoard::leftButtonMove, this, &Whiteboard::picDraw_MouseMove);
     connect(m_panel.comBrush, &QComboBox::currentIndexChanged, this, &Whiteboard::comBrush_Click);
@@ -27,8 +26,7 @@ Whiteboard::Whiteboard(Session &session, ChatPanel &panel, QObject *parent)
     comBrush_Click();
 }
 
-void Whiteboard::registerHandlers()
-{
+void Whiteboard::registerHandlers() {
     Dispatcher &dispatcher = m_session.dispatcher();
     // The dispatcher has already replaced an out-of-range brush by 0.
     dispatcher.registerHandler(QStringLiteral("[画笔]"), [this](const IncomingLine &line) {
@@ -37,55 +35,54 @@ void Whiteboard::registerHandlers()
     });
     dispatcher.registerHandler(QStringLiteral("[直线]"),
                                [this](const IncomingLine &line) { drawReceivedLine(line.payload); });
-    dispatcher.registerHandler(QStringLiteral("[清除图片]"), [this](const IncomingLine &) { m_panel.picDraw->clear(); });
+    dispatcher.registerHandler(QStringLiteral("[清除图片]"),
+                               [this](const IncomingLine &) { m_panel.picDraw->clear(); });
 }
 
-QString Whiteboard::LineMessage(QPointF from, QPointF to, const QString &colorField)
-{
-    return QStringLiteral("[直线]") + WireFormat::FormatNumberField(from.x()) + WireFormat::FormatNumberField(from.y()) +
-           WireFormat::FormatNumberField(to.x()) + WireFormat::FormatNumberField(to.y()) + colorField;
+QString Whiteboard::LineMessage(QPointF from, QPointF to, const QString &colorField) {
+    return QStringLiteral("[直线]") + WireFormat::FormatNumberField(from.x()) +
+           WireFormat::FormatNumberField(from.y()) + WireFormat::FormatNumberField(to.x()) +
+           WireFormat::FormatNumberField(to.y()) + colorField;
 }
 
-QString Whiteboard::SelectedColor() const
-{
+QString Whiteboard::SelectedColor() const {
     return WireFormat::FormatNumberField(Palette::toWire(Palette::swatchColor(m_panel.markedSwatch())));
 }
 
-void Whiteboard::send(const QString &line)
-{
+void Whiteboard::send(const QString &line) {
     if (m_session.isHost())
         m_session.SendToAllMembers(line);
     else
         m_session.QueueToHost(line);
 }
 
-void Whiteboard::picDraw_MouseDown(QPoint twips)
-{
+void Whiteboard::picDraw_MouseDown(QPoint twips) {
     m_panel.picDraw->drawLine(twips, twips, Palette::swatchColor(m_panel.markedSwatch()), m_penWidth);
     m_lastPoint = twips;
     send(QStringLiteral("[画笔]") + QString::number(m_panel.comBrush->currentIndex()));
     send(LineMessage(twips, twips, SelectedColor()));
 }
 
-void Whiteboard::picDraw_MouseMove(QPoint twips)
-{
+void Whiteboard::picDraw_MouseMove(QPoint twips) {
     m_panel.picDraw->drawLine(m_lastPoint, twips, Palette::swatchColor(m_panel.markedSwatch()), m_penWidth);
     send(LineMessage(m_lastPoint, twips, SelectedColor()));
     m_lastPoint = twips;
 }
 
-void Whiteboard::comBrush_Click() { m_penWidth = m_panel.comBrush->currentText().toInt(); }
+void Whiteboard::comBrush_Click() {
+    m_penWidth = m_panel.comBrush->currentText().toInt();
+}
 
-void Whiteboard::picSelColor_Click(int index) { m_panel.markSwatch(index); }
+void Whiteboard::picSelColor_Click(int index) {
+    m_panel.markSwatch(index);
+}
 
-void Whiteboard::cmdClearDraw_Click()
-{
+void Whiteboard::cmdClearDraw_Click() {
     send(QStringLiteral("[清除图片]"));
     m_panel.picDraw->clear();
 }
 
-void Whiteboard::drawReceivedLine(const QString &payload)
-{
+void Whiteboard::drawReceivedLine(const QString &payload) {
     const auto x1 = WireFormat::ToSingle(WireFormat::FieldAt(payload, 1));
     const auto y1 = WireFormat::ToSingle(WireFormat::FieldAt(payload, 2));
     const auto x2 = WireFormat::ToSingle(WireFormat::FieldAt(payload, 3));

@@ -9,8 +9,7 @@ struct IncomingLine;
 
 // The shared drawing area: strokes drawn here go to every participant as line segments, strokes
 // drawn elsewhere arrive and are drawn here with this copy's brush width.
-class Whiteboard : public QObject
-{
+class Whiteboard : public QObject {
     Q_OBJECT
 
 public:

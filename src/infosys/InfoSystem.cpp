@@ -154,48 +154,66 @@ void InfoSystem::cmdRecord_Click() {
 bool InfoSystem::RecordToWorkbook(const QString &recordText) {
     m_lastRow = 0;
     modCommon::WaitMilliseconds(kPauseMs);
-    m_office.AttachExcel(OfficeSlots::RecordEntry, false, true);
-    ExcelSlot *slot = m_office.excel(OfficeSlots::RecordEntry);
-    if (!slot || !slot->application)
-        return false;
-
     const QString path = workbookPath();
-    Workbook *book = nullptr;
-    Worksheet *sheet = nullptr;
-    if (QFileInfo::exists(path)) {
-        // A workbook that cannot be read is never replaced: the records in it would be lost.
-        slot->application->setDisplayAlerts(false);
-        book = slot->application->Workbooks().Open(path);
-        if (!book) {
-            m_office.CloseExcel(OfficeSlots::RecordEntry);
-            return false;
-        }
-        book->setSaved(true);
-        sheet = book->Sheets(1);
-    } else {
-        book = slot->application->Workbooks().Add();
-        sheet = book ? book->Sheets(1) : nullptr;
-        if (sheet) {
-            const RecordSchema schema = m_context.schema ? m_context.schema() : RecordSchemaText::designed();
-            for (int c = 1; c <= RecordSchema::kAttributeCount; ++c)
-                sheet->setValue(1, c, schema.attributes[c - 1]);
-        }
-    }
-    slot->workbook = book;
-    slot->worksheet = sheet;
-    if (!sheet) {
-        m_office.CloseExcel(OfficeSlots::RecordEntry);
+    // A workbook that cannot be read is never replaced: the records in it would be lost.
+    Worksheet *sheet =
+        QFileInfo::exists(path) ? openRecordWorkbook(OfficeSlots::RecordEntry) : createRecordWorkbook();
+    if (!sheet)
         return false;
-    }
-
     const int row = m_office.LastUsedRow(OfficeSlots::RecordEntry) + 1;
     writeTextRow(sheet, row, recordText.split(u'|'));
-    const bool saved = book->SaveAs(path);
-    book->Close();
-    m_office.CloseExcel(OfficeSlots::RecordEntry);
+    const bool saved = sheet->workbook()->SaveAs(path);
+    closeRecordWorkbook(OfficeSlots::RecordEntry);
     if (saved)
         m_lastRow = row;
     return saved;
+}
+
+Worksheet *InfoSystem::createRecordWorkbook() {
+    m_office.AttachExcel(OfficeSlots::RecordEntry, false, true);
+    ExcelSlot *slot = m_office.excel(OfficeSlots::RecordEntry);
+    Workbook *book = slot && slot->application ? slot->application->Workbooks().Add() : nullptr;
+    Worksheet *sheet = book ? book->Sheets(1) : nullptr;
+    if (!sheet) {
+        m_office.CloseExcel(OfficeSlots::RecordEntry);
+        return nullptr;
+    }
+    // The header names the columns once, with the names of the day the workbook is made.
+    const RecordSchema schema = currentSchema();
+    for (int c = 1; c <= RecordSchema::kAttributeCount; ++c)
+        sheet->setValue(1, c, schema.attributes[c - 1]);
+    slot->workbook = book;
+    slot->worksheet = sheet;
+    return sheet;
+}
+
+RecordSchema InfoSystem::currentSchema() const {
+    return m_context.schema ? m_context.schema() : RecordSchemaText::designed();
+}
+
+Worksheet *InfoSystem::openRecordWorkbook(int slotNumber) {
+    m_office.AttachExcel(slotNumber, false, true);
+    ExcelSlot *slot = m_office.excel(slotNumber);
+    if (!slot || !slot->application)
+        return nullptr;
+    slot->application->setDisplayAlerts(false);
+    Workbook *book = slot->application->Workbooks().Open(workbookPath());
+    Worksheet *sheet = book ? book->Sheets(1) : nullptr;
+    if (!sheet) {
+        m_office.CloseExcel(slotNumber);
+        return nullptr;
+    }
+    book->setSaved(true);
+    slot->workbook = book;
+    slot->worksheet = sheet;
+    return sheet;
+}
+
+void InfoSystem::closeRecordWorkbook(int slotNumber) {
+    ExcelSlot *slot = m_office.excel(slotNumber);
+    if (slot && slot->workbook)
+        slot->workbook->Close();
+    m_office.CloseExcel(slotNumber);
 }
 
 void InfoSystem::uploadAfterJoining() {
@@ -211,19 +229,9 @@ bool InfoSystem::UploadLocalRecords(const QString &rowList) {
     if (!QFileInfo::exists(path))
         return false;
     modCommon::WaitMilliseconds(kPauseMs);
-    m_office.AttachExcel(OfficeSlots::UploadOnJoin, false, true);
-    ExcelSlot *slot = m_office.excel(OfficeSlots::UploadOnJoin);
-    if (!slot || !slot->application)
+    const QPointer<Worksheet> sheet = openRecordWorkbook(OfficeSlots::UploadOnJoin);
+    if (!sheet)
         return false;
-    Workbook *book = slot->application->Workbooks().Open(path);
-    if (!book) {
-        m_office.CloseExcel(OfficeSlots::UploadOnJoin);
-        return false;
-    }
-    book->setSaved(true);
-    QPointer<Worksheet> sheet = book->Sheets(1);
-    slot->workbook = book;
-    slot->worksheet = sheet;
 
     for (int row : RecordText::RowNumbers(rowList)) {
         if (!sheet)
@@ -239,9 +247,7 @@ bool InfoSystem::UploadLocalRecords(const QString &rowList) {
         modCommon::WaitMilliseconds(kPauseMs);
     }
     const bool read = !sheet.isNull();
-    if (QPointer<Workbook> open = book; open)
-        open->Close();
-    m_office.CloseExcel(OfficeSlots::UploadOnJoin);
+    closeRecordWorkbook(OfficeSlots::UploadOnJoin);
     return read;
 }
 
@@ -278,27 +284,16 @@ QStringList InfoSystem::SearchWorkbook(const QString &queryText) {
     const QString path = workbookPath();
     if (!query || !QFileInfo::exists(path))
         return found;
-    m_office.AttachExcel(OfficeSlots::QuerySource, false, true);
-    ExcelSlot *slot = m_office.excel(OfficeSlots::QuerySource);
-    if (!slot || !slot->application)
+    const QPointer<Worksheet> sheet = openRecordWorkbook(OfficeSlots::QuerySource);
+    if (!sheet)
         return found;
-    Workbook *book = slot->application->Workbooks().Open(path);
-    if (!book) {
-        m_office.CloseExcel(OfficeSlots::QuerySource);
-        return found;
-    }
-    book->setSaved(true);
-    Worksheet *sheet = book->Sheets(1);
-    slot->workbook = book;
-    slot->worksheet = sheet;
     const int last = m_office.LastUsedRow(OfficeSlots::QuerySource);
     for (int row = 2; sheet && row <= last; ++row) {
         const QString rowText = RecordText::BuildRowText(rowCells(sheet, row, kRowColumns));
         if (QueryMatch::RowMatches(rowText, *query))
             found << rowText;
     }
-    book->Close();
-    m_office.CloseExcel(OfficeSlots::QuerySource);
+    closeRecordWorkbook(OfficeSlots::QuerySource);
     return found;
 }
 
@@ -327,7 +322,7 @@ void InfoSystem::showInWorkbook(const QStringList &rows) {
     // Below what the sheet holds; a new, empty sheet starts at its first row.
     const bool empty = sheet->value(1, 1).isEmpty() && m_office.LastUsedRow(OfficeSlots::QueryDisplay) == 1;
     const int header = empty ? 1 : m_office.LastUsedRow(OfficeSlots::QueryDisplay) + 1;
-    const RecordSchema schema = m_context.schema ? m_context.schema() : RecordSchemaText::designed();
+    const RecordSchema schema = currentSchema();
     for (int c = 1; c <= kRowColumns; ++c)
         sheet->setValue(header, c, schema.attributes[c - 1]);
     int row = header;
@@ -345,7 +340,7 @@ void InfoSystem::showInTextViewer(const QStringList &rows) {
         m_editor->terminate();
         m_editor->deleteLater();
     }
-    const RecordSchema schema = m_context.schema ? m_context.schema() : RecordSchemaText::designed();
+    const RecordSchema schema = currentSchema();
     const QStringList lines = QueryOutput::ResultLines(
         rows, schema, QueryOutput::SummaryLine(QDateTime::currentDateTime(), int(rows.size())));
     const QString path = queryFilePath();

@@ -14,6 +14,9 @@ class OfficeSlots;
 class QProcess;
 class QWidget;
 class Session;
+namespace tavlo::sheet {
+class Worksheet;
+}
 
 // Record entry and keyword query of the information system. Records live in "MIS.xls" in the data
 // folder: on the host when a session is up, locally (and remembered for a later upload) otherwise.
@@ -61,6 +64,12 @@ public:
     QString ownAddress() const;
 
 private:
+    // The record workbook in a spreadsheet slot, its first sheet taken; nullptr when it cannot be read.
+    tavlo::sheet::Worksheet *openRecordWorkbook(int slotNumber);
+    // A new record workbook with its header row, in the record-entry slot.
+    tavlo::sheet::Worksheet *createRecordWorkbook();
+    void closeRecordWorkbook(int slotNumber);
+    RecordSchema currentSchema() const;
     void storeRowList(const QString &rowList);
     void uploadAfterJoining();
     void showInWorkbook(const QStringList &rows);

@@ -70,8 +70,7 @@ private slots:
         QCOMPARE(w.lstConnections->geometry(), QRect(144, 137, 129, 228));
     }
 
-    void whisperNotificationRaisesTheChatPanel()
-    {
+    void whisperNotificationRaisesTheChatPanel() {
         QVERIFY(QFile::exists(QStringLiteral(":/tavlo/Notify.wav"))); // the built-in sound
         FrmMain w(settingsPath());
         w.Form_Load();

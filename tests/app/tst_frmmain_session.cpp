@@ -65,7 +65,8 @@ private slots:
         probe.close();
         QFile file(dir.filePath(QStringLiteral("Tavlo.ini")));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("[Tavlo]\nPort=%1\nRecentID=主\n[ICQ]\nBrush=2\nColor=15\n").arg(port).toUtf8());
+        file.write(
+            QStringLiteral("[Tavlo]\nPort=%1\nRecentID=主\n[ICQ]\nBrush=2\nColor=15\n").arg(port).toUtf8());
         file.close();
 
         FrmMain w(file.fileName());
@@ -76,7 +77,10 @@ private slots:
         QVERIFY(client.connectTo(port));
         client.send(QStringLiteral("[加入]客"));
         QVERIFY(QTest::qWaitFor(
-            [&] { return !client.lines().isEmpty() && client.lines().last().startsWith(QStringLiteral("[定制信息]")); },
+            [&] {
+                return !client.lines().isEmpty() &&
+                       client.lines().last().startsWith(QStringLiteral("[定制信息]"));
+            },
             5000));
         const int before = int(client.lines().size());
 

@@ -14,8 +14,7 @@
 #include <QPlainTextEdit>
 
 // One participant: a session on loopback with the real chat panel, chat and whiteboard on it.
-struct Participant
-{
+struct Participant {
     SessionProbe probe;
     QGroupBox frame;
     ChatPanel panel{&frame};
@@ -24,55 +23,49 @@ struct Participant
     Whiteboard board{probe.session, panel};
 
     explicit Participant(const QString &id)
-        : probe(id)
-    {
+        : probe(id) {
         frame.resize(700, 410);
     }
 
-    QStringList transcript() const
-    {
+    QStringList transcript() const {
         const QString text = panel.txtDialog->toPlainText();
         return text.isEmpty() ? QStringList() : text.split(u'\n');
     }
-    void say(const QString &text, bool whisper = false)
-    {
+    void say(const QString &text, bool whisper = false) {
         panel.chkPrivate->setChecked(whisper);
         panel.txtMessage->setText(text);
         QTest::keyClick(panel.txtMessage, Qt::Key_Return);
     }
-    void select(const QList<int> &numbers)
-    {
+    void select(const QList<int> &numbers) {
         MemberList &list = probe.members();
         for (int i = 0; i < list.count(); ++i)
             list.setSelected(i, numbers.contains(list.at(i).number));
     }
     // Lines this participant put on the wire, without the traffic log's destination label.
-    QStringList sentLines() const
-    {
+    QStringList sentLines() const {
         QStringList lines;
         for (const QString &logged : probe.sent)
             lines << logged.section(QStringLiteral(": "), 1);
         return lines;
     }
-    QColor pixel(QPoint twips) const { return panel.picDraw->image().pixelColor(DrawingBoard::toPixels(twips).toPoint()); }
+    QColor pixel(QPoint twips) const {
+        return panel.picDraw->image().pixelColor(DrawingBoard::toPixels(twips).toPoint());
+    }
 };
 
-class TestChat : public QObject
-{
+class TestChat : public QObject {
     Q_OBJECT
 
     std::unique_ptr<Participant> host, second, third;
 
-    void settle()
-    {
+    void settle() {
         for (Participant *p : {host.get(), second.get(), third.get()})
             QVERIFY(p->probe.waitUntilQueueEmpty());
         QTest::qWait(50);
     }
 
 private slots:
-    void init()
-    {
+    void init() {
         host = std::make_unique<Participant>(QStringLiteral("甲"));
         second = std::make_unique<Participant>(QStringLiteral("乙"));
         third = std::make_unique<Participant>(QStringLiteral("丙"));
@@ -84,15 +77,13 @@ private slots:
         QTRY_COMPARE(third->probe.members().count(), 3);
         settle();
     }
-    void cleanup()
-    {
+    void cleanup() {
         third.reset();
         second.reset();
         host.reset();
     }
 
-    void hostMessageShownOnceEverywhere()
-    {
+    void hostMessageShownOnceEverywhere() {
         host->say(QStringLiteral("hi"));
         QCOMPARE(host->transcript(), QStringList{QStringLiteral("甲说： hi")});
         QTRY_COMPARE(second->transcript(), QStringList{QStringLiteral("甲说： hi")});
@@ -101,8 +92,7 @@ private slots:
         QCOMPARE(host->notified + second->notified + third->notified, 0);
     }
 
-    void memberMessageRelayedWithoutEcho()
-    {
+    void memberMessageRelayedWithoutEcho() {
         second->say(QStringLiteral("yo"));
         QTRY_COMPARE(host->transcript(), QStringList{QStringLiteral("乙说： yo")});
         QTRY_COMPARE(third->transcript(), QStringList{QStringLiteral("乙说： yo")});
@@ -110,8 +100,7 @@ private slots:
         QCOMPARE(second->transcript(), QStringList{QStringLiteral("乙说： yo")});
     }
 
-    void memberWhispersToHostAndThirdMember()
-    {
+    void memberWhispersToHostAndThirdMember() {
         second->select({MemberList::kHostNumber, third->probe.session.ownNumber()});
         second->say(QStringLiteral("psst"), true);
         QTRY_COMPARE(host->transcript(), QStringList{QStringLiteral("乙悄悄说：psst")});
@@ -124,8 +113,7 @@ private slots:
         QCOMPARE(second->notified, 0);
     }
 
-    void whisperWithoutRecipientsStaysLocal()
-    {
+    void whisperWithoutRecipientsStaysLocal() {
         second->select({});
         const int sentBefore = second->probe.sent.size();
         second->say(QStringLiteral("alone"), true);
@@ -136,8 +124,7 @@ private slots:
         QVERIFY(host->transcript().isEmpty());
     }
 
-    void hostWhisperingToItselfSendsNothing()
-    {
+    void hostWhisperingToItselfSendsNothing() {
         host->select({MemberList::kHostNumber});
         host->say(QStringLiteral("me"), true);
         QCOMPARE(host->transcript(), QStringList{QStringLiteral("甲悄悄说：me")});
@@ -150,16 +137,14 @@ private slots:
         QVERIFY(third->transcript().isEmpty());
     }
 
-    void enterInAnEmptyBoxSendsNothing()
-    {
+    void enterInAnEmptyBoxSendsNothing() {
         host->panel.txtMessage->setFocus();
         QTest::keyClick(host->panel.txtMessage, Qt::Key_Return);
         QVERIFY(host->transcript().isEmpty());
         QVERIFY(host->probe.session.queue().isEmpty());
     }
 
-    void aClickSendsBrushThenADot()
-    {
+    void aClickSendsBrushThenADot() {
         host->panel.comBrush->setCurrentIndex(1);
         host->panel.markSwatch(5); // red
         QTest::mouseClick(host->panel.picDraw, Qt::LeftButton, {}, QPoint(10, 20));
@@ -167,14 +152,14 @@ private slots:
         const QString x = QStringLiteral("0000000150"), y = QStringLiteral("0000000300");
         const QString red = WireFormat::FormatNumberField(0x0000FF);
         QCOMPARE(host->sentLines().mid(host->sentLines().size() - 4),
-                 (QStringList{"[画笔]1", "[画笔]1", "[直线]" + x + y + x + y + red, "[直线]" + x + y + x + y + red}));
+                 (QStringList{"[画笔]1", "[画笔]1", "[直线]" + x + y + x + y + red,
+                              "[直线]" + x + y + x + y + red}));
         QCOMPARE(host->pixel(QPoint(150, 300)), QColor(Qt::red));
         QTRY_COMPARE(second->pixel(QPoint(150, 300)), QColor(Qt::red));
         QCOMPARE(second->panel.comBrush->currentIndex(), 1); // the receiver's brush follows the drawer
     }
 
-    void rightButtonDrawsNothing()
-    {
+    void rightButtonDrawsNothing() {
         const int before = host->probe.sent.size();
         QTest::mouseClick(host->panel.picDraw, Qt::RightButton, {}, QPoint(10, 20));
         QTest::qWait(20);
@@ -182,16 +167,15 @@ private slots:
         QCOMPARE(host->pixel(QPoint(150, 300)), host->panel.picDraw->palette().color(QPalette::Window));
     }
 
-    void strokeBeyondTheEdgeTravelsWithAMinusSign()
-    {
+    void strokeBeyondTheEdgeTravelsWithAMinusSign() {
         second->board.picDraw_MouseDown(QPoint(30, 30));
         second->board.picDraw_MouseMove(QPoint(-45, 30));
-        QTRY_VERIFY(host->probe.received.last().contains(QStringLiteral("[直线]00000000300000000030-000000045")));
+        QTRY_VERIFY(
+            host->probe.received.last().contains(QStringLiteral("[直线]00000000300000000030-000000045")));
         settle();
     }
 
-    void memberClearsItsBoardAtOnceAndTheOthersAfterRelay()
-    {
+    void memberClearsItsBoardAtOnceAndTheOthersAfterRelay() {
         for (Participant *p : {host.get(), second.get(), third.get()})
             p->panel.picDraw->drawLine(QPoint(300, 300), QPoint(600, 600), Qt::black, 3);
         second->board.cmdClearDraw_Click();
@@ -202,13 +186,13 @@ private slots:
         QTRY_COMPARE(third->pixel(QPoint(450, 450)), blank);
     }
 
-    void receivedLinesUseTheReceiversPenAndSurviveRepaints()
-    {
+    void receivedLinesUseTheReceiversPenAndSurviveRepaints() {
         third->panel.comBrush->setCurrentIndex(7);
         QCOMPARE(third->board.penWidth(), 8);
-        host->probe.session.SendToAllMembers(QStringLiteral("[直线]") + WireFormat::FormatNumberField(150) +
-                                             WireFormat::FormatNumberField(750) + WireFormat::FormatNumberField(1500) +
-                                             WireFormat::FormatNumberField(750) + WireFormat::FormatNumberField(0xFF0000));
+        host->probe.session.SendToAllMembers(
+            QStringLiteral("[直线]") + WireFormat::FormatNumberField(150) +
+            WireFormat::FormatNumberField(750) + WireFormat::FormatNumberField(1500) +
+            WireFormat::FormatNumberField(750) + WireFormat::FormatNumberField(0xFF0000));
         QTRY_COMPARE(third->pixel(QPoint(750, 750 + 45)), QColor(Qt::blue)); // 3 px below the centre line
         third->panel.picDraw->resize(300, 300);
         third->panel.picDraw->resize(193, 193);

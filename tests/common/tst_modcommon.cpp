@@ -11,22 +11,22 @@
 
 using namespace modCommon;
 
-class TestModCommon : public QObject
-{
+class TestModCommon : public QObject {
     Q_OBJECT
 
 private slots:
-    void joinPathUsesOneSeparator()
-    {
-        QCOMPARE(JoinPath(QStringLiteral("/data"), QStringLiteral("MIS.xls")), QStringLiteral("/data/MIS.xls"));
+    void joinPathUsesOneSeparator() {
+        QCOMPARE(JoinPath(QStringLiteral("/data"), QStringLiteral("MIS.xls")),
+                 QStringLiteral("/data/MIS.xls"));
         QCOMPARE(JoinPath(QStringLiteral("/"), QStringLiteral("MIS.xls")), QStringLiteral("/MIS.xls"));
-        QCOMPARE(JoinPath(QStringLiteral("/data/"), QStringLiteral("/MIS.xls")), QStringLiteral("/data/MIS.xls"));
+        QCOMPARE(JoinPath(QStringLiteral("/data/"), QStringLiteral("/MIS.xls")),
+                 QStringLiteral("/data/MIS.xls"));
         QCOMPARE(JoinPath(QStringLiteral("//a///b"), QStringLiteral("c")), QStringLiteral("/a/b/c"));
-        QCOMPARE(CollapseRepeats(QStringLiteral("  a||||b|c  "), QStringLiteral("|")), QStringLiteral("a|b|c"));
+        QCOMPARE(CollapseRepeats(QStringLiteral("  a||||b|c  "), QStringLiteral("|")),
+                 QStringLiteral("a|b|c"));
     }
 
-    void ipv4Addresses_data()
-    {
+    void ipv4Addresses_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
         QTest::newRow("plain") << "192.168.1.10" << true;
@@ -40,15 +40,13 @@ private slots:
         QTest::newRow("exponent") << "1e2.0.0.1" << false;
         QTest::newRow("empty part") << "1..1.1" << false;
     }
-    void ipv4Addresses()
-    {
+    void ipv4Addresses() {
         QFETCH(QString, text);
         QFETCH(bool, valid);
         QCOMPARE(IsIPv4Address(text), valid);
     }
 
-    void arraysKeepFirstOccurrences()
-    {
+    void arraysKeepFirstOccurrences() {
         QStringList items{"x", "y", "x", "z", "y"};
         RemoveDuplicates(items);
         QCOMPARE(items, (QStringList{"x", "y", "z"}));
@@ -58,10 +56,9 @@ private slots:
         QVERIFY(ArrayIsEmpty({}));
     }
 
-    void chineseCharacters()
-    {
+    void chineseCharacters() {
         QCOMPARE(CountChinese(QStringLiteral("AB中文1")), 2);
-        QVERIFY(ContainsChinese(QStringLiteral("x龥")));      // U+9FA5, the last one counted
+        QVERIFY(ContainsChinese(QStringLiteral("x龥")));     // U+9FA5, the last one counted
         QVERIFY(!ContainsChinese(QStringLiteral("〇，。"))); // CJK symbols and punctuation are not
         QVERIFY(IsLettersOnly(QStringLiteral("abcXYZ")));
         QVERIFY(!IsLettersOnly(QStringLiteral("ab1")));
@@ -71,8 +68,7 @@ private slots:
         QVERIFY(IsCodeText(QString()));
     }
 
-    void scriptConversionTouchesOnlyChineseCharacters()
-    {
+    void scriptConversionTouchesOnlyChineseCharacters() {
         const QString traditional = ConvertChineseScript(QStringLiteral("泵房平面图 A-12, (3/4)"), 1);
         QCOMPARE(traditional, QStringLiteral("泵房平面圖 A-12, (3/4)"));
         QCOMPARE(ConvertChineseScript(traditional, 0), QStringLiteral("泵房平面图 A-12, (3/4)"));
@@ -80,8 +76,7 @@ private slots:
         QCOMPARE(ConvertChineseScript(mixed, 0).size(), mixed.size());
     }
 
-    void numbers()
-    {
+    void numbers() {
         QVERIFY(IsWholeNumber(QStringLiteral("1006")));
         QVERIFY(IsWholeNumber(QStringLiteral(" -5 ")));
         QVERIFY(IsWholeNumber(QStringLiteral("12.0")));
@@ -91,8 +86,7 @@ private slots:
         QVERIFY(!IsWholeNumber(QStringLiteral("1 2")));
     }
 
-    void pathPieces()
-    {
+    void pathPieces() {
         QCOMPARE(ParentFolder(QStringLiteral("/home/u/plan.dxf")), QStringLiteral("/home/u"));
         QCOMPARE(ParentFolder(QStringLiteral("plan.dxf")), QString());
         QCOMPARE(LastPathSegment(QStringLiteral("/home/u/drawings/")), QStringLiteral("drawings"));
@@ -104,8 +98,7 @@ private slots:
         QVERIFY(!FolderExists(QString()));
     }
 
-    void readSettingTrimsAndFallsBack()
-    {
+    void readSettingTrimsAndFallsBack() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("s.ini"));
         QFile f(path);
@@ -119,8 +112,7 @@ private slots:
         QCOMPARE(ReadSetting(path, "MIS", "Long", "d").size(), 255);
     }
 
-    void waitKeepsTheEventLoopRunning()
-    {
+    void waitKeepsTheEventLoopRunning() {
         bool fired = false;
         QTimer::singleShot(10, this, [&fired] { fired = true; });
         QElapsedTimer clock;
@@ -130,8 +122,7 @@ private slots:
         QVERIFY(clock.elapsed() >= 55);
     }
 
-    void optionGroups()
-    {
+    void optionGroups() {
         QWidget parent;
         QRadioButton a(&parent), b(&parent), c(&parent);
         const QList<QRadioButton *> group{&a, &b, &c};
@@ -142,8 +133,7 @@ private slots:
         QCOMPARE(SelectedOption(group), 2);
     }
 
-    void dataFolderFollowsTavloHome()
-    {
+    void dataFolderFollowsTavloHome() {
         QTemporaryDir dir;
         const QString home = dir.filePath(QStringLiteral("new/home"));
         qputenv("TAVLO_HOME", home.toUtf8());

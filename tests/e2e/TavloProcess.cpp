@@ -7,10 +7,11 @@
 
 #include <csignal>
 
-TavloProcess::TavloProcess() { m_process.setProcessChannelMode(QProcess::ForwardedChannels); }
+TavloProcess::TavloProcess() {
+    m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+}
 
-TavloProcess::~TavloProcess()
-{
+TavloProcess::~TavloProcess() {
     for (QProcess *p : {&m_process, &m_second}) {
         if (p->state() != QProcess::NotRunning) {
             p->kill();
@@ -19,10 +20,11 @@ TavloProcess::~TavloProcess()
     }
 }
 
-QString TavloProcess::executable() { return QStringLiteral(TAVLO_BINARY_DIR "/src/app/tavlo"); }
+QString TavloProcess::executable() {
+    return QStringLiteral(TAVLO_BINARY_DIR "/src/app/tavlo");
+}
 
-QProcessEnvironment TavloProcess::environment() const
-{
+QProcessEnvironment TavloProcess::environment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TAVLO_HOME"), m_home.path());
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
@@ -30,21 +32,18 @@ QProcessEnvironment TavloProcess::environment() const
     return env;
 }
 
-void TavloProcess::writeFile(const QString &name, const QByteArray &bytes) const
-{
+void TavloProcess::writeFile(const QString &name, const QByteArray &bytes) const {
     QFile f(file(name));
     if (f.open(QIODevice::WriteOnly))
         f.write(bytes);
 }
 
-QByteArray TavloProcess::readFile(const QString &name) const
-{
+QByteArray TavloProcess::readFile(const QString &name) const {
     QFile f(file(name));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool TavloProcess::start()
-{
+bool TavloProcess::start() {
     QFile::setPermissions(m_runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     m_process.setProcessEnvironment(environment());
     m_process.start(executable(), {});
@@ -62,16 +61,14 @@ bool TavloProcess::start()
     return false;
 }
 
-QProcess *TavloProcess::startSecond()
-{
+QProcess *TavloProcess::startSecond() {
     m_second.setProcessChannelMode(QProcess::ForwardedChannels);
     m_second.setProcessEnvironment(environment());
     m_second.start(executable(), {});
     return &m_second;
 }
 
-int TavloProcess::terminate()
-{
+int TavloProcess::terminate() {
     ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
     if (!m_process.waitForFinished(20000) || m_process.exitStatus() != QProcess::NormalExit)
         return -1;

@@ -5,8 +5,7 @@
 #include <QTemporaryDir>
 
 // A `tavlo` executable started with its own data folder and runtime folder, on the offscreen platform.
-class TavloProcess
-{
+class TavloProcess {
 public:
     TavloProcess();
     ~TavloProcess();

@@ -122,7 +122,8 @@ private slots:
         LineReader reader(&client);
         QCOMPARE(reader.read(7).size(), 7);
 
-        sendLine(client, QStringLiteral("[记录]离心泵|IS80|DN80|一期|2026|南方|台|0012|12500.5|NC01|127.0.0.9"));
+        sendLine(client,
+                 QStringLiteral("[记录]离心泵|IS80|DN80|一期|2026|南方|台|0012|12500.5|NC01|127.0.0.9"));
         sendLine(client, QStringLiteral("[记录]闸阀|Z41H|DN50|二期|2026|北方|个|3|80|NC02|127.0.0.9"));
         QCOMPARE(reader.read(9).mid(7), (QStringList{"[记录结果]录入成功!", "[记录结果]录入成功!"}));
         sendLine(client, QStringLiteral("[查询]泵||||||True|False|False"));
@@ -134,20 +135,23 @@ private slots:
         if (!QFile::exists(QStringLiteral("/usr/bin/python3")))
             QSKIP("no python3 for the independent reader");
         QProcess xlrd;
-        xlrd.start(QStringLiteral("/usr/bin/python3"),
-                   {QStringLiteral("-c"),
-                    QStringLiteral("import sys, xlrd\n"
-                                   "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
-                                   "for r in range(s.nrows): print('|'.join(str(c.value) + ':' + str(c.ctype) "
-                                   "for c in s.row(r)))\n"),
-                    tavlo.file(QStringLiteral("MIS.xls"))});
+        xlrd.start(
+            QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import sys, xlrd\n"
+                            "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+                            "for r in range(s.nrows): print('|'.join(str(c.value) + ':' + str(c.ctype) "
+                            "for c in s.row(r)))\n"),
+             tavlo.file(QStringLiteral("MIS.xls"))});
         QVERIFY(xlrd.waitForFinished(30000));
         if (xlrd.exitCode() != 0 && xlrd.readAllStandardError().contains("No module named"))
             QSKIP("python3-xlrd is not installed");
-        const QStringList rows = QString::fromUtf8(xlrd.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        const QStringList rows =
+            QString::fromUtf8(xlrd.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(rows.size(), 3);
         QVERIFY(rows[0].startsWith(QStringLiteral("物料名称:1|物料描述:1|")));
-        QVERIFY(rows[1].startsWith(QStringLiteral("离心泵:1|IS80:1|DN80:1|一期:1|2026:1|南方:1|台:1|0012:1|12500.5:1|")));
+        QVERIFY(rows[1].startsWith(
+            QStringLiteral("离心泵:1|IS80:1|DN80:1|一期:1|2026:1|南方:1|台:1|0012:1|12500.5:1|")));
         QVERIFY(rows[2].startsWith(QStringLiteral("闸阀:1|")));
     }
 

@@ -4,13 +4,11 @@
 #include <QTest>
 #include <QThread>
 
-class TestStartup : public QObject
-{
+class TestStartup : public QObject {
     Q_OBJECT
 
 private slots:
-    void appliesItsSettingsAndWritesThemBackOnSigterm()
-    {
+    void appliesItsSettingsAndWritesThemBackOnSigterm() {
         TavloProcess tavlo;
         tavlo.writeFile(QStringLiteral("Tavlo.ini"),
                         "; office settings\n[Tavlo]\nPlatformName=设计部\nPort=1500\nIP=300.1.1.1\n"
@@ -20,15 +18,15 @@ private slots:
         QCOMPARE(tavlo.terminate(), 0);
 
         const QString saved = QString::fromUtf8(tavlo.readFile(QStringLiteral("Tavlo.ini")));
-        QVERIFY(saved.startsWith(QStringLiteral("; office settings\n[Tavlo]\nPlatformName=设计部\nPort=1500\n"
-                                                "IP=127.0.0.1\nVIPList=127.0.0.2\nRecentID=甲\nRecentServer=False\n")));
+        QVERIFY(saved.startsWith(
+            QStringLiteral("; office settings\n[Tavlo]\nPlatformName=设计部\nPort=1500\n"
+                           "IP=127.0.0.1\nVIPList=127.0.0.2\nRecentID=甲\nRecentServer=False\n")));
         QVERIFY(saved.contains(QStringLiteral("Color=1\n")));
         QVERIFY(saved.contains(QStringLiteral("Name=图号\n")));
         QVERIFY(saved.contains(QStringLiteral("Inputer=录入者\n")));
     }
 
-    void aSecondCopyEndsAtOnce()
-    {
+    void aSecondCopyEndsAtOnce() {
         TavloProcess tavlo;
         QVERIFY(tavlo.start());
         QProcess *second = tavlo.startSecond();

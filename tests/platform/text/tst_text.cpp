@@ -9,13 +9,11 @@
 
 using namespace tavlo::text;
 
-class TestText : public QObject
-{
+class TestText : public QObject {
     Q_OBJECT
 
 private slots:
-    void fileTextIsUtf8WhenValidElseGb18030()
-    {
+    void fileTextIsUtf8WhenValidElseGb18030() {
         const QString text = QStringLiteral("物料=离心泵");
         Encoding e;
         QCOMPARE(decodeFileText(text.toUtf8(), &e), text);
@@ -28,8 +26,7 @@ private slots:
         QCOMPARE(e, Encoding::Utf8);
     }
 
-    void wireIsGbkCompatibleAndKeepsCharactersOutsideGbk()
-    {
+    void wireIsGbkCompatibleAndKeepsCharactersOutsideGbk() {
         // GBK bytes of 中文 are D6D0 CEC4; a GB18030 four-byte character survives the round trip.
         QCOMPARE(toWire(QStringLiteral("中文")), QByteArray("\xD6\xD0\xCE\xC4"));
         const QString rare = QStringLiteral("€😀䶵");
@@ -38,21 +35,22 @@ private slots:
         QVERIFY(!fromWire(QByteArray("\x81\x30\xFF\xFE")).isNull());
     }
 
-    void iniKeepsWhatItDoesNotKnow()
-    {
-        const QString text = QStringLiteral("; a comment\n[Other]\nx = 1\n\n[Tavlo]\n  Port =  2000  \nExtra=keep\n\n[Tail]\ny=2\n");
+    void iniKeepsWhatItDoesNotKnow() {
+        const QString text = QStringLiteral(
+            "; a comment\n[Other]\nx = 1\n\n[Tavlo]\n  Port =  2000  \nExtra=keep\n\n[Tail]\ny=2\n");
         IniFile ini = IniFile::parse(text);
         QCOMPARE(ini.value(QStringLiteral("tavlo"), QStringLiteral("PORT")), QStringLiteral("2000"));
         QVERIFY(!ini.contains(QStringLiteral("Tavlo"), QStringLiteral("Missing")));
         ini.setValue(QStringLiteral("Tavlo"), QStringLiteral("Port"), QStringLiteral("1006"));
         ini.setValue(QStringLiteral("Tavlo"), QStringLiteral("IP"), QStringLiteral("127.0.0.1"));
         ini.setValue(QStringLiteral("New"), QStringLiteral("k"), QStringLiteral("v"));
-        QCOMPARE(ini.toText(), QStringLiteral("; a comment\n[Other]\nx = 1\n\n[Tavlo]\nPort=1006\nExtra=keep\nIP=127.0.0.1\n\n"
-                                              "[Tail]\ny=2\n\n[New]\nk=v\n"));
+        QCOMPARE(
+            ini.toText(),
+            QStringLiteral("; a comment\n[Other]\nx = 1\n\n[Tavlo]\nPort=1006\nExtra=keep\nIP=127.0.0.1\n\n"
+                           "[Tail]\ny=2\n\n[New]\nk=v\n"));
     }
 
-    void iniValueCannotBreakIntoSeveralLines()
-    {
+    void iniValueCannotBreakIntoSeveralLines() {
         IniFile ini;
         ini.setValue(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("a\r\n[Evil]\nx=1"));
         QCOMPARE(IniFile::parse(ini.toText()).value(QStringLiteral("S"), QStringLiteral("k")),
@@ -60,8 +58,7 @@ private slots:
         QVERIFY(!IniFile::parse(ini.toText()).contains(QStringLiteral("Evil"), QStringLiteral("x")));
     }
 
-    void iniRewriteKeepsEncodingAndLineEnds()
-    {
+    void iniRewriteKeepsEncodingAndLineEnds() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("t.ini"));
         QFile f(path);
@@ -76,8 +73,7 @@ private slots:
         QCOMPARE(f.readAll(), toWire(QStringLiteral("[MIS]\r\nSystem=图纸管理\r\nName=名称\r\n")));
     }
 
-    void atomicWriteLeavesOldFileOnFailure()
-    {
+    void atomicWriteLeavesOldFileOnFailure() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("keep.txt"));
         QVERIFY(writeFileAtomically(path, "old"));
@@ -89,8 +85,7 @@ private slots:
         QCOMPARE(f.readAll(), QByteArray("old"));
     }
 
-    void chineseScriptMapsOneCharacterAtATime()
-    {
+    void chineseScriptMapsOneCharacterAtATime() {
         QCOMPARE(mapChineseCharacter(u'國', Script::Simplified), QChar(u'国'));
         QCOMPARE(mapChineseCharacter(u'图', Script::Traditional), QChar(u'圖'));
         QCOMPARE(mapChineseCharacter(u'中', Script::Traditional), QChar(u'中'));
