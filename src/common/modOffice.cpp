@@ -136,16 +136,7 @@ int OfficeSlots::ColumnNumber(const QString &text) {
         modCommon::IsNumeric(text, &value);
         return value >= -2147483647.0 && value <= 2147483647.0 ? int(value) : 0;
     }
-    if (text.size() < 1 || text.size() > 2)
-        return 0;
-    int number = 0;
-    for (QChar c : text) {
-        const char16_t u = c.toUpper().unicode();
-        if (u < u'A' || u > u'Z')
-            return 0;
-        number = number * 26 + (u - u'A' + 1);
-    }
-    return number;
+    return text.size() <= 2 ? tavlo::sheet::columnFromLetters(text) : 0;
 }
 
 void OfficeSlots::tmrExcel_Timer() {

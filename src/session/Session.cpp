@@ -163,7 +163,7 @@ void Session::noteEchoUnavailable() {
     AppendStatus(QStringLiteral("本机不能发送 ICMP 回显：查找主机改为试连端口，成员检测改看连接状态"));
 }
 
-bool Session::hostAnswers(const QString &address) {
+std::optional<bool> Session::echoAnswers(const QString &address) {
     switch (m_pinger(address)) {
     case modPing::Echo::Answered:
         return true;
@@ -173,19 +173,18 @@ bool Session::hostAnswers(const QString &address) {
         break;
     }
     noteEchoUnavailable();
+    return std::nullopt;
+}
+
+bool Session::hostAnswers(const QString &address) {
+    if (const auto echo = echoAnswers(address))
+        return *echo;
     return modPing::PortAnswers(address, quint16(config().port));
 }
 
 bool Session::memberAnswers(int n) {
-    switch (m_pinger(m_sockets->RemoteAddress(n))) {
-    case modPing::Echo::Answered:
-        return true;
-    case modPing::Echo::Silent:
-        return false;
-    case modPing::Echo::Unavailable:
-        break;
-    }
-    noteEchoUnavailable();
+    if (const auto echo = echoAnswers(m_sockets->RemoteAddress(n)))
+        return *echo;
     return m_sockets->isSlotConnected(n);
 }
 

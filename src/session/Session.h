@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class Dispatcher;
 class HostRole;
@@ -143,6 +144,8 @@ signals:
 
 private:
     void noteEchoUnavailable();
+    // Whether the address answered the echo; empty where echoes cannot be sent.
+    std::optional<bool> echoAnswers(const QString &address);
     void onLineTooLong(int source);
 
     SessionSockets *m_sockets;
