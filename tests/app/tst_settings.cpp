@@ -1,5 +1,6 @@
 #include "app/HelpText.h"
 #include "app/SettingsStore.h"
+#include "app/SystemInfo.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -116,6 +117,19 @@ private slots:
         QVERIFY(saved.contains("RowList=a|b\n"));
         QVERIFY(saved.contains("[Mine]\nz=1\n\n[ICQ]\n"));
         QCOMPARE(HelpText::homePage(path), QStringLiteral("http://intranet/"));
+    }
+
+    void systemInformationReadsProcFields() {
+        const QString cpuinfo =
+            QStringLiteral("processor\t: 0\nmodel name\t: Example CPU @ 2.00GHz\nflags\t\t: fpu\n");
+        QCOMPARE(SystemInfo::procField(cpuinfo, QStringLiteral("model name")),
+                 QStringLiteral("Example CPU @ 2.00GHz"));
+        QCOMPARE(SystemInfo::procField(cpuinfo, QStringLiteral("missing")), QString());
+#ifdef Q_OS_LINUX
+        const QString described = SystemInfo::describe();
+        QVERIFY(described.contains(QStringLiteral("内核：linux")));
+        QVERIFY(described.contains(QStringLiteral("Qt：")));
+#endif
     }
 
     void readMeIsWrittenOnceAndNeverOverwritten() {
