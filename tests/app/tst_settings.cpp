@@ -2,6 +2,8 @@
 #include "app/SettingsStore.h"
 #include "app/SystemInfo.h"
 
+#include "TestFiles.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -21,11 +23,6 @@ SettingsDefaults defaults() {
 
 Settings readText(const QString &text) {
     return SettingsStore::read(IniFile::parse(text), defaults());
-}
-
-QByteArray readAll(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -86,7 +83,7 @@ private slots:
         s.vipList = {"127.0.0.2", "127.0.0.3"};
         s.schema.attributes[0] = QStringLiteral("图号");
         QVERIFY(SettingsStore::save(path, s));
-        const QByteArray first = readAll(path);
+        const QByteArray first = TestFiles::read(path);
         QVERIFY(first.startsWith("[Tavlo]\nRecentServer=True\nPlatformName=设计部\nPort=2345\nIP=127.0.0.1\n"
                                  "VIPList=127.0.0.2|127.0.0.3\nBlackList=\nRecentID=office-pc\n"));
         QVERIFY(first.contains("[MIS]\nMatchCase=0\nWholeWord=0\nAndOr=0\nShowMode=0\nSystem="));
@@ -98,7 +95,7 @@ private slots:
             !(QFileInfo(path).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
         const Settings back = SettingsStore::load(path, defaults());
         QVERIFY(SettingsStore::save(path, back));
-        QCOMPARE(readAll(path), first);
+        QCOMPARE(TestFiles::read(path), first);
     }
 
     void foreignSectionsAndCommentsSurviveASave() {
@@ -112,7 +109,7 @@ private slots:
         Settings s = SettingsStore::load(path, defaults());
         QCOMPARE(s.port, 1500);
         QVERIFY(SettingsStore::save(path, s));
-        const QByteArray saved = readAll(path);
+        const QByteArray saved = TestFiles::read(path);
         QVERIFY(saved.startsWith("; kept by hand\n[Tavlo]\nPort=1500\nHomePage=http://intranet/\n"));
         QVERIFY(saved.contains("RowList=a|b\n"));
         QVERIFY(saved.contains("[Mine]\nz=1\n\n[ICQ]\n"));
@@ -141,17 +138,17 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("ReadMe.txt"));
         QVERIFY(HelpText::ensureReadMe(path));
-        const QByteArray written = readAll(path);
+        const QByteArray written = TestFiles::read(path);
         QCOMPARE(written.count('\n'), 72);
         QFile f(path);
         QVERIFY(f.open(QIODevice::Append));
         f.write("my note\n");
         f.close();
         QVERIFY(HelpText::ensureReadMe(path));
-        QCOMPARE(readAll(path), written + "my note\n");
+        QCOMPARE(TestFiles::read(path), written + "my note\n");
         QFile::remove(path);
         QVERIFY(HelpText::ensureReadMe(path));
-        QCOMPARE(readAll(path), written);
+        QCOMPARE(TestFiles::read(path), written);
     }
 };
 

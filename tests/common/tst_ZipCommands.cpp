@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "common/ZipCommands.h"
 #include "common/modZip.h"
 #include "platform/archive/ZipReader.h"
@@ -22,10 +23,7 @@ namespace {
 const QString kCorpus = QStringLiteral(TAVLO_CORPUS_DIR "/zip/");
 
 void writeFile(const QString &path, const QByteArray &bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    QVERIFY(TestFiles::write(path, bytes));
 }
 
 QStringList tree(const QString &root) {

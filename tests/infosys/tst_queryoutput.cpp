@@ -1,16 +1,11 @@
 #include "infosys/QueryOutput.h"
 #include "platform/text/TextCodec.h"
 
+#include "TestFiles.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-QByteArray readAll(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-} // namespace
 
 class TestQueryOutput : public QObject {
     Q_OBJECT
@@ -31,14 +26,14 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("Query.txt"));
         QCOMPARE(QueryOutput::AppendToQueryFile(path, {"a", "b"}), 2);
         QCOMPARE(QueryOutput::AppendToQueryFile(path, {"c"}), 3);
-        QCOMPARE(readAll(path), QByteArray("a\nb\nc\n"));
+        QCOMPARE(TestFiles::read(path), QByteArray("a\nb\nc\n"));
 
         QFile big(path);
         QVERIFY(big.open(QIODevice::WriteOnly));
         big.write(QByteArray(60000, 'x'));
         big.close();
         QCOMPARE(QueryOutput::AppendToQueryFile(path, {"新"}), 1);
-        QCOMPARE(readAll(path), QByteArray("新\n"));
+        QCOMPARE(TestFiles::read(path), QByteArray("新\n"));
     }
 
     void anOldGbkFileStaysGbk() {
@@ -49,7 +44,7 @@ private slots:
         f.write(tavlo::text::toWire(QStringLiteral("旧结果\r\n")));
         f.close();
         QCOMPARE(QueryOutput::AppendToQueryFile(path, {"新结果"}), 2);
-        QCOMPARE(readAll(path), tavlo::text::toWire(QStringLiteral("旧结果\r\n新结果\r\n")));
+        QCOMPARE(TestFiles::read(path), tavlo::text::toWire(QStringLiteral("旧结果\r\n新结果\r\n")));
     }
 };
 

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "platform/archive/EntryNames.h"
 #include "platform/archive/ZipExtractor.h"
 #include "platform/archive/ZipReader.h"
@@ -21,15 +22,11 @@ namespace {
 const QString kCorpus = QStringLiteral(TAVLO_CORPUS_DIR "/zip/");
 
 void writeFile(const QString &path, const QByteArray &bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    QVERIFY(TestFiles::write(path, bytes));
 }
 
 QByteArray readFile(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return TestFiles::read(path);
 }
 
 QByteArray randomBytes(qint64 size) {
