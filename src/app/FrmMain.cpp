@@ -370,6 +370,11 @@ void FrmMain::changeEvent(QEvent *event) {
     }
 }
 
+void FrmMain::terminate() {
+    m_terminating = true;
+    close();
+}
+
 void FrmMain::mnuExit_Click() {
     close();
 }
@@ -421,7 +426,7 @@ void FrmMain::closeSockets() {
 }
 
 void FrmMain::releaseOfficeSlots() {
-    officeSlots.ReleaseAll();
+    officeSlots.ReleaseAll(!m_terminating);
 }
 
 void FrmMain::mnuPlatform_Click() {

@@ -110,6 +110,8 @@ public slots:
     void cmdClear_Click();
     // Brings a hidden or minimised window to the front (a second start asks for this).
     void bringToFront();
+    // The system asks the program to end (SIGTERM): close as usual, but ask the user nothing.
+    void terminate();
     // A whisper arrived: window to the front on the chat panel, with the notification sound.
     void NotifyUser();
 
@@ -153,4 +155,5 @@ private:
     InfoSystem *m_infoSystem = nullptr;
     SessionPanel *m_sessionPanel = nullptr;
     bool m_unloaded = false;
+    bool m_terminating = false;
 };

@@ -28,7 +28,7 @@ int main(int argc, char *argv[]) {
     FrmMain window(modCommon::JoinPath(dataFolder, QString::fromLatin1(SettingsStore::kFileName)));
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, &FrmMain::bringToFront);
     SignalWatcher signalWatcher;
-    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window, &FrmMain::close);
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window, &FrmMain::terminate);
     // Logging out or a system shutdown may end the event loop without closing the window first.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &FrmMain::SaveSettings);
     QObject::connect(&app, &QApplication::aboutToQuit, &window, &FrmMain::close);

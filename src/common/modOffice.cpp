@@ -151,14 +151,14 @@ void OfficeSlots::tmrExcel_Timer() {
         tmrExcel.stop();
 }
 
-void OfficeSlots::ReleaseAll() {
+void OfficeSlots::ReleaseAll(bool askToSave) {
     tmrExcel.stop();
     for (ExcelSlot &s : m_excel)
         s = ExcelSlot{};
     QList<QPointer<Application>> quitting;
     for (Application *app : Application::instances()) {
-        // A workbook the user still has on screen with unsaved changes is offered for saving first.
-        app->askToSaveChanges();
+        if (askToSave)
+            app->askToSaveChanges();
         app->Quit();
         quitting.append(app);
     }

@@ -71,7 +71,9 @@ public:
     static int ColumnNumber(const QString &text);
 
     // Shutdown: empties every slot and quits every spreadsheet instance, closing their workbooks and windows.
-    void ReleaseAll();
+    // A workbook still on screen with unsaved changes is offered for saving first, unless the program
+    // is being terminated (then nobody may be there to answer).
+    void ReleaseAll(bool askToSave = true);
 
     // The watch: every 500 ms while on. Started whenever a slot's application opens or adds a workbook.
     QTimer tmrExcel;

@@ -2,6 +2,9 @@
 #include "app/FrmMember.h"
 #include "app/FrmPlatform.h"
 #include "infosys/InfoPanel.h"
+#include "platform/sheet/Application.h"
+#include "platform/sheet/Workbook.h"
+#include "platform/sheet/Worksheet.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -15,6 +18,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 class TestFrmMain : public QObject {
     Q_OBJECT
@@ -79,6 +83,25 @@ private slots:
         QCOMPARE(w.currentPanel(), 1);
         QVERIFY(!w.isMinimized());
         QVERIFY(w.isVisible());
+    }
+
+    void terminationAsksNothingAboutUnsavedWorkbooks() {
+        FrmMain w(settingsPath());
+        w.Form_Load();
+        w.officeSlots.AttachExcel(OfficeSlots::QueryDisplay, true, true);
+        auto *book = w.officeSlots.excel(OfficeSlots::QueryDisplay)->application->Workbooks().Add();
+        book->Sheets(1)->setValue(1, 1, QStringLiteral("unsaved"));
+        QVERIFY(!book->Saved());
+        bool asked = false;
+        QTimer::singleShot(2000, [&asked] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                asked = true;
+                modal->close();
+            }
+        });
+        w.terminate();
+        QVERIFY(!asked);
+        QVERIFY(tavlo::sheet::Application::instances().isEmpty());
     }
 
     void clearEmptiesBothTrafficLogs() {
