@@ -12,6 +12,13 @@
 
 namespace {
 
+// Runs `work` with a cancellable progress window; `work` gets the progress callback to report through.
+// The window goes as soon as the work ends.
+template <typename Work> auto withProgress(QWidget *window, const QString &label, Work work) {
+    WorkProgress progress(window, label);
+    return work([&progress](qint64 done, qint64 total) { return progress.update(done, total); });
+}
+
 const QString kCompressing = QStringLiteral("正在压缩文件 ... ...");
 const QString kExtracting = QStringLiteral("正在解压文件 ... ...");
 
@@ -71,12 +78,8 @@ void ZipCommands::compressFiles() {
         return;
 
     m_setTip(kCompressing);
-    modZip::Outcome outcome;
-    {
-        WorkProgress progress(m_window, kCompressing);
-        outcome = modZip::ZipFiles(
-            files, archive, [&progress](qint64 done, qint64 total) { return progress.update(done, total); });
-    }
+    const modZip::Outcome outcome = withProgress(
+        m_window, kCompressing, [&](const auto &report) { return modZip::ZipFiles(files, archive, report); });
     m_setTip(modZip::compressionStatusText(outcome));
 }
 
@@ -94,11 +97,8 @@ void ZipCommands::extractArchive() {
         return;
 
     m_setTip(kExtracting);
-    modZip::ExtractReport report;
-    {
-        WorkProgress progress(m_window, kExtracting);
-        report = modZip::UnzipArchive(
-            archive, folder, [&progress](qint64 done, qint64 total) { return progress.update(done, total); });
-    }
-    m_setTip(modZip::extractionStatusText(report));
+    const modZip::ExtractReport result = withProgress(m_window, kExtracting, [&](const auto &report) {
+        return modZip::UnzipArchive(archive, folder, report);
+    });
+    m_setTip(modZip::extractionStatusText(result));
 }

@@ -65,6 +65,16 @@ bool connectWhenListening(QTcpSocket &client, quint16 port) {
     }
 }
 
+// Starts `tavlo` hosting on the port at start-up, with any further [Tavlo] keys given.
+bool startHosting(TavloProcess &tavlo, quint16 port, const QString &moreKeys = {}) {
+    tavlo.writeFile(QStringLiteral("Tavlo.ini"),
+                    QStringLiteral("[Tavlo]\nPort=%1\nRecentID=主\nAutoConnect=1\nRecentServer=True\n%2")
+                        .arg(port)
+                        .arg(moreKeys)
+                        .toUtf8());
+    return tavlo.start();
+}
+
 QString iniText(TavloProcess &tavlo) {
     return QString::fromUtf8(tavlo.readFile(QStringLiteral("Tavlo.ini")));
 }
@@ -78,12 +88,7 @@ private slots:
     void hostsAtStartUpAndAnswersAJoinInOrder() {
         const quint16 port = freePort();
         TavloProcess tavlo;
-        tavlo.writeFile(QStringLiteral("Tavlo.ini"),
-                        QStringLiteral("[Tavlo]\nPlatformName=设计部\nPort=%1\nRecentID=主\nAutoConnect=1\n"
-                                       "RecentServer=True\n")
-                            .arg(port)
-                            .toUtf8());
-        QVERIFY(tavlo.start());
+        QVERIFY(startHosting(tavlo, port, QStringLiteral("PlatformName=设计部\n")));
 
         QTcpSocket client;
         QVERIFY(connectWhenListening(client, port));
@@ -111,11 +116,7 @@ private slots:
     void hostStoresRecordsAndAnswersQueriesOfAPlainClient() {
         const quint16 port = freePort();
         TavloProcess tavlo;
-        tavlo.writeFile(QStringLiteral("Tavlo.ini"),
-                        QStringLiteral("[Tavlo]\nPort=%1\nRecentID=主\nAutoConnect=1\nRecentServer=True\n")
-                            .arg(port)
-                            .toUtf8());
-        QVERIFY(tavlo.start());
+        QVERIFY(startHosting(tavlo, port));
         QTcpSocket client;
         QVERIFY(connectWhenListening(client, port));
         sendLine(client, QStringLiteral("[加入]甲"));

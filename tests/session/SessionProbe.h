@@ -109,3 +109,19 @@ inline LoopbackPeer *joinRaw(SessionProbe &host, quint16 port, const QString &id
     host.waitUntilQueueEmpty();
     return peer;
 }
+
+// Raw peers joined in order under the given IDs, their join replies already read; empty when one
+// could not join.
+inline QList<LoopbackPeer *> joinRawMembers(SessionProbe &host, quint16 port, const QStringList &ids,
+                                            QObject *owner) {
+    QList<LoopbackPeer *> peers;
+    for (const QString &id : ids) {
+        LoopbackPeer *peer = joinRaw(host, port, id, owner);
+        if (!peer)
+            return {};
+        peers.append(peer);
+    }
+    for (LoopbackPeer *peer : peers)
+        peer->takeLines();
+    return peers;
+}

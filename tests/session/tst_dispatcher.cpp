@@ -69,12 +69,9 @@ private slots:
     void relaysFollowTheTagTable() {
         SessionProbe host(QStringLiteral("主"));
         const quint16 port = host.startHosting();
-        LoopbackPeer *p1 = joinRaw(host, port, QStringLiteral("甲"), this);
-        LoopbackPeer *p2 = joinRaw(host, port, QStringLiteral("乙"), this);
-        LoopbackPeer *p3 = joinRaw(host, port, QStringLiteral("丙"), this);
-        QVERIFY(p1 && p2 && p3);
-        for (LoopbackPeer *p : {p1, p2, p3})
-            p->takeLines();
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙", "丙"}, this);
+        QCOMPARE(peers.size(), 3);
+        LoopbackPeer *p1 = peers[0], *p2 = peers[1], *p3 = peers[2];
 
         // "[消息]" from 2 goes to every other member, not back to 2.
         p2->send(QStringLiteral("[消息]乙说： hi"));
@@ -124,12 +121,9 @@ private slots:
     void whisperReachesTheListedMembersButNeverTheSender() {
         SessionProbe host(QStringLiteral("主"));
         const quint16 port = host.startHosting();
-        LoopbackPeer *p1 = joinRaw(host, port, QStringLiteral("甲"), this);
-        LoopbackPeer *p2 = joinRaw(host, port, QStringLiteral("乙"), this);
-        LoopbackPeer *p3 = joinRaw(host, port, QStringLiteral("丙"), this);
-        QVERIFY(p1 && p2 && p3);
-        for (LoopbackPeer *p : {p1, p2, p3})
-            p->takeLines();
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙", "丙"}, this);
+        QCOMPARE(peers.size(), 3);
+        LoopbackPeer *p1 = peers[0], *p2 = peers[1], *p3 = peers[2];
 
         // From connection 3 to the host and to itself: the host shows it with notification, 3 gets nothing.
         p3->send(QStringLiteral("[悄悄话]0000000002-0000000010000000003丙悄悄说：hi"));
