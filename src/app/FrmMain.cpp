@@ -29,6 +29,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDebug>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHostInfo>
@@ -160,6 +161,10 @@ void FrmMain::startInfoSystem() {
     context.settingsPath = m_settingsPath;
     context.schema = [this] { return m_settings.schema; };
     context.setTip = [this](const QString &text) { setTip(text); };
+    context.writeSetting = [this](const QString &section, const QString &key, const QString &value,
+                                  QString *error) {
+        return SettingsStore::saveValue(m_settingsPath, section, key, value, error);
+    };
     m_infoSystem = new InfoSystem(*m_session, *infoPanel, officeSlots, context, this);
 }
 
@@ -231,6 +236,9 @@ void FrmMain::centreOnScreen() {
 void FrmMain::Form_Load() {
     centreOnScreen();
     LoadSettings();
+    const QFileInfo settingsFile(m_settingsPath);
+    if (settingsFile.exists() && !settingsFile.isFile())
+        setTip(QStringLiteral("“%1”不是普通文件：设置只用默认值，也不会保存").arg(m_settingsPath));
     setWindowTitle(m_settings.platformName);
     txtIP->setText(m_settings.ip);
     ShowPanel(0);
@@ -275,7 +283,12 @@ void FrmMain::SaveSettings() {
     m_settings.wholeWord = infoPanel->chkWholeWord->isChecked() ? 1 : 0;
     m_settings.andOr = infoPanel->comAndOr->currentIndex();
     m_settings.showMode = infoPanel->comShowMode->currentIndex();
-    SettingsStore::save(m_settingsPath, m_settings);
+    QString error;
+    if (!SettingsStore::save(m_settingsPath, m_settings, &error)) {
+        // At shutdown nobody may be there to read a window: the status line and the log say it.
+        setTip(QStringLiteral("设置未能保存：") + error);
+        qWarning().noquote() << QStringLiteral("Tavlo: 设置未能保存：") << error;
+    }
 }
 
 void FrmMain::addTrayIcon() {
@@ -453,6 +466,8 @@ void FrmMain::mnuNote_Click() {
     const QString path = DataFolder::file(QStringLiteral("ReadMe.txt"));
     if (HelpText::ensureReadMe(path))
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    else
+        setTip(QStringLiteral("无法写入说明文件 %1").arg(path));
 }
 
 void FrmMain::mnuHomePage_Click() {

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <functional>
+
 using tavlo::text::IniFile;
 
 namespace SettingsStore {
@@ -53,12 +55,15 @@ const std::array<QString, RecordSchema::kAttributeCount> &attributeKeys() {
 }
 
 QStringList parseAddressList(const QString &text) {
+    // Trimmed first, so " 10.0.0.1" and "10.0.0.1" count as one address.
     QStringList items = text.split(u'|');
+    for (QString &item : items)
+        item = item.trimmed();
     modCommon::RemoveDuplicates(items);
     QStringList addresses;
     for (const QString &item : std::as_const(items)) {
         if (modCommon::IsIPv4Address(item))
-            addresses.append(item.trimmed());
+            addresses.append(item);
     }
     return addresses;
 }
@@ -136,16 +141,52 @@ Settings load(const QString &path, const SettingsDefaults &defaults) {
     return read(IniFile::load(path), defaults);
 }
 
-bool save(const QString &path, const Settings &settings) {
+namespace {
+
+bool fail(QString *error, const QString &message) {
+    if (error)
+        *error = message;
+    return false;
+}
+
+bool change(const QString &path, const std::function<void(IniFile &)> &edit, QString *error) {
+    const QFileInfo info(path);
+    const bool exists = info.exists() || info.isSymLink();
+    if (exists && !info.isFile())
+        return fail(error, QStringLiteral("“%1”不是普通文件，设置未保存").arg(path));
     // The file is kept read-only between runs; lift that for the write, put it back afterwards.
     constexpr auto kReadOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
-    if (QFileInfo::exists(path))
+    if (exists)
         QFile::setPermissions(path, kReadOnly | QFile::WriteOwner);
-    IniFile ini = IniFile::load(path);
-    write(ini, settings);
-    const bool saved = ini.save(path);
-    QFile::setPermissions(path, kReadOnly);
-    return saved;
+    IniFile ini;
+    if (exists) {
+        // An unreadable file is not replaced by one holding only our keys: the others would be lost.
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            QFile::setPermissions(path, kReadOnly);
+            return fail(error, QStringLiteral("无法读取“%1”：%2").arg(path, file.errorString()));
+        }
+        ini = IniFile::fromBytes(file.readAll());
+    }
+    edit(ini);
+    QString reason;
+    const bool saved = ini.save(path, &reason);
+    if (QFileInfo(path).isFile())
+        QFile::setPermissions(path, kReadOnly);
+    if (!saved)
+        return fail(error, QStringLiteral("无法保存“%1”：%2").arg(info.fileName(), reason));
+    return true;
+}
+
+} // namespace
+
+bool save(const QString &path, const Settings &settings, QString *error) {
+    return change(path, [&settings](IniFile &ini) { write(ini, settings); }, error);
+}
+
+bool saveValue(const QString &path, const QString &section, const QString &key, const QString &value,
+               QString *error) {
+    return change(path, [&](IniFile &ini) { ini.setValue(section, key, value); }, error);
 }
 
 } // namespace SettingsStore

@@ -61,8 +61,17 @@ void write(tavlo::text::IniFile &ini, const Settings &settings);
 
 // Loads the file at `path` (missing file: all defaults).
 Settings load(const QString &path, const SettingsDefaults &defaults);
-// Writes the settings into the file at `path`, atomically, then leaves it read-only. False when the
-// file could not be written; the old file is then left as it was.
-bool save(const QString &path, const Settings &settings);
+
+// The one writer of Tavlo.ini: every save goes through here. The file is kept read-only between runs;
+// the mode is lifted for the write and put back afterwards. The file is read afresh before each write
+// so keys that others stored meanwhile (the pending-upload rows) are kept. A path that exists but is not
+// a regular file (a folder, say) is left alone. Each returns false with the reason in *error when the
+// file could not be written; the old file is then left byte for byte as it was.
+
+// Writes the settings into the file at `path`.
+bool save(const QString &path, const Settings &settings, QString *error = nullptr);
+// Writes one key (the information system's pending-upload rows).
+bool saveValue(const QString &path, const QString &section, const QString &key, const QString &value,
+               QString *error = nullptr);
 
 } // namespace SettingsStore

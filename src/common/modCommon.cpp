@@ -53,8 +53,9 @@ QString CollapseRepeats(const QString &text, const QString &separator) {
 
 QString ReadSetting(const QString &file, const QString &section, const QString &key,
                     const QString &defaultValue) {
-    constexpr int kBufferCharacters = 255;
-    const QString value = tavlo::text::IniFile::load(file).value(section, key).left(kBufferCharacters);
+    // The whole value: a profile buffer of 256 characters would cut long lists (the pending-upload rows)
+    // in the middle of a number.
+    const QString value = tavlo::text::IniFile::load(file).value(section, key);
     if (value.isEmpty())
         return defaultValue;
     qsizetype end = value.size();
@@ -64,7 +65,8 @@ QString ReadSetting(const QString &file, const QString &section, const QString &
 }
 
 bool IsIPv4Address(const QString &text) {
-    static const QRegularExpression part(QStringLiteral("^[0-9]{1,3}$"));
+    // Whole-string matches: "$" alone would also match before a final line break.
+    static const QRegularExpression part(QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{1,3}")));
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return false;
@@ -121,7 +123,7 @@ int CountChinese(const QString &text) {
 }
 
 bool IsLettersOnly(const QString &text) {
-    static const QRegularExpression letters(QStringLiteral("^[A-Za-z]+$"));
+    static const QRegularExpression letters(QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z]+")));
     return letters.match(text).hasMatch();
 }
 

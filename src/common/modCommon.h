@@ -18,8 +18,8 @@ void WaitMilliseconds(int milliseconds);
 QString JoinPath(const QString &folder, const QString &name);
 // Trims blanks at both ends, then replaces doubled separators by single ones until nothing changes.
 QString CollapseRepeats(const QString &text, const QString &separator);
-// One value of an INI file: the default when the key is missing or empty, otherwise the value
-// (at most 255 characters, as a profile read with a 256-character buffer) without trailing blanks.
+// One value of an INI file: the default when the key is missing or empty, otherwise the whole value
+// without trailing blanks (no 255-character cap: a cut list would lose items and cut numbers).
 QString ReadSetting(const QString &file, const QString &section, const QString &key,
                     const QString &defaultValue);
 

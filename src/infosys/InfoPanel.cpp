@@ -80,6 +80,8 @@ void InfoPanel::buildRecord() {
         txtRecord[i] = new QLineEdit(fraRecord);
         txtRecord[i]->setObjectName(QStringLiteral("txtRecord%1").arg(i));
         txtRecord[i]->setGeometry(twipsRect(left + 1080, top, 1380, 330));
+        // What one workbook cell holds; a longer paste is cut here rather than refused on recording.
+        txtRecord[i]->setMaxLength(kMaxFieldLength);
     }
     // The computer a record is typed on fills the last box itself.
     txtRecord[RecordSchema::kAttributeCount - 1]->setReadOnly(true);

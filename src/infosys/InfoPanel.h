@@ -26,6 +26,8 @@ public:
     void showSchema(const RecordSchema &schema);
 
     static constexpr int kKeywordCount = 6;
+    // The most characters a record box takes: what one workbook cell holds.
+    static constexpr int kMaxFieldLength = 32767;
 
     QGroupBox *fraQuery = nullptr;
     std::array<QLineEdit *, kKeywordCount> txtQuery{};

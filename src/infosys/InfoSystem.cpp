@@ -8,9 +8,11 @@
 #include "common/modCommon.h"
 #include "common/modOffice.h"
 #include "platform/sheet/Application.h"
+#include "platform/sheet/CellAddress.h"
 #include "platform/sheet/Workbook.h"
 #include "platform/sheet/Worksheet.h"
 #include "platform/text/IniFile.h"
+#include "platform/text/TextCodec.h"
 #include "session/Dispatcher.h"
 #include "session/Session.h"
 #include "session/SessionSockets.h"
@@ -47,11 +49,16 @@ QStringList rowCells(Worksheet *sheet, int row, int columns) {
     return cells;
 }
 
-void writeTextRow(Worksheet *sheet, int row, const QStringList &fields) {
+// False (with the sheet's reason) as soon as one cell cannot be written.
+bool writeTextRow(Worksheet *sheet, int row, const QStringList &fields, QString *error = nullptr) {
     for (int k = 0; k < fields.size(); ++k) {
-        sheet->setNumberFormat(row, k + 1, kTextFormat);
-        sheet->setValue(row, k + 1, fields[k]);
+        if (!sheet->setNumberFormat(row, k + 1, kTextFormat) || !sheet->setValue(row, k + 1, fields[k])) {
+            if (error)
+                *error = sheet->lastError();
+            return false;
+        }
     }
+    return true;
 }
 
 } // namespace
@@ -67,7 +74,12 @@ InfoSystem::InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, 
     connect(m_panel.cmdQuery, &QPushButton::clicked, this, &InfoSystem::cmdQuery_Click);
     Dispatcher &dispatcher = m_session.dispatcher();
     m_dispatcher = &dispatcher;
-    dispatcher.setRecordStore([this](const QString &record) { return RecordToWorkbook(record); });
+    dispatcher.setRecordStore([this](const QString &record) {
+        const bool stored = RecordToWorkbook(record);
+        if (!stored)
+            tip(QStringLiteral("成员的记录") + notRecordedText(QString()));
+        return stored;
+    });
     dispatcher.setQueryRunner([this](const QString &query) { return SearchWorkbook(query); });
     connect(&dispatcher, &Dispatcher::queryResultsReady, this,
             [this](const QStringList &rows) { ShowResults(rows, m_panel.comShowMode->currentText()); });
@@ -108,10 +120,25 @@ QString InfoSystem::storedRowList() const {
                                   QString());
 }
 
-void InfoSystem::storeRowList(const QString &rowList) {
-    tavlo::text::IniFile ini = tavlo::text::IniFile::load(m_context.settingsPath);
-    ini.setValue(QStringLiteral("MIS"), QStringLiteral("RowList"), rowList);
-    ini.save(m_context.settingsPath);
+bool InfoSystem::storeRowList(const QString &rowList, QString *error) {
+    if (!m_context.writeSetting) {
+        if (error)
+            *error = QStringLiteral("没有可写入设置的地方");
+        return false;
+    }
+    return m_context.writeSetting(QStringLiteral("MIS"), QStringLiteral("RowList"), rowList, error);
+}
+
+bool InfoSystem::refuseRecord(const QString &reason) {
+    m_lastError = reason;
+    return false;
+}
+
+QString InfoSystem::notRecordedText(const QString &mark) const {
+    QString text = kNotRecorded + mark;
+    if (!m_lastError.isEmpty())
+        text += QStringLiteral("（") + m_lastError + QStringLiteral("）");
+    return text;
 }
 
 void InfoSystem::cmdRecord_Click() {
@@ -137,36 +164,62 @@ void InfoSystem::cmdRecord_Click() {
             m_session.dispatcher().handleLine(QStringLiteral("[记录结果]") +
                                                   (stored ? kRecorded : kNotRecorded) + u'!',
                                               SessionSockets::kFromHost);
+            if (!stored)
+                tip(notRecordedText(QStringLiteral("!")));
+        } else if (tavlo::text::toWire(record).size() + 16 > m_session.sockets().maxLineBytes()) {
+            // The host would drop a line this long, and this computer with it.
+            tip(kNotRecorded + QStringLiteral("（记录过长，无法发送给主机）"));
         } else {
             m_session.QueueToHost(QStringLiteral("[记录]") + record);
         }
         return;
     }
     if (!RecordToWorkbook(record)) {
-        tip(kNotRecorded);
+        tip(notRecordedText(QString()));
         return;
     }
-    tip(kRecorded);
-    storeRowList(RecordText::AppendRow(storedRowList(), m_lastRow));
+    QString error;
+    if (storeRowList(RecordText::AppendRow(storedRowList(), m_lastRow), &error))
+        tip(kRecorded);
+    else
+        tip(kRecorded + QStringLiteral("，但第 %1 行未能记入待上传列表（%2）").arg(m_lastRow).arg(error));
     m_lastRow = 0;
 }
 
 bool InfoSystem::RecordToWorkbook(const QString &recordText) {
     m_lastRow = 0;
+    m_lastError.clear();
     modCommon::WaitMilliseconds(kPauseMs);
+    const QStringList fields = recordText.split(u'|');
+    if (fields.size() > tavlo::sheet::kMaxXlsColumns)
+        return refuseRecord(QStringLiteral("记录的字段多于 %1 个").arg(tavlo::sheet::kMaxXlsColumns));
+    for (int k = 0; k < fields.size(); ++k) {
+        if (fields[k].size() > kMaxFieldLength)
+            return refuseRecord(
+                QStringLiteral("第 %1 项超过 %2 个字符").arg(QString::number(k + 1), QString::number(kMaxFieldLength)));
+    }
     const QString path = workbookPath();
     // A workbook that cannot be read is never replaced: the records in it would be lost.
-    Worksheet *sheet =
-        QFileInfo::exists(path) ? openRecordWorkbook(OfficeSlots::RecordEntry) : createRecordWorkbook();
+    const bool exists = QFileInfo::exists(path);
+    Worksheet *sheet = exists ? openRecordWorkbook(OfficeSlots::RecordEntry) : createRecordWorkbook();
     if (!sheet)
-        return false;
+        return refuseRecord(m_lastError.isEmpty() ? QStringLiteral("没有可用的电子表格程序") : m_lastError);
     const int row = m_office.LastUsedRow(OfficeSlots::RecordEntry) + 1;
-    writeTextRow(sheet, row, recordText.split(u'|'));
-    const bool saved = sheet->workbook()->SaveAs(path);
+    QString error;
+    bool saved = false;
+    if (row > tavlo::sheet::kMaxXlsRows)
+        error = QStringLiteral("%1 的工作表已满（最多 %2 行）")
+                    .arg(QString::fromLatin1(kWorkbookName), QString::number(tavlo::sheet::kMaxXlsRows));
+    else if (!writeTextRow(sheet, row, fields, &error))
+        error = QStringLiteral("第 %1 行无法写入：%2").arg(QString::number(row), error);
+    else if (!(saved = sheet->workbook()->SaveAs(path)))
+        error = sheet->workbook()->lastError();
+    // Closed without saving when anything failed: the file keeps what it held.
     closeRecordWorkbook(OfficeSlots::RecordEntry);
-    if (saved)
-        m_lastRow = row;
-    return saved;
+    if (!saved)
+        return refuseRecord(error);
+    m_lastRow = row;
+    return true;
 }
 
 Worksheet *InfoSystem::createRecordWorkbook() {
@@ -200,6 +253,8 @@ Worksheet *InfoSystem::openRecordWorkbook(int slotNumber) {
     Workbook *book = slot->application->Workbooks().Open(workbookPath());
     Worksheet *sheet = book ? book->Sheets(1) : nullptr;
     if (!sheet) {
+        m_lastError = book ? QStringLiteral("%1 中没有工作表").arg(QString::fromLatin1(kWorkbookName))
+                           : slot->application->lastError();
         m_office.CloseExcel(slotNumber);
         return nullptr;
     }
@@ -220,8 +275,12 @@ void InfoSystem::uploadAfterJoining() {
     const QString rowList = RecordText::NormaliseRowList(storedRowList());
     if (rowList.isEmpty())
         return;
-    if (UploadLocalRecords(rowList))
-        storeRowList(QString());
+    if (!UploadLocalRecords(rowList))
+        return;
+    // Cleared at once, so the rows are never sent to another host again.
+    QString error;
+    if (!storeRowList(QString(), &error))
+        tip(QStringLiteral("本机记录已上传，但待上传列表未能清除（%1），下次加入时会再次上传").arg(error));
 }
 
 bool InfoSystem::UploadLocalRecords(const QString &rowList) {
@@ -327,7 +386,7 @@ void InfoSystem::showInWorkbook(const QStringList &rows) {
         sheet->setValue(header, c, schema.attributes[c - 1]);
     int row = header;
     for (const QString &rowText : rows)
-        writeTextRow(sheet, ++row, rowText.split(u'|'));
+        writeTextRow(sheet, ++row, rowText.split(u'|')); // cells read from a sheet always fit one
     sheet->setValue(row + 1, 1, QueryOutput::SummaryLine(QDateTime::currentDateTime(), int(rows.size())));
     sheet->Select(header, 1);
     sheet->autoFit(1, kRowColumns);
@@ -344,9 +403,12 @@ void InfoSystem::showInTextViewer(const QStringList &rows) {
     const QStringList lines = QueryOutput::ResultLines(
         rows, schema, QueryOutput::SummaryLine(QDateTime::currentDateTime(), int(rows.size())));
     const QString path = queryFilePath();
-    const int lineCount = QueryOutput::AppendToQueryFile(path, lines);
-    if (lineCount == 0)
+    QString error;
+    const int lineCount = QueryOutput::AppendToQueryFile(path, lines, &error);
+    if (lineCount == 0) {
+        tip(QStringLiteral("查询结果未能写入 %1（%2）").arg(QString::fromLatin1(kQueryFileName), error));
         return;
+    }
 
     const QString command = tavlo::text::IniFile::load(m_context.settingsPath)
                                 .value(QStringLiteral("Tavlo"), QStringLiteral("TextEditor"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "InfoPanel.h"
 #include "RecordSchema.h"
 
 #include <QObject>
@@ -29,7 +30,14 @@ public:
         QString settingsPath;                 // Tavlo.ini, for the pending-upload list
         std::function<RecordSchema()> schema; // the names the window shows now
         std::function<void(const QString &)> setTip;
+        // Stores one key of Tavlo.ini through the program's settings store (the file's one writer);
+        // false with the reason when it could not be saved.
+        std::function<bool(const QString &section, const QString &key, const QString &value, QString *error)>
+            writeSetting;
     };
+
+    // The longest text a record field (a workbook cell) holds.
+    static constexpr int kMaxFieldLength = InfoPanel::kMaxFieldLength;
 
     static constexpr const char *kWorkbookName = "MIS.xls";
     static constexpr const char *kQueryFileName = "Query.txt";
@@ -42,9 +50,11 @@ public:
     void cmdQuery_Click();
 
     // Writes one record into this computer's workbook; true on success. The row written is kept for
-    // the pending-upload list.
+    // the pending-upload list. On failure MIS.xls is left as it was and lastRecordError() says why
+    // (a field too long, the sheet full, the workbook unreadable, the disk full).
     bool RecordToWorkbook(const QString &recordText);
     int lastRecordedRow() const { return m_lastRow; }
+    QString lastRecordError() const { return m_lastError; }
     // Sends the listed local rows to the host; true when the workbook could be read.
     bool UploadLocalRecords(const QString &rowList);
     // The row texts of this computer's workbook that match the query text.
@@ -70,7 +80,10 @@ private:
     tavlo::sheet::Worksheet *createRecordWorkbook();
     void closeRecordWorkbook(int slotNumber);
     RecordSchema currentSchema() const;
-    void storeRowList(const QString &rowList);
+    bool storeRowList(const QString &rowList, QString *error);
+    bool refuseRecord(const QString &reason);
+    // "未录入成功" (with `mark`) followed by the reason of the last refusal.
+    QString notRecordedText(const QString &mark) const;
     void uploadAfterJoining();
     void showInWorkbook(const QStringList &rows);
     void showInTextViewer(const QStringList &rows);
@@ -81,6 +94,7 @@ private:
     OfficeSlots &m_office;
     Context m_context;
     int m_lastRow = 0;
+    QString m_lastError;
     QPointer<QWidget> m_viewer;
     QPointer<QProcess> m_editor;
     QPointer<Dispatcher> m_dispatcher;

@@ -27,7 +27,7 @@ QStringList ResultLines(const QStringList &rowTexts, const RecordSchema &schema,
     return lines;
 }
 
-int AppendToQueryFile(const QString &path, const QStringList &lines) {
+int AppendToQueryFile(const QString &path, const QStringList &lines, QString *error) {
     QFileInfo info(path);
     if (info.exists() && info.size() >= kRestartSize)
         QFile::remove(path);
@@ -40,19 +40,26 @@ int AppendToQueryFile(const QString &path, const QStringList &lines) {
     }
     tavlo::text::Encoding encoding = tavlo::text::Encoding::Utf8;
     const QString oldText = tavlo::text::decodeFileText(existing, &encoding);
-    const QString lineEnd = existing.contains("\r\n") ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    const QString lineEnd = oldText.contains(QStringLiteral("\r\n")) ? QStringLiteral("\r\n") : QStringLiteral("\n");
 
     QString added;
     for (const QString &line : lines)
         added += line + lineEnd;
-    // A BOM belongs at the start of the file only.
-    const auto appendEncoding =
-        encoding == tavlo::text::Encoding::Utf8Bom ? tavlo::text::Encoding::Utf8 : encoding;
-    if (!file.open(QIODevice::Append))
+    if (!file.open(QIODevice::Append)) {
+        if (error)
+            *error = file.errorString();
         return 0;
-    const QByteArray bytes = tavlo::text::encodeFileText(added, appendEncoding);
-    if (file.write(bytes) != bytes.size())
+    }
+    // A byte order mark belongs at the start of the file only.
+    const QByteArray bytes = existing.isEmpty() ? tavlo::text::encodeFileText(added, encoding)
+                                                : tavlo::text::encodeWithoutBom(added, encoding);
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        // A full disk may have taken part of the text: the file goes back to what it held.
+        if (error)
+            *error = file.errorString();
+        file.resize(existing.size());
         return 0;
+    }
     file.close();
     return static_cast<int>((oldText + added).count(lineEnd));
 }

@@ -21,7 +21,8 @@ QStringList ResultLines(const QStringList &rowTexts, const RecordSchema &schema,
 
 // Appends the lines to the file, first deleting it when it has reached kRestartSize. The file keeps
 // the encoding and line ends it has; a new file is UTF-8. Returns the number of lines the file holds
-// afterwards (0 when it could not be written).
-int AppendToQueryFile(const QString &path, const QStringList &lines);
+// afterwards; 0 when it could not be written, the file then holding what it held before and *error
+// saying why.
+int AppendToQueryFile(const QString &path, const QStringList &lines, QString *error = nullptr);
 
 } // namespace QueryOutput

@@ -14,7 +14,10 @@ QString BuildRecordText(const QStringList &fields) {
 }
 
 QString BuildRowText(const QStringList &cells) {
-    return cells.mid(0, RecordSchema::kCustomisable).join(u'|');
+    QStringList flat = cells.mid(0, RecordSchema::kCustomisable);
+    for (QString &cell : flat)
+        cell.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(u'\r', u' ').replace(u'\n', u' ');
+    return flat.join(u'|');
 }
 
 QString NormaliseRowList(const QString &rowList) {

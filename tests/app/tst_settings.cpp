@@ -3,7 +3,9 @@
 #include "app/SystemInfo.h"
 
 #include "TestFiles.h"
+#include "platform/text/TextCodec.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -98,6 +100,37 @@ private slots:
         QCOMPARE(TestFiles::read(path), first);
     }
 
+    void addressListsDropRepeatsThatDifferOnlyByBlanks() {
+        const Settings s = readText(QStringLiteral(
+            "[Tavlo]\nVIPList=10.0.0.1| 10.0.0.1 |10.0.0.2|10.0.0.2 \nBlackList= 10.0.0.9|10.0.0.9\n"));
+        QCOMPARE(s.vipList, (QStringList{"10.0.0.1", "10.0.0.2"}));
+        QCOMPARE(s.blackList, QStringList{"10.0.0.9"});
+    }
+
+    // The one writer: a read-only file (as every run leaves it) takes a key and stays read-only; a folder
+    // where the file should be is reported and left as it is, mode included.
+    void storeWritesReadOnlyFilesAndLeavesFoldersAlone() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Tavlo.ini"));
+        const QByteArray gbkLine = "; " + tavlo::text::toWire(QStringLiteral("手工注释")) + "\n";
+        QVERIFY(TestFiles::write(path, "[Tavlo]\nPort=1500\n" + gbkLine + "[MIS]\nSystem=资产\n"));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        QString error;
+        QVERIFY2(SettingsStore::saveValue(path, QStringLiteral("MIS"), QStringLiteral("RowList"),
+                                          QStringLiteral("|2|3"), &error),
+                 qPrintable(error));
+        QCOMPARE(TestFiles::read(path), "[Tavlo]\nPort=1500\n" + gbkLine + "[MIS]\nSystem=资产\nRowList=|2|3\n");
+        QVERIFY(!(QFileInfo(path).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
+
+        const QString folder = dir.filePath(QStringLiteral("folder/Tavlo.ini"));
+        QVERIFY(QDir().mkpath(folder));
+        const QFile::Permissions before = QFileInfo(folder).permissions();
+        QVERIFY(!SettingsStore::save(folder, readText(QString()), &error));
+        QVERIFY(error.contains(QStringLiteral("不是普通文件")));
+        QCOMPARE(QFileInfo(folder).permissions(), before);
+        QVERIFY(QDir(folder).isEmpty());
+    }
+
     void foreignSectionsAndCommentsSurviveASave() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Tavlo.ini"));
@@ -110,7 +143,8 @@ private slots:
         QCOMPARE(s.port, 1500);
         QVERIFY(SettingsStore::save(path, s));
         const QByteArray saved = TestFiles::read(path);
-        QVERIFY(saved.startsWith("; kept by hand\n[Tavlo]\nPort=1500\nHomePage=http://intranet/\n"));
+        // A key whose value did not change keeps its line as typed.
+        QVERIFY(saved.startsWith("; kept by hand\n[Tavlo]\n Port = 1500 \nHomePage=http://intranet/\n"));
         QVERIFY(saved.contains("RowList=a|b\n"));
         QVERIFY(saved.contains("[Mine]\nz=1\n\n[ICQ]\n"));
         QCOMPARE(HelpText::homePage(path), QStringLiteral("http://intranet/"));

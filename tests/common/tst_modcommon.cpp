@@ -39,6 +39,8 @@ private slots:
         QTest::newRow("negative") << "1.-1.1.1" << false;
         QTest::newRow("exponent") << "1e2.0.0.1" << false;
         QTest::newRow("empty part") << "1..1.1" << false;
+        QTest::newRow("line break inside") << "10\n.0.0.1" << false;
+        QTest::newRow("line break in last part") << "10.0.0.1\n.2" << false;
     }
     void ipv4Addresses() {
         QFETCH(QString, text);
@@ -63,6 +65,7 @@ private slots:
         QVERIFY(IsLettersOnly(QStringLiteral("abcXYZ")));
         QVERIFY(!IsLettersOnly(QStringLiteral("ab1")));
         QVERIFY(!IsLettersOnly(QString()));
+        QVERIFY(!IsLettersOnly(QStringLiteral("abc\n")));
         QVERIFY(IsCodeText(QStringLiteral("0A1b")));
         QVERIFY(!IsCodeText(QStringLiteral("0A-1")));
         QVERIFY(IsCodeText(QString()));
@@ -109,7 +112,8 @@ private slots:
         QCOMPARE(ReadSetting(path, "MIS", "Empty", "d"), QStringLiteral("d"));
         QCOMPARE(ReadSetting(path, "MIS", "Missing", "d"), QStringLiteral("d"));
         QCOMPARE(ReadSetting(dir.filePath("none.ini"), "MIS", "RowList", "d"), QStringLiteral("d"));
-        QCOMPARE(ReadSetting(path, "MIS", "Long", "d").size(), 255);
+        // No profile-buffer cap: a long pending-upload list must survive whole.
+        QCOMPARE(ReadSetting(path, "MIS", "Long", "d").size(), 300);
     }
 
     void waitKeepsTheEventLoopRunning() {

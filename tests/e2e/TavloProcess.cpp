@@ -7,7 +7,8 @@
 
 #include <csignal>
 
-TavloProcess::TavloProcess() {
+TavloProcess::TavloProcess(const QString &home)
+    : m_homePath(home.isEmpty() ? m_home.path() : home) {
     m_process.setProcessChannelMode(QProcess::ForwardedChannels);
 }
 
@@ -26,7 +27,7 @@ QString TavloProcess::executable() {
 
 QProcessEnvironment TavloProcess::environment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TAVLO_HOME"), m_home.path());
+    env.insert(QStringLiteral("TAVLO_HOME"), m_homePath);
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     return env;

@@ -7,11 +7,12 @@
 // A `tavlo` executable started with its own data folder and runtime folder, on the offscreen platform.
 class TavloProcess {
 public:
-    TavloProcess();
+    // The data folder is a new temporary folder, or `home` when given.
+    explicit TavloProcess(const QString &home = {});
     ~TavloProcess();
 
-    QString home() const { return m_home.path(); }
-    QString file(const QString &name) const { return m_home.filePath(name); }
+    QString home() const { return m_homePath; }
+    QString file(const QString &name) const { return m_homePath + u'/' + name; }
     void writeFile(const QString &name, const QByteArray &bytes) const;
     QByteArray readFile(const QString &name) const;
 
@@ -29,6 +30,7 @@ private:
     QProcessEnvironment environment() const;
 
     QTemporaryDir m_home;
+    QString m_homePath;
     QTemporaryDir m_runtime;
     QProcess m_process;
     QProcess m_second;

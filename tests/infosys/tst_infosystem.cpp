@@ -6,6 +6,10 @@
 #include "platform/sheet/Application.h"
 #include "platform/sheet/Workbook.h"
 #include "platform/sheet/Worksheet.h"
+#include "platform/text/IniFile.h"
+
+#include "LoopbackPeer.h"
+#include "TestFiles.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,7 +37,15 @@ struct Computer {
         , info(probe.session, panel, office,
                InfoSystem::Context{folder.path(), folder.filePath(QStringLiteral("Tavlo.ini")),
                                    [] { return RecordSchemaText::designed(); },
-                                   [this](const QString &text) { tip = text; }}) {
+                                   [this](const QString &text) { tip = text; },
+                                   [this](const QString &section, const QString &key, const QString &value,
+                                          QString *error) {
+                                       // Stands in for the program's settings store.
+                                       tavlo::text::IniFile ini =
+                                           tavlo::text::IniFile::load(folder.filePath(QStringLiteral("Tavlo.ini")));
+                                       ini.setValue(section, key, value);
+                                       return ini.save(folder.filePath(QStringLiteral("Tavlo.ini")), error);
+                                   }}) {
         probe.session.dispatcher().unregisterHandler(QStringLiteral("[记录结果]"));
         QObject::connect(&probe.session, &Session::tipRequested, [this](const QString &text) { tip = text; });
     }
@@ -208,6 +220,63 @@ private slots:
         QCOMPARE(sheet->value(2, 1), QStringLiteral("离心泵"));
         QCOMPARE(sheet->value(3, 1), QStringLiteral("闸阀"));
         member.office.excel(OfficeSlots::QueryDisplay)->workbook->Close();
+    }
+
+    // Whatever step fails, the member hears "未录入成功!", the host's status line says why, and MIS.xls
+    // keeps every byte: a field longer than a cell holds, then a workbook that cannot be read.
+    void aRecordNotStoredIsNeverReportedAsStored() {
+        Computer host(QStringLiteral("主"));
+        host.record(kPump);
+        const QByteArray before = TestFiles::read(host.info.workbookPath());
+        QVERIFY(!before.isEmpty());
+        const quint16 port = host.probe.startHosting();
+        LoopbackPeer *member = joinRaw(host.probe, port, QStringLiteral("员"), this);
+        QVERIFY(member);
+        member->takeLines();
+
+        QStringList fields = kValve;
+        fields[1] = QString(InfoSystem::kMaxFieldLength + 1, u'x');
+        member->send(QStringLiteral("[记录]") + fields.join(u'|') + QStringLiteral("|127.0.0.1"));
+        QVERIFY(member->waitForLines(1));
+        QCOMPARE(member->takeLines(), QStringList{QStringLiteral("[记录结果]未录入成功!")});
+        QVERIFY2(host.tip.contains(QStringLiteral("32767")), qPrintable(host.tip));
+        QCOMPARE(TestFiles::read(host.info.workbookPath()), before);
+
+        const QByteArray damaged = QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(600, 'x');
+        QVERIFY(TestFiles::write(host.info.workbookPath(), damaged));
+        member->send(QStringLiteral("[记录]") + kValve.join(u'|') + QStringLiteral("|127.0.0.1"));
+        QVERIFY(member->waitForLines(1));
+        QCOMPARE(member->takeLines(), QStringList{QStringLiteral("[记录结果]未录入成功!")});
+        QVERIFY2(host.tip.contains(QStringLiteral("MIS.xls")), qPrintable(host.tip));
+        QCOMPARE(TestFiles::read(host.info.workbookPath()), damaged);
+
+        // The record boxes take what one cell holds and no more.
+        host.panel.txtRecord[1]->setText(QString(40000, u'x'));
+        QCOMPARE(host.panel.txtRecord[1]->text().size(), InfoSystem::kMaxFieldLength);
+    }
+
+    // A cell holding line breaks (typed in the sheet window with Alt+Enter) still travels as one line.
+    void aQueryRowWithLineBreaksStaysOneLine() {
+        Computer host(QStringLiteral("主"));
+        host.record(kPump);
+        const QString broken = QStringLiteral("第一行\r\n第二行\n第三行\r尾");
+        Application *app = Application::create();
+        auto *book = app->Workbooks().Open(host.info.workbookPath());
+        QVERIFY(book);
+        book->Sheets(1)->setValue(2, 2, broken);
+        QVERIFY(book->SaveAs(host.info.workbookPath()));
+        app->Quit();
+        QCOMPARE(host.cell(2, 2), broken);
+        const quint16 port = host.probe.startHosting();
+        LoopbackPeer *member = joinRaw(host.probe, port, QStringLiteral("员"), this);
+        QVERIFY(member);
+        member->takeLines();
+        member->send(QStringLiteral("[查询]泵||||||True|False|False"));
+        QVERIFY(member->waitForLines(2));
+        QTest::qWait(200);
+        QCOMPARE(member->takeLines(),
+                 (QStringList{QStringLiteral("[查询条数] 1"),
+                              QStringLiteral("[查询]离心泵|第一行 第二行 第三行 尾|DN80|一期|2026|南方|台|0012|12500.5|NC01")}));
     }
 
     void offlineRowsAreUploadedOnJoiningAnotherComputer() {

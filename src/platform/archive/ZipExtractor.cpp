@@ -3,10 +3,12 @@
 #include "EntryNames.h"
 #include "ZipReader.h"
 
+#include "platform/text/AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+
 
 namespace tavlo::archive {
 
@@ -60,20 +62,34 @@ private:
         return writeFile(reader, entry, folder, path.relative.mid(slash + 1), path.relative.left(slash + 1));
     }
 
-    // Creates a folder below the root and checks that it really is below it: a link already in the
-    // target folder could otherwise carry the entry elsewhere.
+    // Creates a folder below the root one level at a time, checking each level before going on: a link
+    // already in the target folder could otherwise carry the entry (and the folders made for it)
+    // elsewhere. Nothing is created outside the root.
     bool makeFolder(const EntryInfo &entry, const QString &relative, QString *absolute) {
-        const QString path = relative.isEmpty() ? m_root : m_root + u'/' + relative;
-        if (!QDir().mkpath(path)) {
-            fail(entry, EntryProblem::Unwritable, path);
-            return false;
+        QString current = m_root;
+        for (const QString &part : relative.split(u'/', Qt::SkipEmptyParts)) {
+            const QString next = current + u'/' + part;
+            const QFileInfo info(next);
+            if (info.exists() || info.isSymLink()) {
+                const QString canonical = info.canonicalFilePath();
+                if (canonical.isEmpty() || !isInsideRoot(canonical)) {
+                    refuse(entry, EntryProblem::EscapesFolder);
+                    return false;
+                }
+                if (!QFileInfo(canonical).isDir()) {
+                    fail(entry, EntryProblem::Unwritable, next);
+                    return false;
+                }
+                current = canonical;
+                continue;
+            }
+            if (!QDir(current).mkdir(part)) {
+                fail(entry, EntryProblem::Unwritable, next);
+                return false;
+            }
+            current = next;
         }
-        const QString canonical = QFileInfo(path).canonicalFilePath();
-        if (!isInsideRoot(canonical)) {
-            refuse(entry, EntryProblem::EscapesFolder);
-            return false;
-        }
-        *absolute = canonical;
+        *absolute = current;
         return true;
     }
 
@@ -108,17 +124,17 @@ private:
             }
         }
 
-        QSaveFile out(folder + u'/' + finalName);
+        text::AtomicFileWriter out(folder + u'/' + finalName);
         if (!out.open(QIODevice::WriteOnly)) {
             fail(entry, EntryProblem::Unwritable, out.errorString());
             return true;
         }
         QString error;
         bool cancelled = false;
+        bool writeFailed = false;
         const bool copied = reader.copyEntry(
-            entry.index, out, [this](qint64 n) { return advance(n); }, &error, &cancelled);
+            entry.index, out, [this](qint64 n) { return advance(n); }, &error, &cancelled, &writeFailed);
         if (!copied) {
-            const bool writeFailed = out.error() != QFileDevice::NoError;
             out.cancelWriting();
             if (cancelled) {
                 m_report.outcome = Outcome{Failure::Cancelled, entry.name, {}};

@@ -8,6 +8,7 @@
 
 class QIODevice;
 struct zip;
+struct zip_error;
 
 namespace tavlo::archive {
 
@@ -20,6 +21,9 @@ struct EntryInfo {
     qint64 size = 0; // uncompressed bytes as the archive states them
     QDateTime modified;
 };
+
+// libzip's error in Chinese, with the system's reason when there is one.
+QString zipErrorText(const zip_error *error);
 
 // An archive open for reading. Opening never throws: a missing, truncated or damaged file leaves the
 // reader closed with errorString() saying why.
@@ -36,9 +40,11 @@ public:
 
     // Copies the entry's uncompressed bytes to `out`. `advance` is told the bytes of each piece copied
     // and may return false to stop; *cancelled then reports it. A damaged entry (bad data or checksum)
-    // returns false with *error set.
+    // returns false with *error set, as does an entry whose data is longer or shorter than its declared
+    // size (never more than that size is written) or whose checksum does not match. *writeFailed tells
+    // a failure of `out` from one of the archive.
     bool copyEntry(qint64 index, QIODevice &out, const std::function<bool(qint64)> &advance, QString *error,
-                   bool *cancelled = nullptr);
+                   bool *cancelled = nullptr, bool *writeFailed = nullptr);
 
 private:
     void readDirectory();

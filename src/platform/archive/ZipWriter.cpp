@@ -1,5 +1,7 @@
 #include "ZipWriter.h"
 
+#include "ZipReader.h"
+
 #include "platform/text/AtomicFile.h"
 
 #include <QFile>
@@ -75,11 +77,11 @@ Outcome addFiles(zip_t *archive, const QStringList &files) {
     for (const QString &path : files) {
         zip_source_t *source = zip_source_file(archive, QFile::encodeName(path).constData(), 0, 0);
         if (!source)
-            return failure(Failure::SourceUnreadable, path, QString::fromLocal8Bit(zip_strerror(archive)));
+            return failure(Failure::SourceUnreadable, path, zipErrorText(zip_get_error(archive)));
         const QByteArray name = QFileInfo(path).fileName().toUtf8();
         if (zip_file_add(archive, name.constData(), source, ZIP_FL_ENC_UTF_8) < 0) {
             zip_source_free(source);
-            return failure(Failure::ArchiveUnwritable, path, QString::fromLocal8Bit(zip_strerror(archive)));
+            return failure(Failure::ArchiveUnwritable, path, zipErrorText(zip_get_error(archive)));
         }
     }
     return {};
@@ -107,7 +109,7 @@ Outcome createArchive(const QStringList &files, const QString &archivePath,
         zip_error_t error;
         zip_error_init_with_code(&error, code);
         Outcome result = failure(Failure::ArchiveUnwritable, archivePath,
-                                 QString::fromLocal8Bit(zip_error_strerror(&error)));
+                                 zipErrorText(&error));
         zip_error_fini(&error);
         return result;
     }
@@ -127,7 +129,7 @@ Outcome createArchive(const QStringList &files, const QString &archivePath,
     Outcome result =
         watch.cancelled || closeError == ZIP_ER_CANCELLED
             ? failure(Failure::Cancelled, archivePath)
-            : failure(Failure::ArchiveUnwritable, archivePath, QString::fromLocal8Bit(zip_strerror(archive)));
+            : failure(Failure::ArchiveUnwritable, archivePath, zipErrorText(zip_get_error(archive)));
     zip_discard(archive);
     return result;
 }

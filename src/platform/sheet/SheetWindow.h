@@ -34,7 +34,8 @@ public:
     // Saves when needed, then hands the file to the desktop's program for it.
     bool openInSystemProgram();
     // For a workbook with unsaved changes: asks Save / Don't save (and Cancel when `allowCancel`).
-    // True when the changes were saved or may be dropped.
+    // True when the changes were saved or may be dropped. A save that does not happen (its dialog
+    // cancelled, the disk full) brings the question back.
     bool askToSave(bool allowCancel);
 
     QAction *actSave = nullptr;

@@ -3,7 +3,9 @@
 #include "platform/text/IniFile.h"
 #include "platform/text/TextCodec.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,6 +73,75 @@ private slots:
         QVERIFY(ini.save(path));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), toWire(QStringLiteral("[MIS]\r\nSystem=图纸管理\r\nName=名称\r\n")));
+    }
+
+    // A UTF-8 file with one comment typed in a GBK editor, a CR-only line end and no final line end.
+    void iniDecodesEachLineAndKeepsUntouchedBytes() {
+        const QByteArray gbkComment = toWire(QStringLiteral("; 本行由记事本以 GBK 保存"));
+        const QByteArray original = QByteArray("[MIS]\r\nSystem=") + QStringLiteral("图纸管理").toUtf8() +
+                                    "\r\n" + gbkComment + "\r\nName=" + QStringLiteral("名称").toUtf8() +
+                                    "\rUnit  =  " + QStringLiteral("台").toUtf8() + "\r\n[PR]\r\nBehavior=0";
+        IniFile ini = IniFile::fromBytes(original);
+        QCOMPARE(ini.encoding(), Encoding::Utf8);
+        QCOMPARE(ini.value(QStringLiteral("MIS"), QStringLiteral("System")), QStringLiteral("图纸管理"));
+        QCOMPARE(ini.value(QStringLiteral("MIS"), QStringLiteral("Name")), QStringLiteral("名称"));
+        QCOMPARE(ini.value(QStringLiteral("MIS"), QStringLiteral("Unit")), QStringLiteral("台"));
+        QCOMPARE(ini.toBytes(), original);
+
+        // Same values: nothing changes. A new value and a new key: only their lines, in UTF-8 and CR LF.
+        ini.setValue(QStringLiteral("MIS"), QStringLiteral("Unit"), QStringLiteral("台"));
+        QCOMPARE(ini.toBytes(), original);
+        ini.setValue(QStringLiteral("MIS"), QStringLiteral("System"), QStringLiteral("资产"));
+        ini.setValue(QStringLiteral("PR"), QStringLiteral("Extra"), QStringLiteral("是"));
+        QByteArray expected = original;
+        expected.replace(QStringLiteral("System=图纸管理").toUtf8(), QStringLiteral("System=资产").toUtf8());
+        expected += "\r\nExtra=" + QStringLiteral("是").toUtf8();
+        QCOMPARE(ini.toBytes(), expected);
+
+        // A file that is mostly GBK keeps GBK for what it gains; 图纸 in GBK is also valid UTF-8, yet read
+        // as the GBK it is.
+        IniFile gbk = IniFile::fromBytes(toWire(QStringLiteral("[MIS]\nSystem=图纸\nName=名称\n")));
+        QCOMPARE(gbk.encoding(), Encoding::Gb18030);
+        QCOMPARE(gbk.value(QStringLiteral("MIS"), QStringLiteral("System")), QStringLiteral("图纸"));
+        gbk.setValue(QStringLiteral("MIS"), QStringLiteral("Unit"), QStringLiteral("个"));
+        QCOMPARE(gbk.toBytes(), toWire(QStringLiteral("[MIS]\nSystem=图纸\nName=名称\nUnit=个\n")));
+    }
+
+    void iniInUtf16StaysUtf16() {
+        for (Encoding e : {Encoding::Utf16Le, Encoding::Utf16Be}) {
+            const QByteArray original = encodeFileText(QStringLiteral("[Tavlo]\r\nPlatformName=设计部\r\n"), e);
+            IniFile ini = IniFile::fromBytes(original);
+            QCOMPARE(ini.encoding(), e);
+            QCOMPARE(ini.value(QStringLiteral("Tavlo"), QStringLiteral("PlatformName")), QStringLiteral("设计部"));
+            QCOMPARE(ini.toBytes(), original);
+            ini.setValue(QStringLiteral("Tavlo"), QStringLiteral("Port"), QStringLiteral("1006"));
+            QCOMPARE(ini.toBytes(),
+                     encodeFileText(QStringLiteral("[Tavlo]\r\nPlatformName=设计部\r\nPort=1006\r\n"), e));
+        }
+    }
+
+    // The old file stays as it was when the temporary file cannot be written; a read-only file is replaced
+    // and keeps its mode; a folder in the file's place is left alone.
+    void atomicWriteReplacesOnlyWhenComplete() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ro.ini"));
+        QVERIFY(writeFileAtomically(path, "old"));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(writeFileAtomically(path, "new"));
+        QCOMPARE(QFileInfo(path).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther),
+                 QFile::Permissions());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("new"));
+
+        const QString folder = dir.filePath(QStringLiteral("folder.ini"));
+        QVERIFY(QDir().mkdir(folder));
+        QString error;
+        QVERIFY(!writeFileAtomically(folder, "x", &error));
+        QVERIFY(error.contains(QStringLiteral("不是普通文件")));
+        QVERIFY(QFileInfo(folder).isDir());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 (QStringList{QStringLiteral("folder.ini"), QStringLiteral("ro.ini")}));
     }
 
     void atomicWriteLeavesOldFileOnFailure() {
