@@ -64,7 +64,7 @@ int main(int argc, char *argv[]) {
         OfficeSlots office;
         InfoSystem info(
             session, panel, office,
-            InfoSystem::Context{folder.path(), folder.filePath(QStringLiteral("Tavlo.ini")), {}, {}});
+            InfoSystem::Context{folder.path(), folder.filePath(QStringLiteral("Tavlo.ini")), {}, {}, {}});
         makeWorkbook(info.workbookPath(), rows);
 
         QElapsedTimer timer;

@@ -287,7 +287,7 @@ void FrmMain::SaveSettings() {
     if (!SettingsStore::save(m_settingsPath, m_settings, &error)) {
         // At shutdown nobody may be there to read a window: the status line and the log say it.
         setTip(QStringLiteral("设置未能保存：") + error);
-        qWarning().noquote() << QStringLiteral("Tavlo: 设置未能保存：") << error;
+        qWarning().noquote() << QStringLiteral("Tavlo: 设置未能保存：") + error;
     }
 }
 
