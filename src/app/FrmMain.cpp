@@ -28,8 +28,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDebug>
+#include <QDesktopServices>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHostInfo>

@@ -181,12 +181,14 @@ bool change(const QString &path, const std::function<void(IniFile &)> &edit, QSt
 } // namespace
 
 bool save(const QString &path, const Settings &settings, QString *error) {
-    return change(path, [&settings](IniFile &ini) { write(ini, settings); }, error);
+    return change(
+        path, [&settings](IniFile &ini) { write(ini, settings); }, error);
 }
 
 bool saveValue(const QString &path, const QString &section, const QString &key, const QString &value,
                QString *error) {
-    return change(path, [&](IniFile &ini) { ini.setValue(section, key, value); }, error);
+    return change(
+        path, [&](IniFile &ini) { ini.setValue(section, key, value); }, error);
 }
 
 } // namespace SettingsStore

@@ -91,9 +91,10 @@ QString extractionStatusText(const ExtractReport &report) {
         problems.append(QStringLiteral("拒绝了 %1 个会写到目标文件夹之外的条目：%2")
                             .arg(QString::number(report.refused.size()), listOf(issueNames(report.refused))));
     if (!report.failed.isEmpty())
-        problems.append(withDetail(QStringLiteral("%1 个文件损坏或无法写入：%2")
-                                       .arg(QString::number(report.failed.size()), listOf(issueNames(report.failed))),
-                                   report.failed.first().detail));
+        problems.append(
+            withDetail(QStringLiteral("%1 个文件损坏或无法写入：%2")
+                           .arg(QString::number(report.failed.size()), listOf(issueNames(report.failed))),
+                       report.failed.first().detail));
     if (!problems.isEmpty())
         return QStringLiteral("解压文件未完成，") + problems.join(QStringLiteral("；")) + u'。';
 

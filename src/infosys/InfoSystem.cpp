@@ -195,8 +195,8 @@ bool InfoSystem::RecordToWorkbook(const QString &recordText) {
         return refuseRecord(QStringLiteral("记录的字段多于 %1 个").arg(tavlo::sheet::kMaxXlsColumns));
     for (int k = 0; k < fields.size(); ++k) {
         if (fields[k].size() > kMaxFieldLength)
-            return refuseRecord(
-                QStringLiteral("第 %1 项超过 %2 个字符").arg(QString::number(k + 1), QString::number(kMaxFieldLength)));
+            return refuseRecord(QStringLiteral("第 %1 项超过 %2 个字符")
+                                    .arg(QString::number(k + 1), QString::number(kMaxFieldLength)));
     }
     const QString path = workbookPath();
     // A workbook that cannot be read is never replaced: the records in it would be lost.

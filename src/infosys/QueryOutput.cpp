@@ -40,7 +40,8 @@ int AppendToQueryFile(const QString &path, const QStringList &lines, QString *er
     }
     tavlo::text::Encoding encoding = tavlo::text::Encoding::Utf8;
     const QString oldText = tavlo::text::decodeFileText(existing, &encoding);
-    const QString lineEnd = oldText.contains(QStringLiteral("\r\n")) ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    const QString lineEnd =
+        oldText.contains(QStringLiteral("\r\n")) ? QStringLiteral("\r\n") : QStringLiteral("\n");
 
     QString added;
     for (const QString &line : lines)

@@ -9,11 +9,14 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -101,6 +104,39 @@ private slots:
         });
         w.terminate();
         QVERIFY(!asked);
+        QVERIFY(tavlo::sheet::Application::instances().isEmpty());
+    }
+
+    // At exit "保存" for an unsaved workbook opens the save dialog; cancelling it brings the question
+    // back instead of dropping the workbook. Only "不保存" then lets it go.
+    void cancellingTheSaveAtExitAsksAgain() {
+        FrmMain w(settingsPath());
+        w.Form_Load();
+        w.officeSlots.AttachExcel(OfficeSlots::QueryDisplay, true, true);
+        auto *book = w.officeSlots.excel(OfficeSlots::QueryDisplay)->application->Workbooks().Add();
+        book->Sheets(1)->setValue(1, 1, QStringLiteral("unsaved"));
+        QStringList seen;
+        QPointer<QWidget> last;
+        QTimer answerer;
+        connect(&answerer, &QTimer::timeout, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (!modal || modal == last || !modal->isVisible())
+                return;
+            last = modal;
+            if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                seen << QStringLiteral("question");
+                box->button(seen.size() == 1 ? QMessageBox::Save : QMessageBox::Discard)->click();
+            } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+                seen << QStringLiteral("save dialog");
+                dialog->reject();
+            } else {
+                seen << QString::fromLatin1(modal->metaObject()->className());
+                modal->close();
+            }
+        });
+        answerer.start(20);
+        w.mnuExit_Click();
+        QCOMPARE(seen, (QStringList{"question", "save dialog", "question"}));
         QVERIFY(tavlo::sheet::Application::instances().isEmpty());
     }
 

@@ -119,8 +119,10 @@ private slots:
         QVERIFY2(SettingsStore::saveValue(path, QStringLiteral("MIS"), QStringLiteral("RowList"),
                                           QStringLiteral("|2|3"), &error),
                  qPrintable(error));
-        QCOMPARE(TestFiles::read(path), "[Tavlo]\nPort=1500\n" + gbkLine + "[MIS]\nSystem=资产\nRowList=|2|3\n");
-        QVERIFY(!(QFileInfo(path).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
+        QCOMPARE(TestFiles::read(path),
+                 "[Tavlo]\nPort=1500\n" + gbkLine + "[MIS]\nSystem=资产\nRowList=|2|3\n");
+        QVERIFY(
+            !(QFileInfo(path).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
 
         const QString folder = dir.filePath(QStringLiteral("folder/Tavlo.ini"));
         QVERIFY(QDir().mkpath(folder));

@@ -150,7 +150,7 @@ void TestZipCommands::extractionStatusTexts() {
     refused.failed = {{"d.txt", EntryProblem::Unreadable, "CRC error"}};
     QCOMPARE(modZip::extractionStatusText(refused),
              QStringLiteral("解压文件未完成，拒绝了 3 个会写到目标文件夹之外的条目：../a、/b 等；"
-                            "1 个文件损坏或无法写入：d.txt。"));
+                            "1 个文件损坏或无法写入：d.txt（CRC error）。"));
 
     ExtractReport renamed;
     renamed.extracted = QStringList{"a (2).txt"};

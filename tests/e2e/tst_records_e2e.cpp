@@ -87,9 +87,10 @@ public:
     bool mount(const QString &size) {
         if (!m_folder.isValid())
             return false;
-        m_mounted = QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
-                                                                QStringLiteral("-o"), QStringLiteral("size=") + size,
-                                                                QStringLiteral("tmpfs"), m_folder.path()}) == 0;
+        m_mounted =
+            QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                                        QStringLiteral("-o"), QStringLiteral("size=") + size,
+                                                        QStringLiteral("tmpfs"), m_folder.path()}) == 0;
         return m_mounted;
     }
     ~SmallDisk() {
@@ -148,12 +149,13 @@ private slots:
             rows += u'|' + QString::number(row);
         QVERIFY(rows.size() > 255);
         const QString ini = tavlo.file(QStringLiteral("Tavlo.ini"));
-        tavlo.writeFile(QStringLiteral("Tavlo.ini"),
-                        QStringLiteral("[Tavlo]\nPort=%1\nIP=127.0.0.2\nRecentID=甲\nConnectMode=0\nAutoConnect=1\n"
-                                       "RecentServer=False\n[MIS]\nRowList=%2\n")
-                            .arg(host.serverPort())
-                            .arg(rows)
-                            .toUtf8());
+        tavlo.writeFile(
+            QStringLiteral("Tavlo.ini"),
+            QStringLiteral("[Tavlo]\nPort=%1\nIP=127.0.0.2\nRecentID=甲\nConnectMode=0\nAutoConnect=1\n"
+                           "RecentServer=False\n[MIS]\nRowList=%2\n")
+                .arg(host.serverPort())
+                .arg(rows)
+                .toUtf8());
         QVERIFY(QFile::setPermissions(ini, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
 
         QVERIFY(tavlo.start());
@@ -168,7 +170,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(rowList(ini).isEmpty(), 10000);
         QCOMPARE(tavlo.terminate(), 0);
         QVERIFY(rowList(ini).isEmpty());
-        QVERIFY(!(QFileInfo(ini).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
+        QVERIFY(
+            !(QFileInfo(ini).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
         delete member;
 
         QVERIFY(tavlo.start());
@@ -187,17 +190,19 @@ private slots:
         SmallDisk disk;
         if (!disk.mount(QStringLiteral("1m")))
             QSKIP("cannot mount a tmpfs here");
-        const QString record = QStringLiteral("[记录]离心泵|IS80|DN80|一期|2026|南方|台|0012|12500.5|NC01|127.0.0.9");
+        const QString record =
+            QStringLiteral("[记录]离心泵|IS80|DN80|一期|2026|南方|台|0012|12500.5|NC01|127.0.0.9");
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost, 0);
         const quint16 port = probe.serverPort();
         probe.close();
         {
             TavloProcess tavlo(disk.path());
-            tavlo.writeFile(QStringLiteral("Tavlo.ini"),
-                            QStringLiteral("[Tavlo]\nPort=%1\nRecentID=主\nAutoConnect=1\nRecentServer=True\n")
-                                .arg(port)
-                                .toUtf8());
+            tavlo.writeFile(
+                QStringLiteral("Tavlo.ini"),
+                QStringLiteral("[Tavlo]\nPort=%1\nRecentID=主\nAutoConnect=1\nRecentServer=True\n")
+                    .arg(port)
+                    .toUtf8());
             QVERIFY(tavlo.start());
             QTcpSocket client;
             QTRY_VERIFY_WITH_TIMEOUT(
@@ -231,7 +236,8 @@ private slots:
         // No temporary file is left behind either.
         QStringList left = QDir(disk.path()).entryList(QDir::Files | QDir::Hidden);
         left.sort();
-        QCOMPARE(left, (QStringList{QStringLiteral("MIS.xls"), QStringLiteral("Tavlo.ini"), QStringLiteral("filler.bin")}));
+        QCOMPARE(left, (QStringList{QStringLiteral("MIS.xls"), QStringLiteral("Tavlo.ini"),
+                                    QStringLiteral("filler.bin")}));
     }
 };
 

@@ -35,17 +35,16 @@ struct Computer {
     explicit Computer(const QString &id)
         : probe(id)
         , info(probe.session, panel, office,
-               InfoSystem::Context{folder.path(), folder.filePath(QStringLiteral("Tavlo.ini")),
-                                   [] { return RecordSchemaText::designed(); },
-                                   [this](const QString &text) { tip = text; },
-                                   [this](const QString &section, const QString &key, const QString &value,
-                                          QString *error) {
-                                       // Stands in for the program's settings store.
-                                       tavlo::text::IniFile ini =
-                                           tavlo::text::IniFile::load(folder.filePath(QStringLiteral("Tavlo.ini")));
-                                       ini.setValue(section, key, value);
-                                       return ini.save(folder.filePath(QStringLiteral("Tavlo.ini")), error);
-                                   }}) {
+               InfoSystem::Context{
+                   folder.path(), folder.filePath(QStringLiteral("Tavlo.ini")),
+                   [] { return RecordSchemaText::designed(); }, [this](const QString &text) { tip = text; },
+                   [this](const QString &section, const QString &key, const QString &value, QString *error) {
+                       // Stands in for the program's settings store.
+                       tavlo::text::IniFile ini =
+                           tavlo::text::IniFile::load(folder.filePath(QStringLiteral("Tavlo.ini")));
+                       ini.setValue(section, key, value);
+                       return ini.save(folder.filePath(QStringLiteral("Tavlo.ini")), error);
+                   }}) {
         probe.session.dispatcher().unregisterHandler(QStringLiteral("[记录结果]"));
         QObject::connect(&probe.session, &Session::tipRequested, [this](const QString &text) { tip = text; });
     }
@@ -276,8 +275,10 @@ private slots:
         QVERIFY(member->waitForLines(2));
         QTest::qWait(200);
         QCOMPARE(member->takeLines(),
-                 (QStringList{QStringLiteral("[查询条数] 1"),
-                              QStringLiteral("[查询]离心泵|第一行 第二行 第三行 尾|DN80|一期|2026|南方|台|0012|12500.5|NC01")}));
+                 (QStringList{
+                     QStringLiteral("[查询条数] 1"),
+                     QStringLiteral(
+                         "[查询]离心泵|第一行 第二行 第三行 尾|DN80|一期|2026|南方|台|0012|12500.5|NC01")}));
     }
 
     void offlineRowsAreUploadedOnJoiningAnotherComputer() {

@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-
 namespace tavlo::archive {
 
 namespace {

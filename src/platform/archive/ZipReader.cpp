@@ -201,7 +201,8 @@ bool ZipReader::copyEntry(qint64 index, QIODevice &out, const std::function<bool
     if (!ok)
         return false;
     if (total != declared)
-        return failWith(QStringLiteral("解压后的数据比条目声明的大小短（%1 / %2 字节）").arg(total).arg(declared));
+        return failWith(
+            QStringLiteral("解压后的数据比条目声明的大小短（%1 / %2 字节）").arg(total).arg(declared));
     if ((st.valid & ZIP_STAT_CRC) && crc != st.crc)
         return failWith(QStringLiteral("数据校验（CRC）不符，条目已损坏"));
     return true;

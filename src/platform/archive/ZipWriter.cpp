@@ -108,8 +108,7 @@ Outcome createArchive(const QStringList &files, const QString &archivePath,
     if (!archive) {
         zip_error_t error;
         zip_error_init_with_code(&error, code);
-        Outcome result = failure(Failure::ArchiveUnwritable, archivePath,
-                                 zipErrorText(&error));
+        Outcome result = failure(Failure::ArchiveUnwritable, archivePath, zipErrorText(&error));
         zip_error_fini(&error);
         return result;
     }

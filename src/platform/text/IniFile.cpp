@@ -89,8 +89,8 @@ IniFile IniFile::fromBytes(const QByteArray &bytes) {
             line.raw = splittable.mid(start, end - start + endLength);
             const bool ascii = std::all_of(content.begin(), content.end(),
                                            [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-            const bool longSequences = std::any_of(content.begin(), content.end(),
-                                                   [](char c) { return static_cast<unsigned char>(c) >= 0xE0; });
+            const bool longSequences = std::any_of(
+                content.begin(), content.end(), [](char c) { return static_cast<unsigned char>(c) >= 0xE0; });
             if (ascii)
                 kind = Kind::Ascii;
             else if (!isValidUtf8(content))
@@ -125,8 +125,8 @@ IniFile IniFile::fromBytes(const QByteArray &bytes) {
     for (int i = 0; i < ini.m_lines.size() && !utf16; ++i) {
         Line &line = ini.m_lines[i];
         const QByteArray content = line.raw.left(line.raw.size() - (line.raw.endsWith("\r\n") ? 2
-                                                                    : line.ended               ? 1
-                                                                                               : 0));
+                                                                    : line.ended              ? 1
+                                                                                              : 0));
         const bool gb = kinds[i] == Kind::Gb18030 || (kinds[i] == Kind::Ambiguous && mostlyGb);
         line.text = gb ? fromWire(content) : QString::fromUtf8(content);
     }

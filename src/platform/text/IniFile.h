@@ -47,7 +47,7 @@ public:
 private:
     struct Line {
         QString text;
-        QByteArray raw; // the bytes read, line end included; empty for a new or changed line
+        QByteArray raw;    // the bytes read, line end included; empty for a new or changed line
         bool ended = true; // followed by a line end
     };
 

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #include <zip.h>
@@ -94,6 +95,7 @@ private slots:
     void linkInTargetDoesNotCarryEntriesOutside();
     void damagedArchivesFailCleanly();
     void damagedEntryLeavesNoFile();
+    void entryLargerThanDeclaredIsRefused();
     void missingTargetFolderIsCreated();
     void existingFilesFollowTheConflictChoice();
     void cancelledExtractionLeavesNoPartialFile();
@@ -355,13 +357,14 @@ void TestArchive::linkInTargetDoesNotCarryEntriesOutside() {
     QVERIFY(QFile::link(outside + QStringLiteral("/victim.txt"), target + QStringLiteral("/victim.txt")));
     writeFile(outside + QStringLiteral("/victim.txt"), "outside");
     const QString archive = dir.filePath(QStringLiteral("a.zip"));
-    makeZip(archive, {{"sub/x.txt", "x"}, {"victim.txt", "replaced"}});
+    makeZip(archive, {{"sub/x.txt", "x"}, {"sub/made/deeper/y.txt", "y"}, {"victim.txt", "replaced"}});
 
     const ExtractReport report =
         extractArchive(archive, target, {{}, [](const QString &) { return Conflict::Overwrite; }});
-    QCOMPARE(report.refused.size(), 1);
+    QCOMPARE(report.refused.size(), 2);
     QCOMPARE(report.refused[0].name, QStringLiteral("sub/x.txt"));
     QCOMPARE(report.extracted, QStringList{QStringLiteral("victim.txt")});
+    // No folder is made through the link either.
     QCOMPARE(tree(outside), QStringList{QStringLiteral("victim.txt")});
     QCOMPARE(readFile(outside + QStringLiteral("/victim.txt")), QByteArray("outside"));
     QVERIFY(!QFileInfo(target + QStringLiteral("/victim.txt")).isSymLink());
@@ -402,6 +405,44 @@ void TestArchive::damagedEntryLeavesNoFile() {
     QCOMPARE(report.failed[0].name, QStringLiteral("bad.txt"));
     QCOMPARE(report.failed[0].problem, EntryProblem::Unreadable);
     QCOMPARE(tree(target), QStringList{QStringLiteral("good.txt")});
+}
+
+// An entry that says it holds 10 bytes but inflates to 20 MiB: at most 10 bytes are ever written, and the
+// entry is refused with a reason, in Chinese like every archive error.
+void TestArchive::entryLargerThanDeclaredIsRefused() {
+    QTemporaryDir dir;
+    const QString archive = dir.filePath(QStringLiteral("bomb.zip"));
+    {
+        int code = 0;
+        zip_t *zip = zip_open(QFile::encodeName(archive).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+        QVERIFY(zip);
+        const QByteArray zeros(20 << 20, '\0');
+        zip_source_t *source = zip_source_buffer(zip, zeros.constData(), zeros.size(), 0);
+        QVERIFY(zip_file_add(zip, "bomb.txt", source, 0) >= 0);
+        QCOMPARE(zip_close(zip), 0);
+    }
+    QByteArray bytes = readFile(archive);
+    const auto setSize = [&bytes](const QByteArray &signature, int offset) {
+        const qsizetype at = bytes.indexOf(signature);
+        QVERIFY(at >= 0);
+        qToLittleEndian<quint32>(10, bytes.data() + at + offset);
+    };
+    setSize(QByteArray("PK\x03\x04", 4), 22);
+    setSize(QByteArray("PK\x01\x02", 4), 24);
+    writeFile(archive, bytes);
+
+    const QString target = dir.filePath(QStringLiteral("target"));
+    const ExtractReport report = extractArchive(archive, target);
+    QVERIFY(!report.complete());
+    QCOMPARE(report.failed.size(), 1);
+    QCOMPARE(report.failed[0].problem, EntryProblem::Unreadable);
+    QVERIFY2(report.failed[0].detail.contains(QStringLiteral("声明的大小")),
+             qPrintable(report.failed[0].detail));
+    QVERIFY(tree(target).isEmpty());
+
+    writeFile(dir.filePath(QStringLiteral("garbage.zip")), randomBytes(4096));
+    QCOMPARE(ZipReader(dir.filePath(QStringLiteral("garbage.zip"))).errorString(),
+             QStringLiteral("不是 zip 压缩文件"));
 }
 
 void TestArchive::missingTargetFolderIsCreated() {

@@ -109,10 +109,12 @@ private slots:
 
     void iniInUtf16StaysUtf16() {
         for (Encoding e : {Encoding::Utf16Le, Encoding::Utf16Be}) {
-            const QByteArray original = encodeFileText(QStringLiteral("[Tavlo]\r\nPlatformName=设计部\r\n"), e);
+            const QByteArray original =
+                encodeFileText(QStringLiteral("[Tavlo]\r\nPlatformName=设计部\r\n"), e);
             IniFile ini = IniFile::fromBytes(original);
             QCOMPARE(ini.encoding(), e);
-            QCOMPARE(ini.value(QStringLiteral("Tavlo"), QStringLiteral("PlatformName")), QStringLiteral("设计部"));
+            QCOMPARE(ini.value(QStringLiteral("Tavlo"), QStringLiteral("PlatformName")),
+                     QStringLiteral("设计部"));
             QCOMPARE(ini.toBytes(), original);
             ini.setValue(QStringLiteral("Tavlo"), QStringLiteral("Port"), QStringLiteral("1006"));
             QCOMPARE(ini.toBytes(),
