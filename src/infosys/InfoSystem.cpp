@@ -67,8 +67,9 @@ InfoSystem::InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, 
     connect(m_panel.cmdQuery, &QPushButton::clicked, this, &InfoSystem::cmdQuery_Click);
     Dispatcher &dispatcher = m_session.dispatcher();
     m_dispatcher = &dispatcher;
-    dispatcher.setRecordStore([this](const QString &record) { return RecordToWorkbook(record); });
-    dispatcher.setQueryRunner([this](const QString &query) { return SearchWorkbook(query); });
+    // The session serves members' requests one at a time after its own pause: no waiting here.
+    dispatcher.setRecordStore([this](const QString &record) { return writeRecord(record); });
+    dispatcher.setQueryRunner([this](const QString &query) { return findRows(query); });
     connect(&dispatcher, &Dispatcher::queryResultsReady, this,
             [this](const QStringList &rows) { ShowResults(rows, m_panel.comShowMode->currentText()); });
     connect(&m_session, &Session::uploadLocalRecordsRequested, this, &InfoSystem::uploadAfterJoining);
@@ -154,6 +155,11 @@ void InfoSystem::cmdRecord_Click() {
 bool InfoSystem::RecordToWorkbook(const QString &recordText) {
     m_lastRow = 0;
     modCommon::WaitMilliseconds(kPauseMs);
+    return writeRecord(recordText);
+}
+
+bool InfoSystem::writeRecord(const QString &recordText) {
+    m_lastRow = 0;
     const QString path = workbookPath();
     // A workbook that cannot be read is never replaced: the records in it would be lost.
     Worksheet *sheet =
@@ -278,8 +284,12 @@ void InfoSystem::cmdQuery_Click() {
 }
 
 QStringList InfoSystem::SearchWorkbook(const QString &queryText) {
-    QStringList found;
     modCommon::WaitMilliseconds(kPauseMs);
+    return findRows(queryText);
+}
+
+QStringList InfoSystem::findRows(const QString &queryText) {
+    QStringList found;
     const auto query = QueryMatch::ParseQueryText(queryText);
     const QString path = workbookPath();
     if (!query || !QFileInfo::exists(path))

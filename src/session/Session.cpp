@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include "Dispatcher.h"
+#include "HostRequests.h"
 #include "HostRole.h"
 #include "MemberList.h"
 #include "MemberRole.h"
@@ -21,6 +22,16 @@ Session::Session(QObject *parent)
     connect(m_sockets, &SessionSockets::lineArrived, this,
             [this](const QString &line, int source) { m_dispatcher->handleLine(line, source); });
     connect(m_sockets, &SessionSockets::lineTooLong, this, &Session::onLineTooLong);
+    // What waited for a connection that ended never reaches whoever takes its slot next.
+    connect(m_sockets, &SessionSockets::slotReleased, this, [this](int n) {
+        m_queue->dropDestination(n);
+        m_dispatcher->requests().forget(n);
+    });
+    connect(m_sockets, &SessionSockets::writable, m_queue, &SendQueue::wake);
+    // Members' lines are relayed: while the queue is full of lines that are leaving, reading waits.
+    m_sockets->setReadGate([this] { return !m_queue->isCongested(); });
+    connect(m_queue, &SendQueue::backlogExceeded, this, &Session::onBacklogExceeded);
+    connect(&m_dispatcher->requests(), &HostRequests::tooManyRequests, this, &Session::onTooManyRequests);
 }
 
 Session::~Session() {
@@ -67,6 +78,9 @@ void Session::QueueToHost(const QString &text) {
 }
 
 void Session::QueueMessage(const QString &text, int n) {
+    // A line for a slot without its connection would wait for whoever connects there next.
+    if (m_isHost && !m_sockets->isSlotConnected(n))
+        return;
     m_queue->QueueMessage(text, n);
 }
 
@@ -102,6 +116,7 @@ void Session::LogReceived(const QString &text) {
 
 void Session::ResetSession() {
     m_queue->clear();
+    m_dispatcher->requests().clear();
     m_members->clear();
     m_ownNumber = 0;
     m_dispatcher->resetQuery();
@@ -199,11 +214,33 @@ void Session::onLineTooLong(int source) {
     m_host->sckConnection_Close(source);
 }
 
+void Session::onBacklogExceeded(int destination) {
+    if (destination == SendQueue::kHost) {
+        if (m_isHost)
+            return;
+        AppendStatus(QStringLiteral("发往主机的数据积压过多，连接已断开"));
+        m_member->sckConnect_Close();
+        return;
+    }
+    if (!m_isHost || !m_sockets->isSlotConnected(destination))
+        return;
+    AppendStatus(QStringLiteral("连线(%1) 积压的数据过多（对方不接收），已断开").arg(destination));
+    m_host->sckConnection_Close(destination);
+}
+
+void Session::onTooManyRequests(int n) {
+    if (!m_isHost || !m_sockets->isSlotConnected(n))
+        return;
+    AppendStatus(QStringLiteral("连线(%1) 的记录和查询请求过多，已断开").arg(n));
+    m_host->sckConnection_Close(n);
+}
+
 void Session::shutdown() {
     m_shutDown = true;
     startNewAction();
     m_host->stopWatching();
     m_queue->clear();
+    m_dispatcher->requests().clear();
     m_sockets->closeMemberSocket();
     m_sockets->closeAllSlots();
 }

@@ -147,6 +147,9 @@ private:
     // Whether the address answered the echo; empty where echoes cannot be sent.
     std::optional<bool> echoAnswers(const QString &address);
     void onLineTooLong(int source);
+    // A destination did not take what was sent to it until too much waited: its connection goes.
+    void onBacklogExceeded(int destination);
+    void onTooManyRequests(int n);
 
     SessionSockets *m_sockets;
     SendQueue *m_queue;

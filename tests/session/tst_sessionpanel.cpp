@@ -73,8 +73,9 @@ private slots:
         QCOMPARE(w.panel.txtStatus->toPlainText(), QStringLiteral("主机建立\n甲加入"));
         QCOMPARE(w.panel.lstConnections->count(), 2);
         QCOMPARE(w.panel.lstConnections->item(1)->data(Qt::UserRole).toInt(), 1);
+        // The traffic logs follow in their next batch.
+        QTRY_COMPARE(w.panel.lstSent->count(), 7);
         QCOMPARE(w.panel.lstReceived->item(0)->text(), QStringLiteral("连线(1): [加入]甲"));
-        QCOMPARE(w.panel.lstSent->count(), 7);
 
         // Selecting one entry shows its address; a double-click clears the selection.
         QListWidget *list = w.panel.lstConnections;
