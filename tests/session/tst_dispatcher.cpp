@@ -391,6 +391,30 @@ private slots:
         QCOMPARE(a->lines(), (QStringList{"[查询条数] 1", "[查询]行"}));
     }
 
+    void aFloodDoesNotHoldUpAnotherMembersLine() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙", "丙"}, this);
+        QCOMPARE(peers.size(), 3);
+        constexpr int kFlood = 20000;
+        QByteArray flood;
+        for (int i = 0; i < kFlood; ++i)
+            flood += tavlo::text::toWire(QStringLiteral("[消息]甲说： 刷屏%1\r\n").arg(i));
+        peers[0]->sendRaw(flood);
+        peers[1]->send(QStringLiteral("[消息]乙说： 插一句"));
+        QVERIFY(peers[2]->waitForLines(kFlood + 1, 30000));
+        // Arrivals are read a piece at a time, so the flood's sender does not keep the others waiting.
+        const qsizetype at = peers[2]->lines().indexOf(QStringLiteral("[消息]乙说： 插一句"));
+        QVERIFY2(at >= 0 && at < kFlood / 2, qPrintable(QString::number(at)));
+        // Per sender the order is kept.
+        QStringList fromA = peers[2]->lines();
+        fromA.removeAt(at);
+        for (int i = 0; i < kFlood; i += 997)
+            QCOMPARE(fromA.at(i), QStringLiteral("[消息]甲说： 刷屏%1").arg(i));
+        QVERIFY(peers[1]->waitForLines(kFlood));
+        QCOMPARE(peers[1]->lines().last(), QStringLiteral("[消息]甲说： 刷屏%1").arg(kFlood - 1));
+    }
+
     void processIncomingKeepsAPartialLineForTheCaller() {
         SessionProbe offline(QStringLiteral("甲"));
         QString buffer = QStringLiteral("[记录结果]录入成功!\r\n[消息]a\r\n[消");
