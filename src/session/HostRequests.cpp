@@ -31,7 +31,8 @@ void HostRequests::submitQuery(const QString &query, int source) {
 
 void HostRequests::submit(Kind kind, const QString &payload, int source) {
     int &count = m_waitingPer[source];
-    if (count >= kMaxWaitingPerConnection || int(m_waiting.size()) >= kMaxWaiting) {
+    if (count >= kMaxWaitingPerConnection || int(m_waiting.size()) >= kMaxWaiting ||
+        m_waitingBytes + payload.size() > kMaxWaitingBytes) {
         int busiest = source;
         if (count < kMaxWaitingPerConnection) {
             for (auto it = m_waitingPer.cbegin(); it != m_waitingPer.cend(); ++it) {
@@ -48,6 +49,7 @@ void HostRequests::submit(Kind kind, const QString &payload, int source) {
             return;
     }
     ++m_waitingPer[source];
+    m_waitingBytes += payload.size();
     m_waiting.push_back(Request{kind, payload, source, m_session.sockets().connectionId(source)});
     if (!m_serving && !m_pause->isActive())
         m_pause->start();
@@ -56,7 +58,12 @@ void HostRequests::submit(Kind kind, const QString &payload, int source) {
 void HostRequests::forget(int n) {
     if (m_waitingPer.remove(n) == 0)
         return;
-    std::erase_if(m_waiting, [n](const Request &r) { return r.source == n; });
+    std::erase_if(m_waiting, [this, n](const Request &r) {
+        if (r.source != n)
+            return false;
+        m_waitingBytes -= r.payload.size();
+        return true;
+    });
     if (m_waiting.empty())
         m_pause->stop();
 }
@@ -64,6 +71,7 @@ void HostRequests::forget(int n) {
 void HostRequests::clear() {
     m_waiting.clear();
     m_waitingPer.clear();
+    m_waitingBytes = 0;
     m_pause->stop();
 }
 
@@ -77,6 +85,7 @@ void HostRequests::serveNext() {
         return;
     const Request request = m_waiting.front();
     m_waiting.pop_front();
+    m_waitingBytes -= request.payload.size();
     if (--m_waitingPer[request.source] <= 0)
         m_waitingPer.remove(request.source);
     if (stillThere(request)) {

@@ -16,7 +16,8 @@ class Session;
 // handling, so lines of other connections are handled meanwhile without ever running inside a request.
 // The answer goes to the connection that asked, and only while that connection is still the one on its
 // slot; requests of a connection that ended are forgotten. A connection with more than
-// kMaxWaitingPerConnection requests waiting (or the busiest one, when all together pass kMaxWaiting) is
+// kMaxWaitingPerConnection requests waiting (or the busiest one, when all together pass kMaxWaiting
+// requests or kMaxWaitingBytes of text) is
 // reported through tooManyRequests and its requests dropped.
 class HostRequests : public QObject {
     Q_OBJECT
@@ -25,6 +26,7 @@ public:
     static constexpr int kPauseMs = 50;
     static constexpr int kMaxWaitingPerConnection = 1024;
     static constexpr int kMaxWaiting = 4096;
+    static constexpr qsizetype kMaxWaitingBytes = 16 * 1024 * 1024;
 
     // Stores a record, true when it was stored.
     using RecordStore = std::function<bool(const QString &record)>;
@@ -69,6 +71,7 @@ private:
     QueryRunner m_queryRunner;
     std::deque<Request> m_waiting;
     QHash<int, int> m_waitingPer; // source -> requests waiting
+    qsizetype m_waitingBytes = 0;
     QTimer *m_pause;
     bool m_serving = false;
 };
