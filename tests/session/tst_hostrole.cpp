@@ -5,9 +5,11 @@
 #include <QTest>
 #include <QTimer>
 
+#ifdef Q_OS_LINUX
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#endif
 
 class TestHostRole : public QObject {
     Q_OBJECT
@@ -328,13 +330,14 @@ private slots:
         QTRY_VERIFY(host.members().contains(1));
         // It leaves within the refusal's pause and a welcome member takes its slot at once.
         refused->socket()->abort();
-        QVERIFY(host.waitForStatus(QStringLiteral("丙连接断开")));
+        QTRY_VERIFY(!host.members().contains(1));
         LoopbackPeer *b = joinRaw(host, port, QStringLiteral("乙"), this);
         QVERIFY(b);
         QTest::qWait(3 * HostRole::kRefuseDelayMs);
         QVERIFY(b->isConnected());
         QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:乙"}));
-        QVERIFY(!host.status.contains(QStringLiteral("拒绝丙")));
+        // Reported once: as leaving (or, on a slow machine, as refused when the pause ended first).
+        QCOMPARE(host.status.filter(QStringLiteral("丙")).size(), 2);
     }
 
     void livenessCheckComparesTheConnectionNotTheNumber() {
@@ -362,6 +365,9 @@ private slots:
     }
 
     void memberConnectionsProbeAVanishedPeer() {
+#ifndef Q_OS_LINUX
+        QSKIP("the keep-alive timing is set on Linux only");
+#else
         SessionProbe host(QStringLiteral("主"));
         const quint16 port = host.startHosting();
         QVERIFY(joinRaw(host, port, QStringLiteral("甲"), this));
@@ -379,6 +385,7 @@ private slots:
         QCOMPARE(option(IPPROTO_TCP, TCP_KEEPINTVL), SessionSockets::kKeepAliveIntervalSeconds);
         QCOMPARE(option(IPPROTO_TCP, TCP_KEEPCNT), SessionSockets::kKeepAliveProbes);
         QCOMPARE(option(IPPROTO_TCP, TCP_USER_TIMEOUT), SessionSockets::kUserTimeoutMs);
+#endif
     }
 };
 
