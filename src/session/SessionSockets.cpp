@@ -226,11 +226,11 @@ void SessionSockets::scheduleSlotRead(int n, int delayMs) {
     if (slot.readScheduled)
         return;
     slot.readScheduled = true;
-    const quint64 generation = slot.generation;
-    QTimer::singleShot(delayMs, this, [this, n, generation] {
+    QTimer::singleShot(delayMs, this, [this, n] {
         Slot &s = *m_slots[size_t(n)];
         s.readScheduled = false;
-        if (s.generation == generation)
+        // Whatever connection the slot carries now: what waits in it is that connection's.
+        if (s.socket->state() == QAbstractSocket::ConnectedState)
             onSlotReadyRead(n);
     });
 }
@@ -345,10 +345,9 @@ void SessionSockets::onMemberReadyRead() {
 
 void SessionSockets::scheduleMemberRead() {
     m_memberReadScheduled = true;
-    const quint64 generation = m_memberGeneration;
-    QTimer::singleShot(0, this, [this, generation] {
+    QTimer::singleShot(0, this, [this] {
         m_memberReadScheduled = false;
-        if (generation == m_memberGeneration)
+        if (sckConnect->state() == QAbstractSocket::ConnectedState)
             onMemberReadyRead();
     });
 }

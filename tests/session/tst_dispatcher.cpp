@@ -417,6 +417,24 @@ private slots:
         QCOMPARE(peers[1]->lines().last(), QStringLiteral("[消息]甲说： 刷屏%1").arg(kFlood - 1));
     }
 
+    void linesSentJustBeforeAPeerClosesAreStillHandled() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙"}, this);
+        QCOMPARE(peers.size(), 2);
+        // More than one arrival's worth, then the close right behind it.
+        constexpr int kLines = 5000;
+        QByteArray last;
+        for (int i = 0; i < kLines; ++i)
+            last += tavlo::text::toWire(QStringLiteral("[消息]甲说： 最后的话%1\r\n").arg(i));
+        peers[0]->sendRaw(last);
+        peers[0]->close();
+        QVERIFY(host.waitForStatus(QStringLiteral("甲连接断开")));
+        QVERIFY(peers[1]->waitForLines(kLines + 1));
+        QCOMPARE(peers[1]->lines().at(kLines - 1), QStringLiteral("[消息]甲说： 最后的话%1").arg(kLines - 1));
+        QCOMPARE(peers[1]->lines().last(), QStringLiteral("[连接断开]0000000001"));
+    }
+
     void processIncomingKeepsAPartialLineForTheCaller() {
         SessionProbe offline(QStringLiteral("甲"));
         QString buffer = QStringLiteral("[记录结果]录入成功!\r\n[消息]a\r\n[消");
