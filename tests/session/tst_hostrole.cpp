@@ -296,6 +296,30 @@ private slots:
                      qPrintable(line));
     }
 
+    void aMemberThatStopsReadingIsCutWhenItsBacklogOverflows() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙"}, this);
+        QCOMPARE(peers.size(), 2);
+        peers[1]->socket()->setReadBufferSize(1);
+        const QString line = QStringLiteral("[消息]") + QString(1000, u'y');
+        const QString cut = QStringLiteral("连线(2) 积压的数据过多（对方不接收），已断开");
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                for (int i = 0; i < 500; ++i)
+                    host.session.QueueMessage(line, 2);
+                return host.status.contains(cut);
+            },
+            60000));
+        QVERIFY(host.waitForStatus(QStringLiteral("乙连接断开")));
+        QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:甲"}));
+        QCOMPARE(host.session.queue().backlog(2), 0);
+        QVERIFY(host.session.queue().backlogBytes() < SendQueue::kMaxBacklogBytes / 4);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return peers[0]->lines().contains(QStringLiteral("[连接断开]0000000002")); }));
+        QVERIFY(peers[0]->isConnected());
+    }
+
     void aConnectionThatClosesAlwaysFreesItsSlotAndEntry() {
         SessionProbe host(QStringLiteral("主"));
         const quint16 port = host.startHosting();
