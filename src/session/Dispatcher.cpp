@@ -92,6 +92,10 @@ void Dispatcher::handleLine(const QString &line, int source) {
     if (parts.tag.isEmpty())
         return;
     const IncomingLine incoming{parts.tag, parts.payload, source};
+    // A connection that has not joined may only join: it is nobody in the session yet.
+    if (fromMember(incoming) && !m_session.members().contains(source) &&
+        parts.tag != QStringLiteral("[加入]"))
+        return;
     const std::optional<Sender> sentBy = SenderOf(parts.tag);
     if (!sentBy) {
         // Not a tag of the table: a tool may still have registered it as its own.
@@ -161,7 +165,9 @@ void Dispatcher::onJoin(const IncomingLine &line) {
     if (!fromMember(line))
         return;
     const int n = line.source;
+    // Everyone who joined before, then the newcomer itself: its own announcement opens its reply.
     m_session.SendToAllMembers(QStringLiteral("[加入]") + id);
+    m_session.QueueMessage(QStringLiteral("[加入]") + id, n);
     m_session.members().AddMember(n, id);
     m_session.host().SendMemberList();
     m_session.QueueMessage(QStringLiteral("[连接号]") + QString::number(n), n);

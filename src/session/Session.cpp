@@ -9,6 +9,8 @@
 #include "SessionSockets.h"
 #include "platform/text/TextCodec.h"
 
+#include <algorithm>
+
 Session::Session(QObject *parent)
     : QObject(parent)
     , m_sockets(new SessionSockets(this))
@@ -32,6 +34,15 @@ Session::Session(QObject *parent)
     m_sockets->setReadGate([this] { return !m_queue->isCongested(); });
     connect(m_queue, &SendQueue::backlogExceeded, this, &Session::onBacklogExceeded);
     connect(&m_dispatcher->requests(), &HostRequests::tooManyRequests, this, &Session::onTooManyRequests);
+    connect(m_members, &MemberList::changed, this, [this] {
+        m_joinedSlots.clear();
+        for (const int n : m_members->numbers()) {
+            if (n >= 1)
+                m_joinedSlots.push_back(n);
+        }
+        std::sort(m_joinedSlots.begin(), m_joinedSlots.end());
+        m_joinedSlots.erase(std::unique(m_joinedSlots.begin(), m_joinedSlots.end()), m_joinedSlots.end());
+    });
 }
 
 Session::~Session() {
@@ -89,7 +100,8 @@ void Session::SendToAllMembers(const QString &text) {
 }
 
 void Session::RelayExcept(const QString &text, int n0) {
-    for (int n = 1; n <= m_sockets->slotCount(); ++n) {
+    // Only to members who joined: a connection that never announced itself hears nothing.
+    for (const int n : m_joinedSlots) {
         if (n != n0 && m_sockets->isSlotConnected(n))
             m_queue->QueueMessage(text, n);
     }

@@ -435,6 +435,39 @@ private slots:
         QCOMPARE(peers[1]->lines().last(), QStringLiteral("[连接断开]0000000001"));
     }
 
+    void aConnectionThatNeverJoinedNeitherHearsNorIsHeard() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙"}, this);
+        QCOMPARE(peers.size(), 2);
+        auto *stranger = new LoopbackPeer(new QTcpSocket, this);
+        QVERIFY(stranger->connectTo(port));
+        QTRY_COMPARE(host.session.sockets().slotCount(), 3);
+        stranger->send(QStringLiteral("[消息]丙说： 我在听"));
+        stranger->send(QStringLiteral("[悄悄话]00000000010000000001丙悄悄说：x"));
+        stranger->send(QStringLiteral("[直线]00000000010000000002000000000300000000040000000255"));
+        peers[0]->send(QStringLiteral("[消息]甲说： 只给大家"));
+        peers[1]->send(QStringLiteral("[画笔]2"));
+        QVERIFY(peers[1]->waitForLines(2));
+        QVERIFY(host.waitUntilQueueEmpty());
+        QTest::qWait(100);
+        QVERIFY2(stranger->lines().isEmpty(), qPrintable(stranger->lines().join(u'\n')));
+        QCOMPARE(peers[0]->lines(), QStringList{"[画笔]2"});
+        QCOMPARE(peers[1]->lines(), (QStringList{"[消息]甲说： 只给大家", "[画笔]2"}));
+        QCOMPARE(host.handled, (QStringList{"[消息]甲说： 只给大家", "[画笔]2"}));
+        QVERIFY(host.received.contains(QStringLiteral("连线(3): [消息]丙说： 我在听"))); // logged only
+
+        // Once it joins it is one of the session.
+        peers[0]->takeLines();
+        stranger->send(QStringLiteral("[加入]丙"));
+        QVERIFY(stranger->waitForLines(8));
+        QCOMPARE(stranger->lines().first(), QStringLiteral("[加入]丙"));
+        QVERIFY(stranger->lines().contains(QStringLiteral("[连接号]3")));
+        stranger->send(QStringLiteral("[消息]丙说： 大家好"));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return peers[0]->lines().contains(QStringLiteral("[消息]丙说： 大家好")); }));
+    }
+
     void processIncomingKeepsAPartialLineForTheCaller() {
         SessionProbe offline(QStringLiteral("甲"));
         QString buffer = QStringLiteral("[记录结果]录入成功!\r\n[消息]a\r\n[消");
