@@ -74,13 +74,14 @@ InfoSystem::InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, 
     connect(m_panel.cmdQuery, &QPushButton::clicked, this, &InfoSystem::cmdQuery_Click);
     Dispatcher &dispatcher = m_session.dispatcher();
     m_dispatcher = &dispatcher;
+    // The session serves members' requests one at a time after its own pause: no waiting here.
     dispatcher.setRecordStore([this](const QString &record) {
-        const bool stored = RecordToWorkbook(record);
+        const bool stored = writeRecord(record);
         if (!stored)
             tip(QStringLiteral("成员的记录") + notRecordedText(QString()));
         return stored;
     });
-    dispatcher.setQueryRunner([this](const QString &query) { return SearchWorkbook(query); });
+    dispatcher.setQueryRunner([this](const QString &query) { return findRows(query); });
     connect(&dispatcher, &Dispatcher::queryResultsReady, this,
             [this](const QStringList &rows) { ShowResults(rows, m_panel.comShowMode->currentText()); });
     connect(&m_session, &Session::uploadLocalRecordsRequested, this, &InfoSystem::uploadAfterJoining);
@@ -190,6 +191,12 @@ bool InfoSystem::RecordToWorkbook(const QString &recordText) {
     m_lastRow = 0;
     m_lastError.clear();
     modCommon::WaitMilliseconds(kPauseMs);
+    return writeRecord(recordText);
+}
+
+bool InfoSystem::writeRecord(const QString &recordText) {
+    m_lastRow = 0;
+    m_lastError.clear();
     const QStringList fields = recordText.split(u'|');
     if (fields.size() > tavlo::sheet::kMaxXlsColumns)
         return refuseRecord(QStringLiteral("记录的字段多于 %1 个").arg(tavlo::sheet::kMaxXlsColumns));
@@ -337,8 +344,12 @@ void InfoSystem::cmdQuery_Click() {
 }
 
 QStringList InfoSystem::SearchWorkbook(const QString &queryText) {
-    QStringList found;
     modCommon::WaitMilliseconds(kPauseMs);
+    return findRows(queryText);
+}
+
+QStringList InfoSystem::findRows(const QString &queryText) {
+    QStringList found;
     const auto query = QueryMatch::ParseQueryText(queryText);
     const QString path = workbookPath();
     if (!query || !QFileInfo::exists(path))

@@ -74,6 +74,10 @@ public:
     QString ownAddress() const;
 
 private:
+    // RecordToWorkbook and SearchWorkbook without their opening pause, for the host's request queue
+    // which pauses by timer.
+    bool writeRecord(const QString &recordText);
+    QStringList findRows(const QString &queryText);
     // The record workbook in a spreadsheet slot, its first sheet taken; nullptr when it cannot be read.
     tavlo::sheet::Worksheet *openRecordWorkbook(int slotNumber);
     // A new record workbook with its header row, in the record-entry slot.

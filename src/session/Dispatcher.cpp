@@ -1,5 +1,6 @@
 #include "Dispatcher.h"
 
+#include "HostRequests.h"
 #include "HostRole.h"
 #include "MemberList.h"
 #include "Session.h"
@@ -30,15 +31,22 @@ constexpr TagEntry kTagTable[] = {
     {u"[查询条数]", Dispatcher::Sender::Host},
 };
 
-const QString kRecordStored = QStringLiteral("录入成功!");
-const QString kRecordNotStored = QStringLiteral("未录入成功!");
 const QString kRecordsSuffix = QStringLiteral(" 条记录");
 
 } // namespace
 
 Dispatcher::Dispatcher(Session &session)
     : QObject(&session)
-    , m_session(session) {}
+    , m_session(session)
+    , m_requests(new HostRequests(session, this)) {}
+
+void Dispatcher::setRecordStore(RecordStore store) {
+    m_requests->setRecordStore(std::move(store));
+}
+
+void Dispatcher::setQueryRunner(QueryRunner runner) {
+    m_requests->setQueryRunner(std::move(runner));
+}
 
 std::optional<Dispatcher::Sender> Dispatcher::SenderOf(const QString &tag) {
     for (const TagEntry &e : kTagTable) {
@@ -84,6 +92,10 @@ void Dispatcher::handleLine(const QString &line, int source) {
     if (parts.tag.isEmpty())
         return;
     const IncomingLine incoming{parts.tag, parts.payload, source};
+    // A connection that has not joined may only join: it is nobody in the session yet.
+    if (fromMember(incoming) && !m_session.members().contains(source) &&
+        parts.tag != QStringLiteral("[加入]"))
+        return;
     const std::optional<Sender> sentBy = SenderOf(parts.tag);
     if (!sentBy) {
         // Not a tag of the table: a tool may still have registered it as its own.
@@ -153,7 +165,9 @@ void Dispatcher::onJoin(const IncomingLine &line) {
     if (!fromMember(line))
         return;
     const int n = line.source;
+    // Everyone who joined before, then the newcomer itself: its own announcement opens its reply.
     m_session.SendToAllMembers(QStringLiteral("[加入]") + id);
+    m_session.QueueMessage(QStringLiteral("[加入]") + id, n);
     m_session.members().AddMember(n, id);
     m_session.host().SendMemberList();
     m_session.QueueMessage(QStringLiteral("[连接号]") + QString::number(n), n);
@@ -263,13 +277,9 @@ void Dispatcher::onClearPicture(const IncomingLine &line) {
 }
 
 void Dispatcher::onRecord(const IncomingLine &line) {
-    if (!m_recordStore)
-        return;
-    const RecordStore store = m_recordStore;
-    const bool stored = store(line.payload);
-    if (line.source >= 1)
-        m_session.QueueMessage(QStringLiteral("[记录结果]") + (stored ? kRecordStored : kRecordNotStored),
-                               line.source);
+    // Served later, one request at a time; never from inside the handling of this line.
+    if (m_requests->hasRecordStore())
+        m_requests->submitRecord(line.payload, line.source);
 }
 
 void Dispatcher::onRecordResult(const IncomingLine &line) {
@@ -279,13 +289,8 @@ void Dispatcher::onRecordResult(const IncomingLine &line) {
 
 void Dispatcher::onQuery(const IncomingLine &line) {
     if (m_session.isHost()) {
-        if (!m_queryRunner || line.source < 1)
-            return;
-        const QueryRunner run = m_queryRunner;
-        const QStringList rows = run(line.payload);
-        m_session.QueueMessage(QStringLiteral("[查询条数] ") + QString::number(rows.size()), line.source);
-        for (const QString &row : rows)
-            m_session.QueueMessage(QStringLiteral("[查询]") + row, line.source);
+        if (m_requests->hasQueryRunner() && line.source >= 1)
+            m_requests->submitQuery(line.payload, line.source);
         return;
     }
     m_queryRows.append(line.payload);

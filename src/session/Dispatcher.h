@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+class HostRequests;
 class Session;
 
 // One received protocol line, as a handler sees it.
@@ -30,9 +31,10 @@ public:
     enum class Sender { Host, Member, Both };
 
     using Handler = std::function<void(const IncomingLine &)>;
-    // Host side of "[记录]": stores the record, true when it was stored.
+    // Host side of "[记录]": stores the record, true when it was stored. Called from a timer after the
+    // request's pause, one request at a time (see HostRequests); it should not wait itself.
     using RecordStore = std::function<bool(const QString &record)>;
-    // Host side of "[查询]": the rows found for a query text.
+    // Host side of "[查询]": the rows found for a query text; called like the record store.
     using QueryRunner = std::function<QStringList(const QString &query)>;
 
     static constexpr int kDesignedBrushCount = 8;
@@ -49,8 +51,10 @@ public:
     void registerHandler(const QString &tag, Handler handler);
     void unregisterHandler(const QString &tag);
     bool hasHandler(const QString &tag) const { return m_handlers.contains(tag); }
-    void setRecordStore(RecordStore store) { m_recordStore = std::move(store); }
-    void setQueryRunner(QueryRunner runner) { m_queryRunner = std::move(runner); }
+    void setRecordStore(RecordStore store);
+    void setQueryRunner(QueryRunner runner);
+    // The host's waiting record and query requests.
+    HostRequests &requests() { return *m_requests; }
     // Entries of the brush-size list: "[画笔]" values beyond its last index become 0.
     void setBrushCount(int count) { m_brushCount = count; }
 
@@ -98,8 +102,7 @@ private:
 
     Session &m_session;
     QHash<QString, Handler> m_handlers;
-    RecordStore m_recordStore;
-    QueryRunner m_queryRunner;
+    HostRequests *m_requests;
     int m_brushCount = kDesignedBrushCount;
     int m_queryExpected = 0;
     QStringList m_queryRows;

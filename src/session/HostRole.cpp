@@ -6,8 +6,6 @@
 #include "SessionSockets.h"
 #include "WireFormat.h"
 
-#include "common/modCommon.h"
-
 #include <QPointer>
 #include <QTimer>
 
@@ -64,10 +62,12 @@ void HostRole::onSlotAccepted(int) {
 
 void HostRole::sckConnection_Close(int n) {
     m_session.sockets().closeSlot(n);
-    const QString name = m_session.members().MemberName(n);
-    if (name.isEmpty())
+    // Whatever its name (a raw peer may join with an empty one), the entry goes with the connection:
+    // a stale entry would make the slot's next member look joined already.
+    if (!m_session.members().contains(n))
         return;
-    m_session.AppendStatus(name + QStringLiteral("连接断开"));
+    const QString name = m_session.members().MemberName(n);
+    m_session.AppendStatus((name.isEmpty() ? SendQueue::Label(n) : name) + QStringLiteral("连接断开"));
     m_session.members().RemoveMember(n);
     m_session.SendToAllMembers(QStringLiteral("[连接断开]") + FormatNumberField(n));
 }
@@ -82,15 +82,17 @@ void HostRole::RefuseJoin(int n) {
     const QString name = members.at(position).name;
     m_session.SendToAllMembers(QStringLiteral("[拒绝加入]") + QString::number(n));
 
-    const QPointer<Session> alive(&m_session);
-    modCommon::WaitMilliseconds(kRefuseDelayMs);
-    if (!alive)
-        return;
-    m_session.sockets().closeSlot(n);
-    m_session.AppendStatus(QStringLiteral("拒绝") + name);
-    // By number: entries may have come and gone during the wait, so the position is stale.
-    members.RemoveMember(n);
-    members.clearSelection();
+    // The pause lets the queue hand the refusal on; a timer, so nothing runs inside this join's
+    // handling. Only the connection that was refused is closed, not one that took the slot since.
+    const quint64 connection = m_session.sockets().connectionId(n);
+    QTimer::singleShot(kRefuseDelayMs, this, [this, n, name, connection] {
+        if (m_session.sockets().connectionId(n) != connection)
+            return; // it left by itself meanwhile, and was reported as leaving
+        m_session.sockets().closeSlot(n);
+        m_session.AppendStatus(QStringLiteral("拒绝") + name);
+        m_session.members().RemoveMember(n);
+        m_session.members().clearSelection();
+    });
 }
 
 void HostRole::cmdKick_Click() {
@@ -133,13 +135,18 @@ void HostRole::tmrShutdown_Timer() {
     // that leave meanwhile are neither skipped nor read out of range.
     QList<int> numbers = m_session.members().numbers();
     numbers.removeAll(MemberList::kHostNumber);
+    SessionSockets &sockets = m_session.sockets();
     for (const int k : std::as_const(numbers)) {
         if (!m_session.isHost() || !m_session.members().contains(k))
             continue;
+        // The echo lets events run: the member may leave and another take slot k meanwhile. Only the
+        // connection that was asked is dropped.
+        const quint64 connection = sockets.connectionId(k);
         const bool answers = m_session.memberAnswers(k);
         if (!alive)
             return;
-        if (!answers && m_session.isHost() && m_session.members().contains(k))
+        if (!answers && m_session.isHost() && m_session.members().contains(k) &&
+            sockets.connectionId(k) == connection)
             sckConnection_Close(k);
     }
     m_checking = false;

@@ -91,21 +91,28 @@ bool MemberRole::hostIsElsewhere(const QString &serverAddress) const {
 }
 
 void MemberRole::TryConnect(const QString &address) {
-    if (!modCommon::IsIPv4Address(address) || !m_session.hostAnswers(address))
+    if (!modCommon::IsIPv4Address(address))
+        return;
+    // The echo lets events run: if the user left or started something else meanwhile, this attempt
+    // belongs to an action that is over and connects nothing.
+    const quint64 action = m_session.generation();
+    const QPointer<Session> alive(&m_session);
+    if (!m_session.hostAnswers(address) || !alive || m_session.generation() != action)
         return;
     m_session.sockets().connectToHost(address, quint16(m_session.config().port));
 }
 
 QString MemberRole::SearchHost() {
     const QPointer<Session> alive(&m_session);
+    const quint64 action = m_session.generation();
     const QStringList vipList = m_session.config().vipList;
     for (const QString &v : vipList) {
         TryConnect(v);
-        if (!alive)
+        if (!alive || m_session.generation() != action)
             return QString();
         QCoreApplication::processEvents();
         modCommon::WaitMilliseconds(kSearchStepWaitMs);
-        if (!alive)
+        if (!alive || m_session.generation() != action)
             return QString();
         if (m_session.SessionStatus() == Session::Connected || m_session.searchStopped())
             break;

@@ -1,12 +1,15 @@
 #include "Session.h"
 
 #include "Dispatcher.h"
+#include "HostRequests.h"
 #include "HostRole.h"
 #include "MemberList.h"
 #include "MemberRole.h"
 #include "SendQueue.h"
 #include "SessionSockets.h"
 #include "platform/text/TextCodec.h"
+
+#include <algorithm>
 
 Session::Session(QObject *parent)
     : QObject(parent)
@@ -21,6 +24,25 @@ Session::Session(QObject *parent)
     connect(m_sockets, &SessionSockets::lineArrived, this,
             [this](const QString &line, int source) { m_dispatcher->handleLine(line, source); });
     connect(m_sockets, &SessionSockets::lineTooLong, this, &Session::onLineTooLong);
+    // What waited for a connection that ended never reaches whoever takes its slot next.
+    connect(m_sockets, &SessionSockets::slotReleased, this, [this](int n) {
+        m_queue->dropDestination(n);
+        m_dispatcher->requests().forget(n);
+    });
+    connect(m_sockets, &SessionSockets::writable, m_queue, &SendQueue::wake);
+    // Members' lines are relayed: while the queue is full of lines that are leaving, reading waits.
+    m_sockets->setReadGate([this] { return !m_queue->isCongested(); });
+    connect(m_queue, &SendQueue::backlogExceeded, this, &Session::onBacklogExceeded);
+    connect(&m_dispatcher->requests(), &HostRequests::tooManyRequests, this, &Session::onTooManyRequests);
+    connect(m_members, &MemberList::changed, this, [this] {
+        m_joinedSlots.clear();
+        for (const int n : m_members->numbers()) {
+            if (n >= 1)
+                m_joinedSlots.push_back(n);
+        }
+        std::sort(m_joinedSlots.begin(), m_joinedSlots.end());
+        m_joinedSlots.erase(std::unique(m_joinedSlots.begin(), m_joinedSlots.end()), m_joinedSlots.end());
+    });
 }
 
 Session::~Session() {
@@ -67,6 +89,9 @@ void Session::QueueToHost(const QString &text) {
 }
 
 void Session::QueueMessage(const QString &text, int n) {
+    // A line for a slot without its connection would wait for whoever connects there next.
+    if (m_isHost && !m_sockets->isSlotConnected(n))
+        return;
     m_queue->QueueMessage(text, n);
 }
 
@@ -75,7 +100,8 @@ void Session::SendToAllMembers(const QString &text) {
 }
 
 void Session::RelayExcept(const QString &text, int n0) {
-    for (int n = 1; n <= m_sockets->slotCount(); ++n) {
+    // Only to members who joined: a connection that never announced itself hears nothing.
+    for (const int n : m_joinedSlots) {
         if (n != n0 && m_sockets->isSlotConnected(n))
             m_queue->QueueMessage(text, n);
     }
@@ -102,6 +128,7 @@ void Session::LogReceived(const QString &text) {
 
 void Session::ResetSession() {
     m_queue->clear();
+    m_dispatcher->requests().clear();
     m_members->clear();
     m_ownNumber = 0;
     m_dispatcher->resetQuery();
@@ -199,11 +226,33 @@ void Session::onLineTooLong(int source) {
     m_host->sckConnection_Close(source);
 }
 
+void Session::onBacklogExceeded(int destination) {
+    if (destination == SendQueue::kHost) {
+        if (m_isHost)
+            return;
+        AppendStatus(QStringLiteral("发往主机的数据积压过多，连接已断开"));
+        m_member->sckConnect_Close();
+        return;
+    }
+    if (!m_isHost || !m_sockets->isSlotConnected(destination))
+        return;
+    AppendStatus(QStringLiteral("连线(%1) 积压的数据过多（对方不接收），已断开").arg(destination));
+    m_host->sckConnection_Close(destination);
+}
+
+void Session::onTooManyRequests(int n) {
+    if (!m_isHost || !m_sockets->isSlotConnected(n))
+        return;
+    AppendStatus(QStringLiteral("连线(%1) 的记录和查询请求过多，已断开").arg(n));
+    m_host->sckConnection_Close(n);
+}
+
 void Session::shutdown() {
     m_shutDown = true;
     startNewAction();
     m_host->stopWatching();
     m_queue->clear();
+    m_dispatcher->requests().clear();
     m_sockets->closeMemberSocket();
     m_sockets->closeAllSlots();
 }

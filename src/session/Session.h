@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 class Dispatcher;
 class HostRole;
@@ -89,7 +90,8 @@ public:
     quint64 generation() const { return m_generation; }
     quint64 startNewAction() { return ++m_generation; }
 
-    // The only ways to send a protocol line.
+    // The only ways to send a protocol line. SendToAllMembers and RelayExcept reach the connected
+    // members on the member list, in increasing slot order.
     void QueueToHost(const QString &text);
     void QueueMessage(const QString &text, int n);
     void SendToAllMembers(const QString &text);
@@ -147,6 +149,9 @@ private:
     // Whether the address answered the echo; empty where echoes cannot be sent.
     std::optional<bool> echoAnswers(const QString &address);
     void onLineTooLong(int source);
+    // A destination did not take what was sent to it until too much waited: its connection goes.
+    void onBacklogExceeded(int destination);
+    void onTooManyRequests(int n);
 
     SessionSockets *m_sockets;
     SendQueue *m_queue;
@@ -169,4 +174,5 @@ private:
     bool m_echoUnavailableSaid = false;
     bool m_shutDown = false;
     quint64 m_generation = 0;
+    std::vector<int> m_joinedSlots; // slot numbers on the member list, increasing
 };

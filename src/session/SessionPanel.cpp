@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 QLabel *addLabel(QWidget *parent, const QString &text, const QRect &rect) {
@@ -38,10 +40,14 @@ QPushButton *addButton(QWidget *parent, const char *name, const QString &caption
     return button;
 }
 
-void addLogLine(QListWidget *list, const QString &text) {
-    while (list->count() >= SessionPanel::kMaxLogLines)
-        delete list->takeItem(0);
-    list->addItem(text);
+void addLogLines(QListWidget *list, const QStringList &lines) {
+    if (lines.isEmpty())
+        return;
+    const QStringList kept = lines.mid(qMax<qsizetype>(0, lines.size() - SessionPanel::kMaxLogLines));
+    const int excess = list->count() + int(kept.size()) - SessionPanel::kMaxLogLines;
+    if (excess > 0)
+        list->model()->removeRows(0, excess);
+    list->addItems(kept);
     list->scrollToItem(list->item(list->count() - 1), QAbstractItemView::PositionAtTop);
 }
 
@@ -50,7 +56,11 @@ void addLogLine(QListWidget *list, const QString &text) {
 SessionPanel::SessionPanel(Session &session, QGroupBox *panel)
     : QObject(panel)
     , m_session(session)
-    , m_members(session.members()) {
+    , m_members(session.members())
+    , m_logTimer(new QTimer(this)) {
+    m_logTimer->setSingleShot(true);
+    m_logTimer->setInterval(1000 / kLogUpdatesPerSecond);
+    connect(m_logTimer, &QTimer::timeout, this, &SessionPanel::flushLogs);
     build(panel);
     bind();
 }
@@ -108,9 +118,12 @@ void SessionPanel::bind() {
     connect(&s, &Session::controlsLockedChanged, this, &SessionPanel::setLocked);
 
     connect(&s, &Session::statusAppended, this, &SessionPanel::AppendStatus);
-    connect(&s, &Session::lineSent, this, &SessionPanel::LogSent);
-    connect(&s, &Session::lineReceived, this, &SessionPanel::LogReceived);
+    connect(&s, &Session::lineSent, this, [this](const QString &text) { queueLogLine(m_pendingSent, text); });
+    connect(&s, &Session::lineReceived, this,
+            [this](const QString &text) { queueLogLine(m_pendingReceived, text); });
     connect(&s, &Session::logsCleared, this, [this] {
+        m_pendingSent.clear();
+        m_pendingReceived.clear();
         lstSent->clear();
         lstReceived->clear();
     });
@@ -128,11 +141,26 @@ void SessionPanel::setLocked(bool locked) {
 }
 
 void SessionPanel::LogSent(const QString &text) {
-    addLogLine(lstSent, text);
+    addLogLines(lstSent, {text});
 }
 
 void SessionPanel::LogReceived(const QString &text) {
-    addLogLine(lstReceived, text);
+    addLogLines(lstReceived, {text});
+}
+
+void SessionPanel::queueLogLine(QStringList &pending, const QString &text) {
+    // Only what the log can show is kept waiting.
+    if (pending.size() >= 2 * kMaxLogLines)
+        pending.erase(pending.begin(), pending.begin() + kMaxLogLines);
+    pending.append(text);
+    if (!m_logTimer->isActive())
+        m_logTimer->start();
+}
+
+void SessionPanel::flushLogs() {
+    m_logTimer->stop();
+    addLogLines(lstSent, std::exchange(m_pendingSent, {}));
+    addLogLines(lstReceived, std::exchange(m_pendingReceived, {}));
 }
 
 void SessionPanel::AppendStatus(const QString &text) {

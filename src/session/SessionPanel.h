@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 
 class MemberList;
 class QGroupBox;
@@ -9,6 +10,7 @@ class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 class Session;
 
 // The controls of the connection-management panel ("进程管理"), built into the frame the main window
@@ -20,6 +22,9 @@ class SessionPanel : public QObject {
 public:
     // Lines kept in each traffic log; the oldest go first.
     static constexpr int kMaxLogLines = 5000;
+    // The traffic logs take what the session reports in batches, at most this often per second:
+    // drawing each line as it comes would cost more than relaying it.
+    static constexpr int kLogUpdatesPerSecond = 20;
 
     SessionPanel(Session &session, QGroupBox *panel);
 
@@ -27,6 +32,8 @@ public:
     void LogSent(const QString &text);
     void LogReceived(const QString &text);
     void AppendStatus(const QString &text);
+    // Shows the lines the session reported since the last update (normally done by a timer).
+    void flushLogs();
 
     QLineEdit *txtID = nullptr;
     QLineEdit *txtIP = nullptr;
@@ -52,8 +59,12 @@ private:
     void setLocked(bool locked);
     void lstConnections_MouseMove();
     void lstConnections_DblClick();
+    void queueLogLine(QStringList &pending, const QString &text);
 
     Session &m_session;
     MemberList &m_members;
     bool m_syncing = false;
+    QStringList m_pendingSent;
+    QStringList m_pendingReceived;
+    QTimer *m_logTimer = nullptr;
 };

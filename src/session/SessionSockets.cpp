@@ -11,6 +11,9 @@
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #endif
 
@@ -25,9 +28,29 @@ QString dottedIPv4(const QHostAddress &address) {
     return ok ? QHostAddress(value).toString() : QString();
 }
 
+void setKeepAlive(QTcpSocket *socket) {
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+#ifdef Q_OS_LINUX
+    const int fd = int(socket->socketDescriptor());
+    if (fd < 0)
+        return;
+    const int idle = SessionSockets::kKeepAliveIdleSeconds;
+    const int interval = SessionSockets::kKeepAliveIntervalSeconds;
+    const int probes = SessionSockets::kKeepAliveProbes;
+    const unsigned int userTimeout = SessionSockets::kUserTimeoutMs;
+    // Best effort: where an option is refused the connection still works, only noticed later.
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
+#endif
+}
+
 void configure(QTcpSocket *socket) {
     // Every line is its own small write; do not let the system hold it back to merge it.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // A member whose computer vanishes (cable, power) never closes: let the system find out.
+    setKeepAlive(socket);
 }
 
 } // namespace
@@ -51,6 +74,7 @@ SessionSockets::SessionSockets(QObject *parent)
     , sckConnect(new QTcpSocket(this))
     , m_listener(new Listener(this)) {
     sckConnect->setObjectName(QStringLiteral("sckConnect"));
+    sckConnect->setReadBufferSize(kReadBufferBytes);
     m_slots.push_back(nullptr);
     connect(sckConnect, &QTcpSocket::connected, this, [this] {
         configure(sckConnect);
@@ -59,6 +83,7 @@ SessionSockets::SessionSockets(QObject *parent)
     connect(sckConnect, &QTcpSocket::readyRead, this, &SessionSockets::onMemberReadyRead);
     connect(sckConnect, &QTcpSocket::disconnected, this, &SessionSockets::onMemberDisconnected);
     connect(sckConnect, &QTcpSocket::errorOccurred, this, &SessionSockets::onMemberError);
+    connect(sckConnect, &QTcpSocket::bytesWritten, this, &SessionSockets::writable);
 }
 
 SessionSockets::~SessionSockets() {
@@ -120,6 +145,10 @@ QString SessionSockets::RemoteAddress(int n) const {
     return socket ? dottedIPv4(socket->peerAddress()) : QString();
 }
 
+quint64 SessionSockets::connectionId(int n) const {
+    return slotSocket(n) ? m_slots[size_t(n)]->generation : 0;
+}
+
 QString SessionSockets::listenerAddress() const {
     const QString bound = dottedIPv4(m_listener->serverAddress());
     if (!bound.isEmpty() && m_listener->serverAddress() != QHostAddress(QHostAddress::AnyIPv4))
@@ -136,18 +165,28 @@ void SessionSockets::onConnectionRequest(qintptr requestId) {
     int n = 1;
     while (n <= slotCount() && !isSlotClosed(n))
         ++n;
+    if (n > kMaxSlots) {
+#ifdef Q_OS_UNIX
+        ::close(int(requestId)); // no connection number left for it
+#endif
+        return;
+    }
     if (n > slotCount()) {
         auto slot = std::make_unique<Slot>();
         slot->socket = new QTcpSocket(this);
         slot->socket->setObjectName(QStringLiteral("sckConnection%1").arg(n));
+        slot->socket->setReadBufferSize(kReadBufferBytes);
         connect(slot->socket, &QTcpSocket::readyRead, this, [this, n] { onSlotReadyRead(n); });
         connect(slot->socket, &QTcpSocket::disconnected, this, [this, n] { onSlotDisconnected(n); });
+        connect(slot->socket, &QTcpSocket::bytesWritten, this, &SessionSockets::writable);
         m_slots.push_back(std::move(slot));
     }
     Slot &slot = *m_slots[size_t(n)];
     slot.closedByUs = false;
     ++slot.generation;
     slot.framer = LineFramer(m_maxLineBytes);
+    // Nothing meant for an earlier connection on this slot may reach the new one.
+    emit slotReleased(n);
     if (!slot.socket->setSocketDescriptor(requestId)) {
 #ifdef Q_OS_UNIX
         ::close(int(requestId));
@@ -157,45 +196,81 @@ void SessionSockets::onConnectionRequest(qintptr requestId) {
     configure(slot.socket);
     emit slotAccepted(n);
     if (slot.socket->bytesAvailable() > 0)
-        onSlotReadyRead(n);
+        scheduleSlotRead(n, 0);
 }
 
 void SessionSockets::onSlotReadyRead(int n) {
     Slot &slot = *m_slots[size_t(n)];
-    if (slot.closedByUs)
+    // Never while this slot's lines are being handled: the delivery under way (or its continuation)
+    // takes the rest.
+    if (slot.closedByUs || slot.delivering || slot.readScheduled)
         return;
-    if (!deliverArrivals(slot.socket, slot.framer, n, slot.generation)) {
+    if (m_readGate && !m_readGate()) {
+        scheduleSlotRead(n, SendQueue::kTickMs);
+        return;
+    }
+    slot.delivering = true;
+    const bool ok = deliverChunk(slot.socket, slot.framer, n, slot.generation);
+    slot.delivering = false;
+    if (!ok) {
         closeSlot(n);
         emit lineTooLong(n);
+        return;
     }
+    if (!slot.closedByUs && slot.socket->bytesAvailable() > 0)
+        scheduleSlotRead(n, 0);
+}
+
+void SessionSockets::scheduleSlotRead(int n, int delayMs) {
+    Slot &slot = *m_slots[size_t(n)];
+    if (slot.readScheduled)
+        return;
+    slot.readScheduled = true;
+    QTimer::singleShot(delayMs, this, [this, n] {
+        Slot &s = *m_slots[size_t(n)];
+        s.readScheduled = false;
+        // Whatever connection the slot carries now: what waits in it is that connection's.
+        if (s.socket->state() == QAbstractSocket::ConnectedState)
+            onSlotReadyRead(n);
+    });
 }
 
 void SessionSockets::onSlotDisconnected(int n) {
     Slot &slot = *m_slots[size_t(n)];
+    if (!slot.closedByUs && !slot.delivering) {
+        // What the peer sent before it closed is still handled (at most the read buffer's worth), then
+        // the close; unless handling it closes the slot from this side.
+        const quint64 generation = slot.generation;
+        slot.delivering = true;
+        bool ok = true;
+        while (ok && slot.generation == generation && slot.socket->bytesAvailable() > 0)
+            ok = deliverChunk(slot.socket, slot.framer, n, slot.generation);
+        slot.delivering = false;
+        if (slot.generation != generation)
+            return; // closed from this side meanwhile, which said everything there is to say
+    }
     slot.framer.clear();
+    emit slotReleased(n);
     if (slot.closedByUs) {
         slot.closedByUs = false;
         return;
     }
+    ++slot.generation;
     emit slotClosed(n);
 }
 
-bool SessionSockets::deliverArrivals(QTcpSocket *socket, LineFramer &framer, int source,
-                                     const quint64 &generation) {
+bool SessionSockets::deliverChunk(QTcpSocket *socket, LineFramer &framer, int source,
+                                  const quint64 &generation) {
     const quint64 start = generation;
     const QPointer<QTcpSocket> alive(socket);
-    while (alive && generation == start && socket->bytesAvailable() > 0) {
-        bool overflow = false;
-        const QByteArrayList lines = framer.feed(socket->readAll(), &overflow);
-        for (const QByteArray &line : lines) {
-            emit lineArrived(tavlo::text::fromWire(line), source);
-            if (!alive || generation != start)
-                return true; // closed from this side meanwhile: the rest of the arrival is dropped
-        }
-        if (overflow)
-            return false;
+    bool overflow = false;
+    const QByteArrayList lines = framer.feed(socket->read(kReadChunkBytes), &overflow);
+    for (const QByteArray &line : lines) {
+        emit lineArrived(tavlo::text::fromWire(line), source);
+        if (!alive || generation != start)
+            return true; // closed from this side meanwhile: the rest of the arrival is dropped
     }
-    return true;
+    return !overflow;
 }
 
 void SessionSockets::closeSlot(int n) {
@@ -205,6 +280,7 @@ void SessionSockets::closeSlot(int n) {
     Slot &slot = *m_slots[size_t(n)];
     ++slot.generation;
     slot.framer.clear();
+    emit slotReleased(n);
     if (socket->state() == QAbstractSocket::UnconnectedState)
         return;
     slot.closedByUs = true;
@@ -252,13 +328,42 @@ QString SessionSockets::memberLocalAddress() const {
 }
 
 void SessionSockets::onMemberReadyRead() {
-    if (!deliverArrivals(sckConnect, m_memberFramer, kFromHost, m_memberGeneration)) {
+    if (m_memberDelivering || m_memberReadScheduled)
+        return;
+    m_memberDelivering = true;
+    const quint64 generation = m_memberGeneration;
+    const bool ok = deliverChunk(sckConnect, m_memberFramer, kFromHost, m_memberGeneration);
+    m_memberDelivering = false;
+    if (!ok) {
         closeMemberSocket();
         emit lineTooLong(kFromHost);
+        return;
     }
+    if (generation == m_memberGeneration && sckConnect->bytesAvailable() > 0)
+        scheduleMemberRead();
+}
+
+void SessionSockets::scheduleMemberRead() {
+    m_memberReadScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_memberReadScheduled = false;
+        if (sckConnect->state() == QAbstractSocket::ConnectedState)
+            onMemberReadyRead();
+    });
 }
 
 void SessionSockets::onMemberDisconnected() {
+    if (!m_memberDelivering) {
+        // The host's last lines before it closed (a refusal, say) are still handled.
+        const quint64 generation = m_memberGeneration;
+        m_memberDelivering = true;
+        bool ok = true;
+        while (ok && generation == m_memberGeneration && sckConnect->bytesAvailable() > 0)
+            ok = deliverChunk(sckConnect, m_memberFramer, kFromHost, m_memberGeneration);
+        m_memberDelivering = false;
+        if (generation != m_memberGeneration)
+            return;
+    }
     m_memberFramer.clear();
     emit memberClosed();
 }
@@ -275,6 +380,13 @@ bool SessionSockets::isConnected(int destination) const {
     if (destination == SendQueue::kHost)
         return sckConnect->state() == QAbstractSocket::ConnectedState;
     return isSlotConnected(destination);
+}
+
+bool SessionSockets::canTake(int destination) const {
+    if (!isConnected(destination))
+        return false;
+    const QTcpSocket *socket = destination == SendQueue::kHost ? sckConnect : slotSocket(destination);
+    return socket->bytesToWrite() < kWriteBacklogBytes;
 }
 
 void SessionSockets::writeLine(int destination, const QString &text) {

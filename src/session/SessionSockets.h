@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTcpServer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -18,6 +19,16 @@ class QTcpSocket;
 // the lowest closed slot first, so a member's connection number is its slot number. Arrivals are cut
 // into lines per connection (see LineFramer) and handed on one line at a time.
 //
+// Reading is bounded: each arrival hands on at most kReadChunkBytes of one connection, the rest waits
+// for a continuation (so connections take turns and a flood cannot hold the others up), and the system
+// buffers no more than kReadBufferBytes per connection beyond that, so a peer that sends faster than
+// the session handles is slowed down by TCP itself. A connection is never read again while its own
+// lines are being handled. On the host, a read gate (the send queue being congested) can hold reading
+// back until the queue has moved on.
+//
+// Member connections carry TCP keep-alive probes and a user time-out, so a peer that vanishes without
+// closing is noticed by the system and reported as closed.
+//
 // Closing a connection from this side never reports it as closed by the peer: only the peer's closes
 // raise slotClosed / memberClosed.
 class SessionSockets : public QObject, public LineSink {
@@ -26,6 +37,20 @@ class SessionSockets : public QObject, public LineSink {
 public:
     // Source number of lines that came through the member socket (from the host).
     static constexpr int kFromHost = -1;
+    static constexpr qsizetype kReadChunkBytes = 16 * 1024;
+    static constexpr qsizetype kReadBufferBytes = 64 * 1024;
+    // A socket holding this much unsent takes no further line until it has passed some on.
+    static constexpr qsizetype kWriteBacklogBytes = 256 * 1024;
+    // Keep-alive: first probe after this many idle seconds, then every interval, given up after count;
+    // data unacknowledged for the user time-out ends the connection as well.
+    static constexpr int kKeepAliveIdleSeconds = 30;
+    static constexpr int kKeepAliveIntervalSeconds = 10;
+    static constexpr int kKeepAliveProbes = 3;
+    static constexpr int kUserTimeoutMs = 60000;
+    // Connection numbers are 16-bit.
+    static constexpr int kMaxSlots = 32767;
+
+    using ReadGate = std::function<bool()>;
 
     explicit SessionSockets(QObject *parent = nullptr);
     ~SessionSockets() override;
@@ -35,6 +60,8 @@ public:
     // Applies to connections accepted or started from now on.
     void setMaxLineBytes(qsizetype bytes);
     qsizetype maxLineBytes() const { return m_maxLineBytes; }
+    // Asked before reading a host-side slot: false holds reading back for a moment.
+    void setReadGate(ReadGate gate) { m_readGate = std::move(gate); }
 
     // Host side.
     bool listen(quint16 port, QAbstractSocket::SocketError *error = nullptr);
@@ -46,6 +73,9 @@ public:
     bool anySlotConnected() const;
     // The peer's IPv4 address of slot n as dotted text; empty for a closed or unknown slot.
     QString RemoteAddress(int n) const;
+    // Which connection slot n carries: changes whenever the slot is closed or takes a new connection,
+    // so code that waited can tell whether the member it meant is still the one on the slot.
+    quint64 connectionId(int n) const;
     // This computer's address as the host's own entry shows it.
     QString listenerAddress() const;
     // Closes slot n gracefully (what was already handed to it still leaves).
@@ -63,12 +93,18 @@ public:
 
     // LineSink: destination -1 is the member socket, n >= 1 host-side slot n.
     bool isConnected(int destination) const override;
+    bool canTake(int destination) const override;
     void writeLine(int destination, const QString &text) override;
 
     QTcpSocket *sckConnect = nullptr;
 
 signals:
     void slotAccepted(int n);
+    // Slot n no longer carries the connection it had (closed by either side, or taken by a new one):
+    // whatever waits for that connection is to be forgotten.
+    void slotReleased(int n);
+    // A socket handed on some of what it was given: queued lines may be able to leave.
+    void writable();
     // One complete line (without CR LF) from source -1 (the host) or slot n.
     void lineArrived(const QString &line, int source);
     // The peer of slot n closed it.
@@ -86,7 +122,9 @@ private:
         QTcpSocket *socket = nullptr;
         LineFramer framer;
         bool closedByUs = false;
-        quint64 generation = 0; // changes whenever this side closes or reuses the slot
+        bool delivering = false;    // its lines are being handled
+        bool readScheduled = false; // a continuation will read the rest
+        quint64 generation = 0;     // changes whenever this side closes or reuses the slot
     };
     class Listener;
 
@@ -97,9 +135,11 @@ private:
     void onMemberDisconnected();
     void onMemberError(QAbstractSocket::SocketError error);
     QTcpSocket *slotSocket(int n) const;
-    // Reads everything waiting and hands the completed lines on, one by one, until the connection is
-    // closed from this side (its generation changes). False when a line was too long.
-    bool deliverArrivals(QTcpSocket *socket, LineFramer &framer, int source, const quint64 &generation);
+    void scheduleSlotRead(int n, int delayMs);
+    void scheduleMemberRead();
+    // Reads one chunk and hands the completed lines on, one by one, until the connection is closed from
+    // this side (its generation changes). False when a line was too long.
+    bool deliverChunk(QTcpSocket *socket, LineFramer &framer, int source, const quint64 &generation);
 
     QHostAddress m_listenAddress = QHostAddress::AnyIPv4;
     qsizetype m_maxLineBytes = LineFramer::kDefaultMaxLineBytes;
@@ -109,5 +149,8 @@ private:
     std::vector<std::unique_ptr<Slot>> m_slots;
     LineFramer m_memberFramer;
     quint64 m_memberGeneration = 0;
+    bool m_memberDelivering = false;
+    bool m_memberReadScheduled = false;
     bool m_memberError = false;
+    ReadGate m_readGate;
 };

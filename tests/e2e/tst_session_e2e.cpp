@@ -11,6 +11,9 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <memory>
+#include <vector>
+
 namespace {
 
 // A free TCP port on this computer other than the default one.
@@ -37,6 +40,13 @@ public:
                 m_pending.remove(0, cut + 2);
             }
         }
+        return m_lines;
+    }
+    // Reads whatever comes for that long.
+    const QStringList &readFor(int ms) {
+        const QDeadlineTimer deadline(ms);
+        while (!deadline.hasExpired())
+            read(m_lines.size() + 1, int(qMax<qint64>(1, deadline.remainingTime())));
         return m_lines;
     }
 
@@ -73,6 +83,18 @@ bool startHosting(TavloProcess &tavlo, quint16 port, const QString &moreKeys = {
                         .arg(moreKeys)
                         .toUtf8());
     return tavlo.start();
+}
+
+// The size of a process's main-thread stack (what it has touched so far), or 0 where unknown.
+qint64 stackBytes(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmStk:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return 0;
 }
 
 QString iniText(TavloProcess &tavlo) {
@@ -154,6 +176,58 @@ private slots:
         QVERIFY(rows[1].startsWith(
             QStringLiteral("离心泵:1|IS80:1|DN80:1|一期:1|2026:1|南方:1|台:1|0012:1|12500.5:1|")));
         QVERIFY(rows[2].startsWith(QStringLiteral("闸阀:1|")));
+    }
+
+    void clientsThatQueryAndLeaveOverAndOverCannotBringTheHostDown() {
+        const quint16 port = freePort();
+        TavloProcess tavlo;
+        QVERIFY(startHosting(tavlo, port));
+        QTcpSocket first;
+        QVERIFY(connectWhenListening(first, port));
+        sendLine(first, QStringLiteral("[加入]甲"));
+        sendLine(first, QStringLiteral("[记录]离心泵|IS80|DN80|一期|2026|南方|台|1|2|NC01|127.0.0.9"));
+        LineReader reader(&first);
+        QCOMPARE(reader.read(8).value(7), QStringLiteral("[记录结果]录入成功!"));
+        const qint64 stackBefore = stackBytes(tavlo.process().processId());
+
+        // Twenty clients at a time: connect, join, ten queries, close; again and again.
+        QByteArray burst = tavlo::text::toWire(QStringLiteral("[加入]x\r\n"));
+        for (int i = 0; i < 10; ++i)
+            burst += tavlo::text::toWire(QStringLiteral("[查询]a||||||False|False|False\r\n"));
+        const QDeadlineTimer deadline(8000);
+        int rounds = 0;
+        while (!deadline.hasExpired() && tavlo.process().state() == QProcess::Running) {
+            std::vector<std::unique_ptr<QTcpSocket>> clients;
+            for (int i = 0; i < 20; ++i) {
+                clients.push_back(std::make_unique<QTcpSocket>());
+                clients.back()->connectToHost(QHostAddress::LocalHost, port);
+            }
+            for (auto &client : clients) {
+                if (client->waitForConnected(2000)) {
+                    client->write(burst);
+                    client->flush();
+                }
+            }
+            reader.readFor(10 + 30 * (rounds % 4)); // the first member keeps reading what it is sent
+            clients.clear();
+            ++rounds;
+        }
+        QCOMPARE(tavlo.process().state(), QProcess::Running);
+        QVERIFY(rounds > 10);
+        // Its stack did not grow with the traffic (a nested wait per request would make it).
+        const qint64 stackAfter = stackBytes(tavlo.process().processId());
+        if (stackBefore > 0)
+            QVERIFY2(stackAfter - stackBefore < 512 * 1024,
+                     qPrintable(QStringLiteral("%1 -> %2").arg(stackBefore).arg(stackAfter)));
+
+        // The first member is still served.
+        sendLine(first, QStringLiteral("[查询]泵||||||True|False|False"));
+        const QString row = QStringLiteral("[查询]离心泵|IS80|DN80|一期|2026|南方|台|1|2|NC01");
+        const QDeadlineTimer answered(20000);
+        while (!reader.readFor(100).contains(row) && !answered.hasExpired()) {
+        }
+        QVERIFY(reader.readFor(0).contains(row));
+        QCOMPARE(tavlo.terminate(), 0);
     }
 
     void joinsAtStartUpAndKeepsWhatTheHostSent() {

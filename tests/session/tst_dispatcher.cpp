@@ -4,6 +4,9 @@
 
 #include "platform/text/TextCodec.h"
 
+#include "session/HostRequests.h"
+
+#include <QElapsedTimer>
 #include <QTest>
 
 class TestDispatcher : public QObject {
@@ -266,6 +269,203 @@ private slots:
         QCOMPARE(a->takeLines(), (QStringList{"[记录结果]录入成功!", "[记录结果]未录入成功!", "[查询条数] 2",
                                               "[查询]k1", "[查询]k2", "[查询条数] 0"}));
         QCOMPARE(stored, (QStringList{"a|b", "bad"}));
+    }
+
+    void requestsAreServedOneAtATimeAfterAPauseThatHoldsNothingUp() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙"}, this);
+        QCOMPARE(peers.size(), 2);
+        QElapsedTimer clock;
+        clock.start();
+        QList<qint64> served;
+        host.session.dispatcher().setQueryRunner([&](const QString &query) {
+            served.append(clock.elapsed());
+            return QStringList{query};
+        });
+        for (int i = 0; i < 4; ++i)
+            peers[0]->send(QStringLiteral("[查询]q%1").arg(i));
+        // Lines of other members go on being relayed while the requests wait their turn.
+        peers[1]->send(QStringLiteral("[消息]乙说： 还在"));
+        QVERIFY(peers[0]->waitForLines(1));
+        QCOMPARE(peers[0]->lines().first(), QStringLiteral("[消息]乙说： 还在"));
+        QVERIFY(served.isEmpty());
+        QVERIFY(peers[0]->waitForLines(9));
+        QCOMPARE(peers[0]->takeLines().mid(1),
+                 (QStringList{"[查询条数] 1", "[查询]q0", "[查询条数] 1", "[查询]q1", "[查询条数] 1",
+                              "[查询]q2", "[查询条数] 1", "[查询]q3"}));
+        QCOMPARE(served.size(), 4);
+        QVERIFY(served[0] >= HostRequests::kPauseMs - 5);
+        for (int i = 1; i < 4; ++i)
+            QVERIFY(served[i] - served[i - 1] >= HostRequests::kPauseMs - 5);
+
+        // The requests of a member who left are forgotten, not answered to whoever takes its slot.
+        for (int i = 0; i < 5; ++i)
+            peers[0]->send(QStringLiteral("[查询]gone%1").arg(i));
+        QTRY_COMPARE(host.received.filter(QStringLiteral("gone")).size(), 5);
+        peers[0]->socket()->abort();
+        QVERIFY(host.waitForStatus(QStringLiteral("甲连接断开")));
+        const qsizetype servedBefore = served.size();
+        QVERIFY(servedBefore < 4 + 5);
+        QCOMPARE(host.session.dispatcher().requests().waiting(), 0);
+        LoopbackPeer *c = joinRaw(host, port, QStringLiteral("丙"), this);
+        QVERIFY(c);
+        QTest::qWait(4 * HostRequests::kPauseMs);
+        QCOMPARE(served.size(), servedBefore);
+        QVERIFY(c->lines().filter(QStringLiteral("[查询")).isEmpty());
+    }
+
+    void aRequestFloodDropsTheFloodingConnection() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙"}, this);
+        QCOMPARE(peers.size(), 2);
+        host.session.dispatcher().setRecordStore([](const QString &) { return true; });
+        QByteArray flood;
+        for (int i = 0; i <= HostRequests::kMaxWaitingPerConnection; ++i)
+            flood += tavlo::text::toWire(QStringLiteral("[记录]r%1\r\n").arg(i));
+        peers[1]->sendRaw(flood);
+        QVERIFY(host.waitForStatus(QStringLiteral("连线(2) 的记录和查询请求过多，已断开")));
+        QVERIFY(peers[1]->waitForClose());
+        QVERIFY(host.waitForStatus(QStringLiteral("乙连接断开")));
+        QCOMPARE(host.session.dispatcher().requests().waiting(), 0);
+        peers[0]->send(QStringLiteral("[记录]a"));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return peers[0]->lines().contains(QStringLiteral("[记录结果]录入成功!")); }));
+    }
+
+    void clientsThatQueryAndLeaveOverAndOverNeitherNestNorPileUp() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        // A tool that lets events run while it searches, as a slow workbook might.
+        int depth = 0, deepest = 0, calls = 0;
+        quintptr lowest = ~quintptr(0), highest = 0;
+        host.session.dispatcher().setQueryRunner([&](const QString &) {
+            const char here = 0;
+            lowest = qMin(lowest, quintptr(&here));
+            highest = qMax(highest, quintptr(&here));
+            ++calls;
+            deepest = qMax(deepest, ++depth);
+            QTest::qWait(HostRequests::kPauseMs);
+            --depth;
+            return QStringList{QStringLiteral("行")};
+        });
+        QByteArray burst = tavlo::text::toWire(QStringLiteral("[加入]x\r\n"));
+        for (int i = 0; i < 10; ++i)
+            burst += tavlo::text::toWire(QStringLiteral("[查询]a\r\n"));
+        QElapsedTimer clock;
+        clock.start();
+        int rounds = 0;
+        while (clock.elapsed() < 4000) {
+            QList<QTcpSocket *> clients;
+            for (int i = 0; i < 20; ++i) {
+                auto *client = new QTcpSocket(this);
+                client->connectToHost(QHostAddress::LocalHost, port);
+                clients.append(client);
+            }
+            for (QTcpSocket *client : clients) {
+                if (client->waitForConnected(2000))
+                    client->write(burst);
+            }
+            QTest::qWait(20 + 40 * (rounds % 3)); // sometimes long enough for requests to be served
+            for (QTcpSocket *client : clients) {
+                client->abort();
+                client->deleteLater();
+            }
+            QTest::qWait(20);
+            ++rounds;
+        }
+        QVERIFY(rounds > 5);
+        QVERIFY(calls > 0);
+        QCOMPARE(deepest, 1);
+        QVERIFY2(highest - lowest < 64 * 1024, qPrintable(QString::number(highest - lowest)));
+        QTRY_COMPARE(host.memberNames(), QStringList{"-1:主"});
+        QCOMPARE(host.session.dispatcher().requests().waiting(), 0);
+        QVERIFY(host.session.sockets().slotCount() <= 40);
+        QTRY_VERIFY(host.session.queue().isEmpty());
+
+        // The host still answers.
+        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
+        QVERIFY(a);
+        a->takeLines();
+        a->send(QStringLiteral("[查询]a"));
+        QVERIFY(a->waitForLines(2));
+        QCOMPARE(a->lines(), (QStringList{"[查询条数] 1", "[查询]行"}));
+    }
+
+    void aFloodDoesNotHoldUpAnotherMembersLine() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙", "丙"}, this);
+        QCOMPARE(peers.size(), 3);
+        constexpr int kFlood = 20000;
+        QByteArray flood;
+        for (int i = 0; i < kFlood; ++i)
+            flood += tavlo::text::toWire(QStringLiteral("[消息]甲说： 刷屏%1\r\n").arg(i));
+        peers[0]->sendRaw(flood);
+        peers[1]->send(QStringLiteral("[消息]乙说： 插一句"));
+        QVERIFY(peers[2]->waitForLines(kFlood + 1, 30000));
+        // Arrivals are read a piece at a time, so the flood's sender does not keep the others waiting.
+        const qsizetype at = peers[2]->lines().indexOf(QStringLiteral("[消息]乙说： 插一句"));
+        QVERIFY2(at >= 0 && at < kFlood / 2, qPrintable(QString::number(at)));
+        // Per sender the order is kept.
+        QStringList fromA = peers[2]->lines();
+        fromA.removeAt(at);
+        for (int i = 0; i < kFlood; i += 997)
+            QCOMPARE(fromA.at(i), QStringLiteral("[消息]甲说： 刷屏%1").arg(i));
+        QVERIFY(peers[1]->waitForLines(kFlood));
+        QCOMPARE(peers[1]->lines().last(), QStringLiteral("[消息]甲说： 刷屏%1").arg(kFlood - 1));
+    }
+
+    void linesSentJustBeforeAPeerClosesAreStillHandled() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙"}, this);
+        QCOMPARE(peers.size(), 2);
+        // More than one arrival's worth, then the close right behind it.
+        constexpr int kLines = 5000;
+        QByteArray last;
+        for (int i = 0; i < kLines; ++i)
+            last += tavlo::text::toWire(QStringLiteral("[消息]甲说： 最后的话%1\r\n").arg(i));
+        peers[0]->sendRaw(last);
+        peers[0]->close();
+        QVERIFY(host.waitForStatus(QStringLiteral("甲连接断开")));
+        QVERIFY(peers[1]->waitForLines(kLines + 1));
+        QCOMPARE(peers[1]->lines().at(kLines - 1), QStringLiteral("[消息]甲说： 最后的话%1").arg(kLines - 1));
+        QCOMPARE(peers[1]->lines().last(), QStringLiteral("[连接断开]0000000001"));
+    }
+
+    void aConnectionThatNeverJoinedNeitherHearsNorIsHeard() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙"}, this);
+        QCOMPARE(peers.size(), 2);
+        auto *stranger = new LoopbackPeer(new QTcpSocket, this);
+        QVERIFY(stranger->connectTo(port));
+        QTRY_COMPARE(host.session.sockets().slotCount(), 3);
+        stranger->send(QStringLiteral("[消息]丙说： 我在听"));
+        stranger->send(QStringLiteral("[悄悄话]00000000010000000001丙悄悄说：x"));
+        stranger->send(QStringLiteral("[直线]00000000010000000002000000000300000000040000000255"));
+        peers[0]->send(QStringLiteral("[消息]甲说： 只给大家"));
+        peers[1]->send(QStringLiteral("[画笔]2"));
+        QVERIFY(peers[1]->waitForLines(2));
+        QVERIFY(host.waitUntilQueueEmpty());
+        QTest::qWait(100);
+        QVERIFY2(stranger->lines().isEmpty(), qPrintable(stranger->lines().join(u'\n')));
+        QCOMPARE(peers[0]->lines(), QStringList{"[画笔]2"});
+        QCOMPARE(peers[1]->lines(), (QStringList{"[消息]甲说： 只给大家", "[画笔]2"}));
+        QCOMPARE(host.handled, (QStringList{"[消息]甲说： 只给大家", "[画笔]2"}));
+        QVERIFY(host.received.contains(QStringLiteral("连线(3): [消息]丙说： 我在听"))); // logged only
+
+        // Once it joins it is one of the session.
+        peers[0]->takeLines();
+        stranger->send(QStringLiteral("[加入]丙"));
+        QVERIFY(stranger->waitForLines(8));
+        QCOMPARE(stranger->lines().first(), QStringLiteral("[加入]丙"));
+        QVERIFY(stranger->lines().contains(QStringLiteral("[连接号]3")));
+        stranger->send(QStringLiteral("[消息]丙说： 大家好"));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return peers[0]->lines().contains(QStringLiteral("[消息]丙说： 大家好")); }));
     }
 
     void processIncomingKeepsAPartialLineForTheCaller() {

@@ -5,6 +5,12 @@
 #include <QTest>
 #include <QTimer>
 
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 class TestHostRole : public QObject {
     Q_OBJECT
 
@@ -255,20 +261,155 @@ private slots:
         QCOMPARE(role.selectedAddressTip(), QStringLiteral("127.0.0.1"));
     }
 
-    void linesQueuedForAClosedSlotGoToItsNextMember() {
+    void linesForAMemberWhoLeftNeverReachTheNextMemberOnItsSlot() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙", "丙"}, this);
+        QCOMPARE(peers.size(), 3);
+        // 乙 stops reading: once the system's buffers are full, what is meant for it waits in the queue.
+        peers[1]->socket()->setReadBufferSize(1);
+        const QString filler = QStringLiteral("[消息]") + QString(1000, u'x');
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                for (int i = 0; i < 200; ++i)
+                    host.session.QueueMessage(filler, 2);
+                return host.session.queue().backlog(2) > 1000;
+            },
+            30000));
+        peers[0]->send(QStringLiteral("[悄悄话]00000000010000000002甲悄悄说：只给乙的秘密"));
+        QVERIFY(QTest::qWaitFor([&] { return host.received.last().contains(QStringLiteral("秘密")); }));
+        peers[1]->socket()->abort();
+        QVERIFY(host.waitForStatus(QStringLiteral("乙连接断开")));
+        QCOMPARE(host.session.queue().backlog(2), 0);
+        // Lines queued for the closed slot are not kept for its next member either.
+        host.session.QueueMessage(QStringLiteral("[消息]留言"), 2);
+        QCOMPARE(host.session.queue().backlog(2), 0);
+
+        LoopbackPeer *d = joinRaw(host, port, QStringLiteral("丁"), this);
+        QVERIFY(d);
+        QCOMPARE(d->lines().first(), QStringLiteral("[加入]丁"));
+        QVERIFY(d->lines().contains(QStringLiteral("[连接号]2")));
+        QTest::qWait(100);
+        for (const QString &line : d->lines())
+            QVERIFY2(!line.contains(QStringLiteral("秘密")) && line != filler &&
+                         line != QStringLiteral("[通知]") && !line.contains(QStringLiteral("留言")),
+                     qPrintable(line));
+    }
+
+    void aMemberThatStopsReadingIsCutWhenItsBacklogOverflows() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙"}, this);
+        QCOMPARE(peers.size(), 2);
+        peers[1]->socket()->setReadBufferSize(1);
+        const QString line = QStringLiteral("[消息]") + QString(1000, u'y');
+        const QString cut = QStringLiteral("连线(2) 积压的数据过多（对方不接收），已断开");
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                for (int i = 0; i < 500; ++i)
+                    host.session.QueueMessage(line, 2);
+                return host.status.contains(cut);
+            },
+            60000));
+        QVERIFY(host.waitForStatus(QStringLiteral("乙连接断开")));
+        QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:甲"}));
+        QCOMPARE(host.session.queue().backlog(2), 0);
+        QVERIFY(host.session.queue().backlogBytes() < SendQueue::kMaxBacklogBytes / 4);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return peers[0]->lines().contains(QStringLiteral("[连接断开]0000000002")); }));
+        QVERIFY(peers[0]->isConnected());
+    }
+
+    void aConnectionThatClosesAlwaysFreesItsSlotAndEntry() {
         SessionProbe host(QStringLiteral("主"));
         const quint16 port = host.startHosting();
         LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
         QVERIFY(a);
-        a->close();
-        QVERIFY(host.waitForStatus(QStringLiteral("甲连接断开")));
-        host.session.QueueMessage(QStringLiteral("[消息]留言"), 1);
-        QTest::qWait(30);
-        QCOMPARE(host.session.queue().entries().size(), 1);
+        a->takeLines();
+        // A raw peer that joins with an empty ID, then closes.
+        auto *nameless = new LoopbackPeer(new QTcpSocket, this);
+        QVERIFY(nameless->connectTo(port));
+        nameless->send(QStringLiteral("[加入]")); // nothing after the tag
+        QVERIFY(nameless->waitForLines(7));
+        QCOMPARE(host.members().count(), 3);
+        nameless->close();
+        QVERIFY(host.waitForStatus(QStringLiteral("连线(2)连接断开")));
+        QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:甲"}));
+        QVERIFY(QTest::qWaitFor([a] { return a->lines().contains(QStringLiteral("[连接断开]0000000002")); }));
+
+        // The next member on that slot gets its whole join reply.
         LoopbackPeer *b = joinRaw(host, port, QStringLiteral("乙"), this);
         QVERIFY(b);
-        QCOMPARE(b->lines().first(), QStringLiteral("[消息]留言"));
-        QCOMPARE(b->lines().at(1), QStringLiteral("[加入]乙"));
+        QVERIFY(b->lines().contains(QStringLiteral("[连接号]2")));
+        QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:甲", "2:乙"}));
+    }
+
+    void aRefusalClosesOnlyTheRefusedConnection() {
+        SessionProbe host(QStringLiteral("主"));
+        host.config.blackList = {QStringLiteral("127.0.0.7")};
+        const quint16 port = host.startHosting();
+        auto *refused = new LoopbackPeer(new QTcpSocket, this);
+        QVERIFY(refused->connectTo(port, QStringLiteral("127.0.0.7")));
+        refused->send(QStringLiteral("[加入]丙"));
+        QTRY_VERIFY(host.members().contains(1));
+        // It leaves within the refusal's pause and a welcome member takes its slot at once.
+        refused->socket()->abort();
+        QTRY_VERIFY(!host.members().contains(1));
+        LoopbackPeer *b = joinRaw(host, port, QStringLiteral("乙"), this);
+        QVERIFY(b);
+        QTest::qWait(3 * HostRole::kRefuseDelayMs);
+        QVERIFY(b->isConnected());
+        QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:乙"}));
+        // Reported once: as leaving (or, on a slow machine, as refused when the pause ended first).
+        QCOMPARE(host.status.filter(QStringLiteral("丙")).size(), 2);
+    }
+
+    void livenessCheckComparesTheConnectionNotTheNumber() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this, QStringLiteral("127.0.0.5"));
+        QVERIFY(a);
+        LoopbackPeer *b = nullptr;
+        // While 甲's computer is pinged (and does not answer), 甲 leaves and 乙 takes slot 1.
+        host.session.setPinger([&](const QString &address) {
+            if (address == QLatin1String("127.0.0.5")) {
+                a->close();
+                if (!QTest::qWaitFor([&] { return !host.members().contains(1); }, 5000))
+                    return modPing::Echo::Silent;
+                b = joinRaw(host, port, QStringLiteral("乙"), this, QStringLiteral("127.0.0.6"));
+                return modPing::Echo::Silent;
+            }
+            return modPing::Echo::Answered;
+        });
+        host.session.host().tmrShutdown_Timer();
+        QVERIFY(b);
+        QTest::qWait(50);
+        QVERIFY(b->isConnected());
+        QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:乙"}));
+    }
+
+    void memberConnectionsProbeAVanishedPeer() {
+#ifndef Q_OS_LINUX
+        QSKIP("the keep-alive timing is set on Linux only");
+#else
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        QVERIFY(joinRaw(host, port, QStringLiteral("甲"), this));
+        const int fd = int(host.session.sockets()
+                               .findChild<QTcpSocket *>(QStringLiteral("sckConnection1"))
+                               ->socketDescriptor());
+        QVERIFY(fd >= 0);
+        auto option = [fd](int level, int name) {
+            int value = -1;
+            socklen_t size = sizeof value;
+            return ::getsockopt(fd, level, name, &value, &size) == 0 ? value : -1;
+        };
+        QCOMPARE(option(SOL_SOCKET, SO_KEEPALIVE), 1);
+        QCOMPARE(option(IPPROTO_TCP, TCP_KEEPIDLE), SessionSockets::kKeepAliveIdleSeconds);
+        QCOMPARE(option(IPPROTO_TCP, TCP_KEEPINTVL), SessionSockets::kKeepAliveIntervalSeconds);
+        QCOMPARE(option(IPPROTO_TCP, TCP_KEEPCNT), SessionSockets::kKeepAliveProbes);
+        QCOMPARE(option(IPPROTO_TCP, TCP_USER_TIMEOUT), SessionSockets::kUserTimeoutMs);
+#endif
     }
 };
 

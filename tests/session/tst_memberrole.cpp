@@ -148,6 +148,44 @@ private slots:
         QVERIFY(host.status.filter(QStringLiteral("加入")).isEmpty());
     }
 
+    void leavingOrHostingDuringTheEchoWaitCallsTheJoinOff() {
+        SessionProbe host(QStringLiteral("主"));
+        const quint16 port = host.startHosting();
+        SessionProbe member(QStringLiteral("甲"));
+        member.config.port = port;
+        member.session.setAddress(QStringLiteral("127.0.0.1"));
+        // The user presses "断开" while the join's echo is on its way.
+        member.session.setPinger([&](const QString &) {
+            member.session.cmdDisconnect_Click();
+            return modPing::Echo::Answered;
+        });
+        member.session.member().cmdConnect_Click();
+        QCOMPARE(member.status, (QStringList{"正在连接... ...", "连接断开"}));
+        QTest::qWait(200);
+        QCOMPARE(member.status_(), int(Session::Idle));
+        QVERIFY(!member.session.controlsLocked());
+        QVERIFY(member.session.queue().isEmpty());
+        QVERIFY(!host.session.sockets().anySlotConnected());
+
+        // Searching, the user leaves and sets up a host during the echo: hosting only, never joined too.
+        member.config.connectMode = 1;
+        member.config.vipList = {QStringLiteral("127.0.0.1")};
+        member.session.setPinger([&](const QString &) {
+            member.session.cmdDisconnect_Click();
+            member.config.port = 0; // a port of its own to host on
+            member.session.host().cmdHost_Click();
+            member.config.port = port;
+            return modPing::Echo::Answered;
+        });
+        member.session.member().cmdConnect_Click();
+        QTest::qWait(200);
+        QVERIFY(member.session.isHost());
+        QCOMPARE(member.status_(), int(Session::HostingAlone));
+        QCOMPARE(member.session.sockets().memberState(), QAbstractSocket::UnconnectedState);
+        QVERIFY(!host.session.sockets().anySlotConnected());
+        QVERIFY(!member.status.contains(QStringLiteral("连接失败")));
+    }
+
     void searchJoinsTheSecondVipWhenTheFirstIsSilent() {
         SessionProbe host(QStringLiteral("主"));
         host.session.sockets().setListenAddress(QHostAddress(QStringLiteral("127.0.0.3")));

@@ -7,13 +7,17 @@
 
 namespace {
 
-// Destinations that are "connected" and what was written to them, in order.
+// Destinations that are "connected", those whose socket is full, and what was written, in order.
 class FakeSink : public LineSink {
 public:
     QSet<int> connected;
+    QSet<int> full;
     QList<QPair<int, QString>> written;
 
     bool isConnected(int destination) const override { return connected.contains(destination); }
+    bool canTake(int destination) const override {
+        return isConnected(destination) && !full.contains(destination);
+    }
     void writeLine(int destination, const QString &text) override { written.append({destination, text}); }
 };
 
@@ -23,30 +27,80 @@ class TestSendQueue : public QObject {
     Q_OBJECT
 
 private slots:
-    void sendsOneLinePerTickOldestConnectedFirst() {
+    void destinationsTakeTurnsAndEachKeepsItsOrder() {
         FakeSink sink;
         SendQueue queue(sink);
         queue.tmrSendData->stop(); // ticks by hand
-        queue.QueueMessage(QStringLiteral("a2"), 2);
-        queue.QueueMessage(QStringLiteral("a3"), 3);
-        queue.QueueMessage(QStringLiteral("b2"), 2);
-        queue.QueueMessage(QStringLiteral("b3"), 3);
-        sink.connected = {3};
+        for (int i = 0; i < 3; ++i) {
+            queue.QueueMessage(QStringLiteral("a%1").arg(i), 2);
+            queue.QueueMessage(QStringLiteral("b%1").arg(i), 3);
+        }
+        for (int i = 3; i < 6; ++i)
+            queue.QueueMessage(QStringLiteral("a%1").arg(i), 2);
+        queue.QueueMessage(QStringLiteral("c0"), 4);
+        sink.connected = {3, 4};
 
+        // One tick hands over everything that can leave, one line per destination in turn; slot 2's
+        // lines wait in place.
         QSignalSpy sent(&queue, &SendQueue::lineSent);
         queue.tmrSendData_Timer();
-        QCOMPARE(sink.written.size(), 1);
-        queue.tmrSendData_Timer();
-        queue.tmrSendData_Timer(); // nothing more for slot 3: slot 2's lines wait in place
-        QCOMPARE(sink.written, (QList<QPair<int, QString>>{{3, "a3"}, {3, "b3"}}));
-        QCOMPARE(queue.entries().size(), 2);
-        QCOMPARE(sent.at(0).at(0).toString(), QStringLiteral("连线(3): a3"));
+        QCOMPARE(sink.written, (QList<QPair<int, QString>>{{3, "b0"}, {4, "c0"}, {3, "b1"}, {3, "b2"}}));
+        QCOMPARE(sent.at(0).at(0).toString(), QStringLiteral("连线(3): b0"));
+        QCOMPARE(queue.size(), 6);
+        QCOMPARE(queue.backlog(2), 6);
 
-        sink.connected.insert(2);
+        // A flood for one destination does not hold up a line for another.
+        sink.written.clear();
+        sink.connected = {2, 3};
+        queue.QueueMessage(QStringLiteral("b3"), 3);
         queue.tmrSendData_Timer();
-        queue.tmrSendData_Timer();
-        QCOMPARE(sink.written.mid(2), (QList<QPair<int, QString>>{{2, "a2"}, {2, "b2"}}));
+        QCOMPARE(sink.written.mid(0, 2), (QList<QPair<int, QString>>{{2, "a0"}, {3, "b3"}}));
+        QStringList toTwo;
+        for (const auto &[destination, text] : std::as_const(sink.written)) {
+            if (destination == 2)
+                toTwo << text;
+        }
+        QCOMPARE(toTwo, (QStringList{"a0", "a1", "a2", "a3", "a4", "a5"}));
         QVERIFY(queue.isEmpty());
+
+        // A full socket takes nothing until it has room again.
+        sink.written.clear();
+        sink.full = {2};
+        queue.QueueMessage(QStringLiteral("x"), 2);
+        queue.QueueMessage(QStringLiteral("y"), 3);
+        queue.tmrSendData_Timer();
+        QCOMPARE(sink.written, (QList<QPair<int, QString>>{{3, "y"}}));
+        sink.full.clear();
+        queue.tmrSendData_Timer();
+        QCOMPARE(sink.written.last(), (QPair<int, QString>{2, "x"}));
+    }
+
+    void aBacklogPastTheBoundIsDroppedAndReported() {
+        FakeSink sink;
+        SendQueue queue(sink);
+        QSignalSpy exceeded(&queue, &SendQueue::backlogExceeded);
+        queue.QueueMessage(QStringLiteral("other"), 3);
+        for (qsizetype i = 0; i <= SendQueue::kMaxBacklogLines; ++i)
+            queue.QueueMessage(QStringLiteral("l"), 2);
+        // Reported later, not from inside the call that queued the line.
+        QCOMPARE(exceeded.size(), 0);
+        QCOMPARE(queue.backlog(2), 0);
+        QCOMPARE(queue.size(), 1);
+        queue.QueueMessage(QStringLiteral("more"), 2);
+        QCOMPARE(queue.backlog(2), 0); // discarded until the destination is dropped
+        QTRY_COMPARE(exceeded.size(), 1);
+        QCOMPARE(exceeded.at(0).at(0).toInt(), 2);
+
+        queue.dropDestination(2);
+        queue.QueueMessage(QStringLiteral("fresh"), 2);
+        QCOMPARE(queue.backlog(2), 1);
+        // Bytes count as well as lines.
+        const QString big(1024 * 1024, u'x');
+        for (int i = 0; i < 8; ++i)
+            queue.QueueMessage(big, 5);
+        QCOMPARE(queue.backlog(5), 0);
+        QTRY_COMPARE(exceeded.size(), 2);
+        QVERIFY(queue.backlogBytes() < 1024);
     }
 
     void pumpRunsOnlyWhileALineCanLeave() {
@@ -58,6 +112,9 @@ private slots:
         // Not connected: the first tick finds nothing to send and the pump rests.
         QTRY_VERIFY(!queue.isPumping());
         QCOMPARE(queue.entries().size(), 1);
+        const quint64 ticks = queue.ticks();
+        QTest::qWait(30);
+        QCOMPARE(queue.ticks(), ticks); // resting means no ticks at all
 
         // The join line leaves with the first tick after the connection is up.
         QSignalSpy sent(&queue, &SendQueue::lineSent);

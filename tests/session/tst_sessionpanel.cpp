@@ -3,6 +3,7 @@
 
 #include "session/SessionPanel.h"
 
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -73,8 +74,9 @@ private slots:
         QCOMPARE(w.panel.txtStatus->toPlainText(), QStringLiteral("主机建立\n甲加入"));
         QCOMPARE(w.panel.lstConnections->count(), 2);
         QCOMPARE(w.panel.lstConnections->item(1)->data(Qt::UserRole).toInt(), 1);
+        // The traffic logs follow in their next batch.
+        QTRY_COMPARE(w.panel.lstSent->count(), 7);
         QCOMPARE(w.panel.lstReceived->item(0)->text(), QStringLiteral("连线(1): [加入]甲"));
-        QCOMPARE(w.panel.lstSent->count(), 7);
 
         // Selecting one entry shows its address; a double-click clears the selection.
         QListWidget *list = w.panel.lstConnections;
@@ -120,6 +122,29 @@ private slots:
         w.panel.LogReceived(QStringLiteral("last"));
         QCOMPARE(w.panel.lstReceived->count(), SessionPanel::kMaxLogLines);
         QCOMPARE(w.panel.lstReceived->item(0)->text(), QStringLiteral("1"));
+    }
+
+    void trafficLogsAreUpdatedInBatches() {
+        Window w;
+        w.frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
+        int updates = 0;
+        connect(w.panel.lstSent->model(), &QAbstractItemModel::rowsInserted, this, [&] { ++updates; });
+        QElapsedTimer clock;
+        clock.start();
+        int lines = 0;
+        while (clock.elapsed() < 500) {
+            for (int i = 0; i < 20; ++i)
+                w.probe.session.LogSent(QStringLiteral("连线(1): [消息]%1").arg(lines++));
+            QTest::qWait(1);
+        }
+        QTRY_COMPARE(w.panel.lstSent->item(w.panel.lstSent->count() - 1)->text(),
+                     QStringLiteral("连线(1): [消息]%1").arg(lines - 1));
+        QCOMPARE(w.panel.lstSent->count(), qMin(lines, SessionPanel::kMaxLogLines));
+        // At most 20 updates a second (and one for what was left at the end).
+        QVERIFY2(updates <= clock.elapsed() * SessionPanel::kLogUpdatesPerSecond / 1000 + 2,
+                 qPrintable(QString::number(updates)));
+        QVERIFY(updates >= 2);
     }
 
     void theAddressBoxFollowsTheSearch() {
