@@ -2,6 +2,7 @@
 
 #include "Biff8Writer.h"
 #include "CellAddress.h"
+#include "CellText.h"
 
 #include <QFile>
 #include <QHash>
@@ -86,20 +87,36 @@ bool writeSheet(LxwBook &book, const SheetData &sheet, bool active, QString *err
         lxw_format *format = book.format(sheet.effectiveFormat(row, column));
         const lxw_row_t r = lxw_row_t(row - 1);
         const lxw_col_t c = lxw_col_t(column - 1);
-        switch (cell.kind) {
-        case CellKind::Text:
-            result = worksheet_write_string(ws, r, c, cell.text.toUtf8().constData(), format);
-            break;
-        case CellKind::Number:
-            result = worksheet_write_number(ws, r, c, cell.number, format);
-            break;
-        case CellKind::Boolean:
-            result = worksheet_write_boolean(ws, r, c, cell.number != 0, format);
-            break;
-        case CellKind::Empty:
-            result = worksheet_write_blank(ws, r, c, format);
-            break;
-        }
+        const Formula *formula = sheet.formula(row, column);
+        if (formula && !formula->text.isEmpty()) {
+            const QByteArray text = formula->text.toUtf8();
+            if (cell.kind == CellKind::Number)
+                result = worksheet_write_formula_num(ws, r, c, text.constData(), format, cell.number);
+            else
+                result = worksheet_write_formula_str(
+                    ws, r, c, text.constData(), format,
+                    shownText(cell, sheet.effectiveFormat(row, column)).toUtf8().constData());
+        } else
+            switch (cell.kind) {
+            case CellKind::Text:
+                result = worksheet_write_string(ws, r, c, cell.text.toUtf8().constData(), format);
+                break;
+            case CellKind::Number:
+                result = worksheet_write_number(ws, r, c, cell.number, format);
+                break;
+            case CellKind::Boolean:
+                result = worksheet_write_boolean(ws, r, c, cell.number != 0, format);
+                break;
+            case CellKind::Error: {
+                // The library writes no bare error values: the error as a formula of its own gives the same.
+                const QByteArray text = errorText(quint8(cell.number)).toUtf8();
+                result = worksheet_write_formula_str(ws, r, c, text.constData(), format, text.constData());
+                break;
+            }
+            case CellKind::Empty:
+                result = worksheet_write_blank(ws, r, c, format);
+                break;
+            }
         if (result != LXW_NO_ERROR) {
             failedRow = row;
             failedColumn = column;
