@@ -407,6 +407,8 @@ private:
                 cell = Cell::fromText(value, format);
             }
         }
+        if (isFormula && cell.kind == CellKind::Empty)
+            cell = Cell::fromText(QString(), format); // a formula not yet calculated: no result so far
         if (cell.kind == CellKind::Empty) {
             // A value-less cell matters only when it carries a number format, such as text ("@").
             if (format == 0)
