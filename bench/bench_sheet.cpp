@@ -108,14 +108,6 @@ void run(Application *app, const QString &path, int rows) {
                 peakMemoryKb() / 1024);
 }
 
-#ifdef TAVLO_BENCH_FREEXL
-} // namespace
-namespace tavlo::sheet::freexlreference {
-bool read(const QByteArray &file, const ReadLimits &limits, BookContent *book, QString *error);
-}
-namespace {
-#endif
-
 // Reading the .xls file alone, from its bytes in memory to the sheets, best of three runs.
 void readXls(const QString &path) {
     QFile file(path);
@@ -143,10 +135,6 @@ void readXls(const QString &path) {
     const auto [ours, cells] = best(&xls::read);
     std::printf("xls   read %s (%lld cells): our reader %7.0f ms", qPrintable(QFileInfo(path).fileName()),
                 static_cast<long long>(cells), ours);
-#ifdef TAVLO_BENCH_FREEXL
-    const auto [freexl, freexlCells] = best(&freexlreference::read);
-    std::printf("   FreeXL path %7.0f ms (%lld cells)", freexl, static_cast<long long>(freexlCells));
-#endif
     std::printf("\n");
 }
 
