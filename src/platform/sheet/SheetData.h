@@ -55,8 +55,9 @@ struct Cell {
 
 // The formula behind a cell whose value is the formula's last result. A file keeps it in its own form:
 // `tokens` holds an .xls formula's parsed tokens when they stand on their own (nothing refers to other
-// sheets, other files or names), `text` an .xlsx formula ("A2*B2", without "="). Both empty: the cell was
-// a formula that only its result can carry.
+// sheets, other files or names), `text` the formula as text ("A2*B2", without "="), as .xlsx files hold
+// it and as far as .xls tokens can be written as text. Both empty: the cell was a formula that only its
+// result can carry.
 struct Formula {
     QByteArray tokens;
     QString text;

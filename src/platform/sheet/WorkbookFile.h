@@ -24,7 +24,7 @@ bool writeWorkbookFile(const QString &path, const BookView &book, QString *error
 
 // How many formulas of `book` a file of `format` cannot carry, so that only their last results are saved:
 // for .xls those read from .xlsx or whose tokens do not stand on their own, for .xlsx those read from .xls
-// (whose tokens hold no formula text). CSV holds values by its nature and counts none.
+// whose tokens could not be written as formula text. CSV holds values by its nature and counts none.
 qsizetype formulasNotKept(const BookView &book, FileFormat format);
 
 // A sheet name made from any text (a file name, a typed name): characters a workbook does not allow in

@@ -3,6 +3,7 @@
 #include "Biff8Records.h"
 #include "CellAddress.h"
 #include "CompoundFile.h"
+#include "FormulaText.h"
 #include "NumberText.h"
 
 #include <QHash>
@@ -834,8 +835,10 @@ bool BookReader::readSheet(const SheetEntry &entry, qsizetype slotsBefore, Sheet
                 // Tokens are kept only when the record holds nothing but them, nothing refers to a shared
                 // formula, and every token stands on its own.
                 if (m_biff8 && !(options & kFormulaShared) && 22 + tokenBytes == n &&
-                    tokensAreSelfContained(p + 22, tokenBytes))
+                    tokensAreSelfContained(p + 22, tokenBytes)) {
                     formula.tokens = QByteArray(p + 22, tokenBytes);
+                    formula.text = formulaTextOfTokens(formula.tokens);
+                }
                 const bool special = u16(p + 12) == 0xFFFF;
                 Cell cell;
                 if (!special) {
