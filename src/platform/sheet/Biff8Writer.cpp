@@ -1,5 +1,7 @@
 #include "Biff8Writer.h"
 
+#include "Biff8Records.h"
+
 #include "CellAddress.h"
 #include "NumberText.h"
 
@@ -11,35 +13,6 @@
 namespace tavlo::sheet::biff8 {
 
 namespace {
-
-enum RecordType : quint16 {
-    kBof = 0x0809,
-    kEof = 0x000A,
-    kCodepage = 0x0042,
-    kWindow1 = 0x003D,
-    kBackup = 0x0040,
-    kHideObj = 0x008D,
-    kDate1904 = 0x0022,
-    kPrecision = 0x000E,
-    kRefreshAll = 0x01B7,
-    kBookBool = 0x00DA,
-    kFont = 0x0031,
-    kFormat = 0x041E,
-    kXf = 0x00E0,
-    kStyle = 0x0293,
-    kBoundSheet = 0x0085,
-    kSst = 0x00FC,
-    kContinue = 0x003C,
-    kExtSst = 0x00FF,
-    kDefColWidth = 0x0055,
-    kColInfo = 0x007D,
-    kDimensions = 0x0200,
-    kLabelSst = 0x00FD,
-    kNumber = 0x0203,
-    kBoolErr = 0x0205,
-    kBlank = 0x0201,
-    kWindow2 = 0x023E,
-};
 
 constexpr int kFirstCellXf = 21; // 0..14 style XFs, 15 the default cell XF, 16..20 built-in styles
 constexpr int kDefaultCellXf = 15;
@@ -192,6 +165,60 @@ bool checkSheet(const SheetData &sheet, QString *error) {
     return true;
 }
 
+// A record whose payload may exceed one record: the rest goes into CONTINUE records. A string's
+// characters split only between characters, and each CONTINUE holding them starts with the flags byte.
+QByteArray continuedString(quint16 type, const QString &text) {
+    const bool compressed = isCompressible(text);
+    const int charBytes = compressed ? 1 : 2;
+    QByteArray out;
+    QByteArray current = Bytes().u16(quint16(text.size())).u8(compressed ? 0 : 1).data();
+    bool first = true;
+    qsizetype done = 0;
+    for (;;) {
+        const qsizetype room = (kMaxRecordData - current.size()) / charBytes;
+        const qsizetype take = std::min(room, text.size() - done);
+        current += characters(text.mid(done, take), compressed);
+        done += take;
+        out += record(first ? type : quint16(kContinue), current);
+        first = false;
+        if (done >= text.size())
+            return out;
+        current = QByteArray(1, char(compressed ? 0 : 1));
+    }
+}
+
+// A formula cell as an office program saves it: the tokens as read, the last result, and for a text
+// result the STRING record that carries it.
+QByteArray formulaRecords(Bytes head, const Cell &cell, const QByteArray &tokens) {
+    Bytes result;
+    switch (cell.kind) {
+    case CellKind::Number:
+        result.f64(cell.number);
+        break;
+    case CellKind::Text:
+        result.u8(cell.text.isEmpty() ? 3 : 0).u8(0).u32(0).u16(0xFFFF);
+        break;
+    case CellKind::Boolean:
+        result.u8(1).u8(0).u8(cell.number != 0 ? 1 : 0).u8(0).u16(0).u16(0xFFFF);
+        break;
+    case CellKind::Error:
+        result.u8(2).u8(0).u8(quint8(cell.number)).u8(0).u16(0).u16(0xFFFF);
+        break;
+    case CellKind::Empty:
+        result.u8(3).u8(0).u32(0).u16(0xFFFF);
+        break;
+    }
+    QByteArray out = record(kFormula, head.raw(result.data())
+                                          .u16(kFormulaCalcOnLoad)
+                                          .u32(0)
+                                          .u16(quint16(tokens.size()))
+                                          .raw(tokens)
+                                          .data());
+    if (cell.kind == CellKind::Text && !cell.text.isEmpty())
+        out += continuedString(kString, cell.text);
+    return out;
+}
+
 QByteArray sheetStream(const SheetData &sheet, bool active, BookTables &tables) {
     QByteArray out = bof(0x0010);
     out += record(kDefColWidth, Bytes().u16(8).data());
@@ -224,6 +251,11 @@ QByteArray sheetStream(const SheetData &sheet, bool active, BookTables &tables) 
         const quint16 xfIndex = quint16(tables.xfFor(code));
         Bytes b;
         b.u16(quint16(row - 1)).u16(quint16(column - 1)).u16(xfIndex);
+        if (const Formula *formula = sheet.formula(row, column);
+            formula && !formula->tokens.isEmpty() && formula->tokens.size() <= kMaxRecordData - 22) {
+            out += formulaRecords(b, cell, formula->tokens);
+            return;
+        }
         switch (cell.kind) {
         case CellKind::Text:
             out += record(kLabelSst, b.u32(tables.addString(cell.text)).data());
@@ -233,6 +265,9 @@ QByteArray sheetStream(const SheetData &sheet, bool active, BookTables &tables) 
             break;
         case CellKind::Boolean:
             out += record(kBoolErr, b.u8(cell.number != 0 ? 1 : 0).u8(0).data());
+            break;
+        case CellKind::Error:
+            out += record(kBoolErr, b.u8(quint8(cell.number)).u8(1).data());
             break;
         case CellKind::Empty:
             out += record(kBlank, b.data());

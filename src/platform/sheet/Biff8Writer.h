@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Biff8Records.h"
 #include "BookContent.h"
 
 #include <QByteArray>
@@ -10,7 +11,6 @@
 namespace tavlo::sheet::biff8 {
 
 // One record: type, payload length, payload (the payload must not exceed kMaxRecordData).
-inline constexpr int kMaxRecordData = 8224;
 QByteArray record(quint16 type, const QByteArray &payload);
 // A string with a 16-bit (long) or 8-bit (short) character count, then a flags byte: one byte per
 // character when every character is below U+0100, otherwise UTF-16LE.

@@ -23,6 +23,8 @@ QString cellText(const Cell &cell, const QString &formatCode, QString (*plain)(d
         return numberText(cell.number, formatCode, plain);
     case CellKind::Boolean:
         return cell.number != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    case CellKind::Error:
+        return errorText(quint8(cell.number));
     case CellKind::Empty:
         break;
     }

@@ -5,7 +5,7 @@
 namespace tavlo::sheet {
 
 // What a cell shows on screen: texts as they are, numbers in the General format (or as a date when the
-// format is a date format), booleans as TRUE/FALSE.
+// format is a date format), booleans as TRUE/FALSE, errors as "#N/A" and the like.
 QString shownText(const Cell &cell, const QString &formatCode);
 // What a program reads from a cell as text: like shownText, but numbers with all their digits.
 QString valueText(const Cell &cell, const QString &formatCode);

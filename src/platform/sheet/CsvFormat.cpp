@@ -7,12 +7,24 @@ namespace tavlo::sheet::csv {
 
 namespace {
 
+// Tabs separate the fields when the first record holds tabs but no comma outside its quoted fields.
 QChar detectSeparator(const QString &text) {
-    qsizetype lineEnd = text.indexOf(u'\n');
-    if (lineEnd < 0)
-        lineEnd = text.size();
-    const QStringView firstLine = QStringView(text).left(lineEnd);
-    return !firstLine.contains(u',') && firstLine.contains(u'\t') ? QChar(u'\t') : QChar(u',');
+    bool quoted = false;
+    bool comma = false;
+    bool tab = false;
+    for (const QChar c : text) {
+        if (c == u'"')
+            quoted = !quoted;
+        else if (quoted)
+            continue;
+        else if (c == u'\n')
+            break;
+        else if (c == u',')
+            comma = true;
+        else if (c == u'\t')
+            tab = true;
+    }
+    return !comma && tab ? QChar(u'\t') : QChar(u',');
 }
 
 } // namespace
@@ -85,8 +97,10 @@ bool parse(const QString &text, SheetData *sheet, const ReadLimits &limits, QStr
 namespace {
 
 QString quoteField(const QString &field) {
-    const bool needsQuotes = field.contains(u',') || field.contains(u'"') || field.contains(u'\n') ||
-                             field.contains(u'\r') || field.startsWith(u' ') || field.endsWith(u' ');
+    // A TAB is quoted too: a reader may take a first line with tabs and no comma as tab-separated.
+    const bool needsQuotes = field.contains(u',') || field.contains(u'"') || field.contains(u'\t') ||
+                             field.contains(u'\n') || field.contains(u'\r') || field.startsWith(u' ') ||
+                             field.endsWith(u' ');
     if (!needsQuotes)
         return field;
     QString quotedField = field;

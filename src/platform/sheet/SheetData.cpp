@@ -14,9 +14,59 @@ const Cell *SheetData::cell(int row, int column) const {
     return c.isUnused() ? nullptr : &c;
 }
 
+QString errorText(quint8 code) {
+    switch (CellError(code)) {
+    case CellError::Null:
+        return QStringLiteral("#NULL!");
+    case CellError::Div0:
+        return QStringLiteral("#DIV/0!");
+    case CellError::Value:
+        return QStringLiteral("#VALUE!");
+    case CellError::Ref:
+        return QStringLiteral("#REF!");
+    case CellError::Name:
+        return QStringLiteral("#NAME?");
+    case CellError::Num:
+        return QStringLiteral("#NUM!");
+    case CellError::NA:
+        return QStringLiteral("#N/A");
+    }
+    return {};
+}
+
+bool parseErrorText(QStringView text, quint8 *code) {
+    for (quint8 c : {0x00, 0x07, 0x0F, 0x17, 0x1D, 0x24, 0x2A}) {
+        if (text.trimmed() == errorText(c)) {
+            *code = c;
+            return true;
+        }
+    }
+    return false;
+}
+
+const Formula *SheetData::formula(int row, int column) const {
+    if (m_formulas.empty())
+        return nullptr;
+    const auto it = m_formulas.find({row, column});
+    return it == m_formulas.end() ? nullptr : &it->second;
+}
+
+void SheetData::setFormula(int row, int column, Formula formula) {
+    if (cell(row, column))
+        m_formulas[{row, column}] = std::move(formula);
+}
+
 bool SheetData::setCell(int row, int column, const Cell &cell, qsizetype slotLimit) {
     if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns)
         return false;
+    if (!m_formulas.empty()) {
+        const auto f = m_formulas.find({row, column});
+        if (f != m_formulas.end()) {
+            const Cell *old = this->cell(row, column);
+            if (!old || !old->sameValue(cell))
+                m_formulas.erase(f);
+        }
+    }
     auto it = m_rows.find(row);
     if (cell.isUnused()) {
         if (it == m_rows.end() || column > int(it->second.size()))

@@ -1,19 +1,36 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <map>
 #include <vector>
 
 namespace tavlo::sheet {
 
-enum class CellKind : quint8 { Empty, Text, Number, Boolean };
+enum class CellKind : quint8 { Empty, Text, Number, Boolean, Error };
+
+// The error values a cell can hold, by the codes the .xls format gives them.
+enum class CellError : quint8 {
+    Null = 0x00,  // #NULL!
+    Div0 = 0x07,  // #DIV/0!
+    Value = 0x0F, // #VALUE!
+    Ref = 0x17,   // #REF!
+    Name = 0x1D,  // #NAME?
+    Num = 0x24,   // #NUM!
+    NA = 0x2A,    // #N/A
+};
+// "#DIV/0!" and the like; empty for a code that is none of them.
+QString errorText(quint8 code);
+// The code of an error text ("#N/A" -> 0x2A); false when the text is no error value.
+bool parseErrorText(QStringView text, quint8 *code);
 
 // One cell: its value and the index of its number format in the sheet's format table (0 = General).
 struct Cell {
     QString text;      // the value of a Text cell
-    double number = 0; // the value of a Number cell; 0 or 1 for a Boolean cell
+    double number = 0; // the value of a Number cell; 0 or 1 for a Boolean cell; the code of an Error cell
     quint16 format = 0;
     CellKind kind = CellKind::Empty;
 
@@ -28,6 +45,22 @@ struct Cell {
     static Cell fromBoolean(bool value, quint16 format = 0) {
         return {{}, value ? 1.0 : 0.0, format, CellKind::Boolean};
     }
+    static Cell fromError(quint8 code, quint16 format = 0) {
+        return {{}, double(code), format, CellKind::Error};
+    }
+    bool sameValue(const Cell &other) const {
+        return kind == other.kind && number == other.number && text == other.text;
+    }
+};
+
+// The formula behind a cell whose value is the formula's last result. A file keeps it in its own form:
+// `tokens` holds an .xls formula's parsed tokens when they stand on their own (nothing refers to other
+// sheets, other files or names), `text` the formula as text ("A2*B2", without "="), as .xlsx files hold
+// it and as far as .xls tokens can be written as text. Both empty: the cell was a formula that only its
+// result can carry.
+struct Formula {
+    QByteArray tokens;
+    QString text;
 };
 
 // Excel's standard column width, in widths of the digit "0".
@@ -62,6 +95,15 @@ public:
     // would hold more than `slotLimit` slots.
     bool setCell(int row, int column, const Cell &cell, qsizetype slotLimit = kMaxCellSlots);
     void clearCell(int row, int column) { setCell(row, column, Cell{}); }
+    // The formula of a cell, if it has one. A cell keeps its formula while its value stays what the formula
+    // last gave; storing another value (or clearing the cell) drops it.
+    const Formula *formula(int row, int column) const;
+    void setFormula(int row, int column, Formula formula);
+    qsizetype formulaCount() const { return qsizetype(m_formulas.size()); }
+    template <typename F> void forEachFormula(F &&f) const {
+        for (const auto &[address, formula] : m_formulas)
+            f(address.first, address.second, formula);
+    }
     // Cell slots held by the rows (every row is dense up to its last used cell).
     qsizetype cellSlots() const { return m_slots; }
 
@@ -111,7 +153,8 @@ private:
     QString m_name;
     std::map<int, std::vector<Cell>> m_rows;
     std::vector<ColumnInfo> m_columns;
-    QStringList m_formats; // index i holds format i + 1
+    std::map<std::pair<int, int>, Formula> m_formulas; // (row, column) -> formula
+    QStringList m_formats;                             // index i holds format i + 1
     qsizetype m_slots = 0;
     mutable bool m_columnExtentValid = true;
     mutable int m_firstColumn = 0;

@@ -166,8 +166,12 @@ bool SheetWindow::saveTo(const QString &path) {
         statusBar()->showMessage(m_workbook->lastError());
         return false;
     }
-    statusBar()->showMessage(
-        QStringLiteral("已保存到 %1").arg(QDir::toNativeSeparators(m_workbook->FullName())), 5000);
+    const QString saved = QStringLiteral("已保存到 %1").arg(QDir::toNativeSeparators(m_workbook->FullName()));
+    // A note about formulas kept only by their results stays until the next message.
+    if (m_workbook->lastSaveNote().isEmpty())
+        statusBar()->showMessage(saved, 5000);
+    else
+        statusBar()->showMessage(saved + QStringLiteral("。") + m_workbook->lastSaveNote());
     return true;
 }
 

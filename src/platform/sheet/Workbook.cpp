@@ -119,8 +119,14 @@ bool Workbook::SaveAs(const QString &path) {
         return failWith(QStringLiteral("工作簿已关闭"));
     const QString absolute = QFileInfo(path).absoluteFilePath();
     QString error;
-    if (!writeWorkbookFile(absolute, view(), &error))
+    const BookView saved = view();
+    if (!writeWorkbookFile(absolute, saved, &error))
         return failWith(error);
+    const qsizetype lost = formulasNotKept(saved, formatForSaving(absolute));
+    m_saveNote = lost > 0 ? QStringLiteral("有 %1 个公式无法以 .%2 格式保留，只保存了它们的计算结果")
+                                .arg(lost)
+                                .arg(QFileInfo(absolute).suffix().toLower())
+                          : QString();
     const QString name = QFileInfo(absolute).fileName();
     m_fullName = absolute;
     setSaved(true);

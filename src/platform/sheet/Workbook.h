@@ -55,6 +55,9 @@ public:
     bool hasWindow() const { return !m_window.isNull(); }
 
     QString lastError() const { return m_lastError; }
+    // After a successful save: what the user should know about it (formulas the format could not keep),
+    // empty when nothing.
+    QString lastSaveNote() const { return m_saveNote; }
     BookView view() const;
 
 signals:
@@ -78,6 +81,7 @@ private:
     QString m_name;
     QString m_fullName;
     QString m_lastError;
+    QString m_saveNote;
     bool m_saved = true;
     bool m_closed = false;
     QPointer<QWidget> m_window;

@@ -65,6 +65,18 @@ QString sheetNameFrom(const QString &text) {
     return name.trimmed().isEmpty() ? QStringLiteral("Sheet1") : name;
 }
 
+qsizetype formulasNotKept(const BookView &book, FileFormat format) {
+    if (format != FileFormat::Xls && format != FileFormat::Xlsx)
+        return 0;
+    qsizetype lost = 0;
+    for (const SheetData *sheet : book.sheets)
+        sheet->forEachFormula([&](int, int, const Formula &formula) {
+            if (format == FileFormat::Xls ? formula.tokens.isEmpty() : formula.text.isEmpty())
+                ++lost;
+        });
+    return lost;
+}
+
 bool readWorkbookFile(const QString &path, BookContent *book, QString *error, const ReadLimits &limits) {
     QFile file(path);
     if (!file.exists())

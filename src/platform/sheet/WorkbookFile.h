@@ -22,6 +22,11 @@ bool readWorkbookFile(const QString &path, BookContent *book, QString *error, co
 // temporary file and renamed over the target, so a failed save leaves the old file as it was.
 bool writeWorkbookFile(const QString &path, const BookView &book, QString *error);
 
+// How many formulas of `book` a file of `format` cannot carry, so that only their last results are saved:
+// for .xls those read from .xlsx or whose tokens do not stand on their own, for .xlsx those read from .xls
+// whose tokens could not be written as formula text. CSV holds values by its nature and counts none.
+qsizetype formulasNotKept(const BookView &book, FileFormat format);
+
 // A sheet name made from any text (a file name, a typed name): characters a workbook does not allow in
 // sheet names replaced by "_", at most 31 characters, never empty.
 QString sheetNameFrom(const QString &text);

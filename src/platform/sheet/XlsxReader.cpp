@@ -334,6 +334,8 @@ private:
         QString value;
         bool hasValue = false;
         bool hasInline = false;
+        bool isFormula = false;
+        QString formulaText;
         QString inlineText;
         while (!xml.atEnd()) {
             const QXmlStreamReader::TokenType token = xml.readNext();
@@ -344,6 +346,13 @@ private:
             if (xml.name() == u"v") {
                 value = xml.readElementText(QXmlStreamReader::IncludeChildElements);
                 hasValue = true;
+            } else if (xml.name() == u"f") {
+                // Shared and array formulas are kept by their results; a plain formula by its text too.
+                const QStringView kind = xml.attributes().value(QLatin1String("t"));
+                const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                isFormula = true;
+                if ((kind.isEmpty() || kind == u"normal") && text.size() <= 8192)
+                    formulaText = text;
             } else if (xml.name() == u"is") {
                 inlineText = richText(xml);
                 hasInline = true;
@@ -370,7 +379,21 @@ private:
         } else if (type == u"b") {
             if (hasValue)
                 cell = Cell::fromBoolean(value.trimmed() == u"1" || value.trimmed() == u"true", format);
-        } else if (type == u"str" || type == u"e" || type == u"d") {
+        } else if (type == u"e") {
+            quint8 code = 0;
+            if (hasValue && parseErrorText(value, &code))
+                cell = Cell::fromError(code, format);
+            else if (hasValue && !value.isEmpty())
+                cell = Cell::fromText(decodeEscapes(value), format);
+        } else if (type == u"str" && isFormula) {
+            quint8 code = 0;
+            if (hasValue && formulaText.trimmed() == value.trimmed() && parseErrorText(value, &code)) {
+                cell = Cell::fromError(code, format); // a bare error value, as our writer stores it
+                isFormula = false;
+            } else {
+                cell = Cell::fromText(hasValue ? decodeEscapes(value) : QString(), format);
+            }
+        } else if (type == u"str" || type == u"d") {
             if (hasValue && !value.isEmpty())
                 cell = Cell::fromText(decodeEscapes(value), format);
         } else if (hasValue && !value.trimmed().isEmpty()) {
@@ -384,6 +407,8 @@ private:
                 cell = Cell::fromText(value, format);
             }
         }
+        if (isFormula && cell.kind == CellKind::Empty)
+            cell = Cell::fromText(QString(), format); // a formula not yet calculated: no result so far
         if (cell.kind == CellKind::Empty) {
             // A value-less cell matters only when it carries a number format, such as text ("@").
             if (format == 0)
@@ -396,6 +421,8 @@ private:
         if (!m_sheet->setCell(m_row, m_column, cell, m_limits.maxCellSlots - m_slotsBefore))
             return fail(m_error,
                         QStringLiteral("工作簿的单元格超过读取上限（%1 个）").arg(m_limits.maxCellSlots));
+        if (isFormula && cell.kind != CellKind::Empty)
+            m_sheet->setFormula(m_row, m_column, Formula{{}, formulaText});
         return true;
     }
 

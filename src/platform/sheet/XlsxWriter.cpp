@@ -2,6 +2,7 @@
 
 #include "Biff8Writer.h"
 #include "CellAddress.h"
+#include "CellText.h"
 
 #include <QFile>
 #include <QHash>
@@ -63,6 +64,30 @@ private:
     QHash<QString, lxw_format *> m_formats;
 };
 
+bool isHex(QChar c) {
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+// A text as the package stores it: U+0000, which XML cannot hold, as "_x0000_", and a literal "_xHHHH_"
+// with its underscore escaped ("_x005F_"), so that a reader's unescaping gives back the text unchanged.
+QByteArray packageText(const QString &text) {
+    if (!text.contains(QChar(0)) && !text.contains(QLatin1String("_x")))
+        return text.toUtf8();
+    QString out;
+    out.reserve(text.size() + 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QChar(0)) {
+            out += QLatin1String("_x0000_");
+            continue;
+        }
+        if (text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && text[i + 6] == u'_' &&
+            isHex(text[i + 2]) && isHex(text[i + 3]) && isHex(text[i + 4]) && isHex(text[i + 5]))
+            out += QLatin1String("_x005F");
+        out += text[i];
+    }
+    return out.toUtf8();
+}
+
 bool writeSheet(LxwBook &book, const SheetData &sheet, bool active, QString *error) {
     lxw_worksheet *ws = workbook_add_worksheet(book.get(), sheet.name().toUtf8().constData());
     if (!ws)
@@ -86,20 +111,36 @@ bool writeSheet(LxwBook &book, const SheetData &sheet, bool active, QString *err
         lxw_format *format = book.format(sheet.effectiveFormat(row, column));
         const lxw_row_t r = lxw_row_t(row - 1);
         const lxw_col_t c = lxw_col_t(column - 1);
-        switch (cell.kind) {
-        case CellKind::Text:
-            result = worksheet_write_string(ws, r, c, cell.text.toUtf8().constData(), format);
-            break;
-        case CellKind::Number:
-            result = worksheet_write_number(ws, r, c, cell.number, format);
-            break;
-        case CellKind::Boolean:
-            result = worksheet_write_boolean(ws, r, c, cell.number != 0, format);
-            break;
-        case CellKind::Empty:
-            result = worksheet_write_blank(ws, r, c, format);
-            break;
-        }
+        const Formula *formula = sheet.formula(row, column);
+        if (formula && !formula->text.isEmpty()) {
+            const QByteArray text = formula->text.toUtf8();
+            if (cell.kind == CellKind::Number)
+                result = worksheet_write_formula_num(ws, r, c, text.constData(), format, cell.number);
+            else
+                result = worksheet_write_formula_str(
+                    ws, r, c, text.constData(), format,
+                    packageText(shownText(cell, sheet.effectiveFormat(row, column))).constData());
+        } else
+            switch (cell.kind) {
+            case CellKind::Text:
+                result = worksheet_write_string(ws, r, c, packageText(cell.text).constData(), format);
+                break;
+            case CellKind::Number:
+                result = worksheet_write_number(ws, r, c, cell.number, format);
+                break;
+            case CellKind::Boolean:
+                result = worksheet_write_boolean(ws, r, c, cell.number != 0, format);
+                break;
+            case CellKind::Error: {
+                // The library writes no bare error values: the error as a formula of its own gives the same.
+                const QByteArray text = errorText(quint8(cell.number)).toUtf8();
+                result = worksheet_write_formula_str(ws, r, c, text.constData(), format, text.constData());
+                break;
+            }
+            case CellKind::Empty:
+                result = worksheet_write_blank(ws, r, c, format);
+                break;
+            }
         if (result != LXW_NO_ERROR) {
             failedRow = row;
             failedColumn = column;

@@ -149,7 +149,7 @@ private slots:
     void hostileXlsxParts();
     void zipBombStopsAtTheLimit();
     void absurdDimensions();
-    void brokenBiffStructureIsRefusedBeforeFreeXl();
+    void brokenBiffStructureIsRefused();
     void mutatedFilesNeverCrash();
 
 private:
@@ -576,8 +576,8 @@ void TestSheetFiles::absurdDimensions() {
     QVERIFY(!readWorkbookFile(out.fileName(), &book, &error));
 }
 
-// Each of these once made FreeXL read out of bounds or leak; the scan refuses them first.
-void TestSheetFiles::brokenBiffStructureIsRefusedBeforeFreeXl() {
+// Each of these once made the former reader read out of bounds or leak; the scan refuses them first.
+void TestSheetFiles::brokenBiffStructureIsRefused() {
     const std::vector<SheetData> sheets = sampleSheets();
     QByteArray stream;
     QString error;

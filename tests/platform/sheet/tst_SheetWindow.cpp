@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -45,6 +46,7 @@ private slots:
     void typingIntoCells();
     void programWritesAppearInTheGrid();
     void saveAsFollowsTheExtension();
+    void formulasKeptOnlyByTheirResultsAreSaid();
     void closingTheWindowClosesTheWorkbook();
     void unsavedChangesAreOfferedForSaving();
     void hidingKeepsWorkbooksOpen();
@@ -158,6 +160,23 @@ void TestSheetWindow::saveAsFollowsTheExtension() {
     QVERIFY(window->save()); // to the CSV it now is
     QVERIFY(!window->saveTo(m_dir.filePath(QStringLiteral("saved.txt"))));
     QCOMPARE(window->windowTitle(), QStringLiteral("saved.csv"));
+}
+
+void TestSheetWindow::formulasKeptOnlyByTheirResultsAreSaid() {
+    Application *app = Application::create();
+    app->setVisible(true);
+    Workbook *book =
+        app->Workbooks().Open(QStringLiteral(TAVLO_CORPUS_DIR "/sheets/office-long-formula.xlsx"));
+    QVERIFY2(book, qPrintable(app->lastError()));
+    SheetWindow *window = windowOf(book);
+    // The .xlsx formulas hold text, not the tokens of an .xls file: the .xls keeps their results only.
+    QVERIFY(window->saveTo(m_dir.filePath(QStringLiteral("formulas.xls"))));
+    const QString said = window->statusBar()->currentMessage();
+    QVERIFY2(said.contains(QStringLiteral("4 个公式")) && said.contains(QStringLiteral("计算结果")),
+             qPrintable(said));
+    QVERIFY(window->saveTo(m_dir.filePath(QStringLiteral("formulas.xlsx"))));
+    QVERIFY2(!window->statusBar()->currentMessage().contains(QStringLiteral("公式")),
+             qPrintable(window->statusBar()->currentMessage()));
 }
 
 void TestSheetWindow::closingTheWindowClosesTheWorkbook() {
