@@ -114,6 +114,29 @@ void writeBorder(Xml &x, const char *name, bool on) {
         x.empty(name, {{"w:val", QStringLiteral("nil")}});
 }
 
+// Only what differs from the table's own borders (single lines all round, no diagonals).
+void writeCellBorders(Xml &x, const Cell &c) {
+    const std::pair<const char *, Border> sides[] = {{"w:top", Border::Top},
+                                                     {"w:left", Border::Left},
+                                                     {"w:bottom", Border::Bottom},
+                                                     {"w:right", Border::Right}};
+    const std::pair<const char *, Border> diagonals[] = {{"w:tl2br", Border::DiagonalDown},
+                                                         {"w:tr2bl", Border::DiagonalUp}};
+    bool plain = c.border(Border::DiagonalDown) == false && c.border(Border::DiagonalUp) == false;
+    for (const auto &side : sides)
+        plain = plain && c.border(side.second);
+    if (plain)
+        return;
+    x.start("w:tcBorders");
+    for (const auto &[name, which] : sides)
+        if (!c.border(which))
+            writeBorder(x, name, false);
+    for (const auto &[name, which] : diagonals)
+        if (c.border(which))
+            writeBorder(x, name, true);
+    x.end();
+}
+
 void writeTable(Xml &x, const Table &t) {
     // Boundaries in twips, rounded once, so the grid columns and every cell's span add up exactly.
     const QList<double> grid = t.gridBoundaries();
@@ -134,6 +157,10 @@ void writeTable(Xml &x, const Table &t) {
         x.empty("w:tblW", {{"w:w", QStringLiteral("5000")}, {"w:type", QStringLiteral("pct")}});
     else
         x.empty("w:tblW", {{"w:w", num(gridTwips.last())}, {"w:type", QStringLiteral("dxa")}});
+    x.start("w:tblBorders");
+    for (const char *side : {"w:top", "w:left", "w:bottom", "w:right", "w:insideH", "w:insideV"})
+        writeBorder(x, side, true);
+    x.end();
     x.empty("w:tblLayout", {{"w:type", t.autoFit() == AutoFit::Fixed ? QStringLiteral("fixed")
                                                                      : QStringLiteral("autofit")}});
     x.start("w:tblCellMar");
@@ -166,14 +193,7 @@ void writeTable(Xml &x, const Table &t) {
                     {{"w:w", num(gridTwips[to] - gridTwips[from])}, {"w:type", QStringLiteral("dxa")}});
             if (to - from > 1)
                 x.empty("w:gridSpan", {{"w:val", num(to - from)}});
-            x.start("w:tcBorders");
-            writeBorder(x, "w:top", c.border(Border::Top));
-            writeBorder(x, "w:left", c.border(Border::Left));
-            writeBorder(x, "w:bottom", c.border(Border::Bottom));
-            writeBorder(x, "w:right", c.border(Border::Right));
-            writeBorder(x, "w:tl2br", c.border(Border::DiagonalDown));
-            writeBorder(x, "w:tr2bl", c.border(Border::DiagonalUp));
-            x.end();
+            writeCellBorders(x, c);
             x.end();
             for (const QString &paragraph : c.text.split(QLatin1Char('\r')))
                 writeParagraph(x, paragraph, c.format, c.alignment);

@@ -124,10 +124,16 @@ QFont layoutFont(const CharFormat &format) {
 }
 
 QFont paintFont(const CharFormat &format, const QPaintDevice *device) {
-    QFont font = layoutFont(format);
-    const int dpi = device ? device->logicalDpiY() : 72;
-    font.setPointSizeF(std::max(0.01, format.size) * 72.0 / std::max(1, dpi));
-    return font;
+    static QHash<QString, QFont> cache;
+    const int dpi = std::max(1, device ? device->logicalDpiY() : 72);
+    const QString key = formatKey(format) + QLatin1Char('@') + QString::number(dpi);
+    auto it = cache.find(key);
+    if (it == cache.end()) {
+        QFont font = layoutFont(format);
+        font.setPointSizeF(std::max(0.01, format.size) * 72.0 / dpi);
+        it = cache.insert(key, font);
+    }
+    return *it;
 }
 
 double textAdvance(const QString &text, const CharFormat &format) {
