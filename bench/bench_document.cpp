@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPointer>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -76,7 +77,13 @@ int main(int argc, char **argv) {
         std::printf("  %5d lines: one fill adding a line %.2f ms, raising a quantity %.2f ms, %d pages\n",
                     lines, add, same, b.document()->pageCount());
         Document *d = b.document();
-        b.office.AttachWord(true, false);
+        // One step of padding to the page end: two page counts around an appended paragraph.
+        timer.restart();
+        constexpr int kSteps = 20;
+        for (int i = 0; i < kSteps; ++i)
+            b.form.WouldOverflowPage();
+        std::printf("                one padding step (WouldOverflowPage) %.3f ms\n",
+                    elapsedMs(timer) / kSteps);
         // Laying the whole form out from nothing: measures dropped by turning the page.
         d->setOrientation(PageSetup::Portrait);
         d->setOrientation(PageSetup::Landscape);
@@ -96,6 +103,23 @@ int main(int argc, char **argv) {
         std::printf("                .docx %s %.1f ms (%lld bytes), PDF %s %.1f ms (%lld bytes)\n",
                     docx ? "written" : "FAILED", docxMs, QFileInfo(base + QStringLiteral(".docx")).size(),
                     pdf ? "written" : "FAILED", pdfMs, QFileInfo(base + QStringLiteral(".pdf")).size());
+        b.office.ReleaseAll(false);
+    }
+    {
+        // A short form padded to its page end by the finish: every filler row lays the document out twice.
+        Bench b;
+        b.fillTo(3);
+        const int rowsBefore = b.document()->Tables(1)->RowsCount();
+        QPointer<Document> d = b.document();
+        QElapsedTimer timer;
+        timer.start();
+        b.form.cmdFinish_Click();
+        const double ms = elapsedMs(timer);
+        const int fillers = d->Tables(1)->RowsCount() - rowsBefore;
+        std::printf("  3 lines: finish pads %d filler rows in %.2f ms (%.3f ms a row), %d page(s)\n", fillers,
+                    ms, fillers ? ms / fillers : 0.0, d->pageCount());
+        d->SaveAs(folder + QStringLiteral("/form-3.pdf"));
+        d->SaveAs(folder + QStringLiteral("/form-3.docx"));
         b.office.ReleaseAll(false);
     }
     return 0;
