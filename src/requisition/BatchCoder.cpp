@@ -27,7 +27,7 @@ namespace {
 const QString kStart = QStringLiteral("开始");
 const QString kInterrupt = QStringLiteral("中断");
 // Events run at least this often while rows are written; a click on "中断" waits no longer.
-constexpr int kEventsEveryMs = 5;
+constexpr int kEventsEveryMs = 40;
 
 } // namespace
 
@@ -121,6 +121,7 @@ void BatchCoder::BatchCode() {
     }
     m_sinceEvents.start();
     showProgress();
+    m_builder.holdCodeDisplay(true);
 
     auto names = [this] { return enumerate(m_panel.comName, [this] { return enumerateParameters(1); }); };
     bool finished = false;
@@ -136,6 +137,7 @@ void BatchCoder::BatchCode() {
         break;
     }
 
+    m_builder.holdCodeDisplay(false);
     if (m_sheet)
         m_sheet->autoFit(1, kColumnCount);
     release();
@@ -185,7 +187,7 @@ bool BatchCoder::writeRow() {
         return false;
     const int row = kFirstDataRow + int(m_rows);
     const QString name = m_panel.comName->currentText();
-    const bool written = m_sheet->setValue(row, 2, m_panel.txtCode->text()) &&
+    const bool written = m_sheet->setValue(row, 2, m_builder.code()) &&
                          m_sheet->setValue(row, 3, MaterialCode::NameWithoutCode(name)) &&
                          m_sheet->setValue(row, 5, m_builder.specificationText()) &&
                          m_sheet->setValue(row, 6, InferUnit(name));
@@ -200,6 +202,7 @@ void BatchCoder::letEventsThrough(bool force) {
     if (!force && m_sinceEvents.elapsed() < kEventsEveryMs)
         return;
     showProgress();
+    m_builder.showCode();
     QCoreApplication::processEvents();
     m_sinceEvents.restart();
 }

@@ -108,7 +108,7 @@ void CodeBuilder::openDataSource(const QString &path) {
         selectItem(m_panel.comCategory, 0);
     if (!DataSourceValid()) {
         clearList(m_panel.comCategory);
-        m_panel.txtCode->setText(invalidSourceText());
+        setCode(invalidSourceText());
     }
 }
 
@@ -122,7 +122,7 @@ void CodeBuilder::comCategory_Click() {
         selectItem(m_panel.comName, 0);
     if (!DataSourceValid()) {
         clearList(m_panel.comName);
-        m_panel.txtCode->setText(invalidSourceText());
+        setCode(invalidSourceText());
     }
 }
 
@@ -145,7 +145,7 @@ void CodeBuilder::comName_Click() {
     }
     if (!DataSourceValid()) {
         clearParameters();
-        m_panel.txtCode->setText(invalidSourceText());
+        setCode(invalidSourceText());
     }
 }
 
@@ -154,11 +154,28 @@ void CodeBuilder::comParameter_Click(int) {
                    m_panel.comName->currentText().left(MaterialCode::kItemCodeWidth);
     for (int i = 1; i <= MaterialCode::kParameterCount; ++i)
         code += m_panel.comParameter[i]->currentText().left(MaterialCode::kItemCodeWidth);
-    m_panel.txtCode->setText(code);
+    setCode(code);
 }
 
 bool CodeBuilder::CodeValid() const {
-    return MaterialCode::CodeValid(m_panel.txtCode->text());
+    return MaterialCode::CodeValid(m_code);
+}
+
+void CodeBuilder::setCode(const QString &text) {
+    m_code = text;
+    if (!m_holdDisplay)
+        showCode();
+}
+
+void CodeBuilder::holdCodeDisplay(bool hold) {
+    m_holdDisplay = hold;
+    if (!hold)
+        showCode();
+}
+
+void CodeBuilder::showCode() {
+    if (m_panel.txtCode->text() != m_code)
+        m_panel.txtCode->setText(m_code);
 }
 
 bool CodeBuilder::DataSourceValid() const {
@@ -173,12 +190,12 @@ void CodeBuilder::ResetCodeBuilder() {
     clearList(m_panel.comCategory);
     clearList(m_panel.comName);
     clearParameters();
-    m_panel.txtCode->clear();
+    setCode(QString());
 }
 
 void CodeBuilder::failSource() {
     ResetCodeBuilder();
-    m_panel.txtCode->setText(invalidSourceText());
+    setCode(invalidSourceText());
 }
 
 void CodeBuilder::clearParameters() {

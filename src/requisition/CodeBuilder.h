@@ -48,6 +48,12 @@ public:
 
     // `txtCode` holds 16 letters and digits.
     bool CodeValid() const;
+    // The text of `txtCode`: the code of the current items, or the report of an unusable workbook.
+    QString code() const { return m_code; }
+    // While held (during batch coding), `txtCode` is brought up to date only by showCode(), so that
+    // walking thousands of codes does not lay out each of them on screen.
+    void holdCodeDisplay(bool hold);
+    void showCode();
     // Every list has items and every item's code is letters and digits.
     bool DataSourceValid() const;
     // Releases slot 1 and empties every list and the code.
@@ -73,9 +79,12 @@ private:
     void clearParameters();
     // The workbook did not fit the builder: release it and say so in `txtCode`.
     void failSource();
+    void setCode(const QString &text);
     void tip(const QString &text) const;
 
     RequisitionPanel &m_panel;
     OfficeSlots &m_office;
     Context m_context;
+    QString m_code;
+    bool m_holdDisplay = false;
 };

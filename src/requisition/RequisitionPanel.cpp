@@ -96,12 +96,12 @@ void RequisitionPanel::buildBatch() {
         button->setGeometry(twipsRect(left, 360, width, kRowHeight));
         return button;
     };
-    optName = option(QStringLiteral("当前物料名称"), kBoxLeft, 1560, QStringLiteral("optName"));
-    optCate = option(QStringLiteral("当前物料分类"), kBoxLeft + 1620, 1560, QStringLiteral("optCate"));
-    optAll = option(QStringLiteral("全部物料"), kBoxLeft + 3240, 1140, QStringLiteral("optAll"));
+    optName = option(QStringLiteral("当前物料名称"), kBoxLeft, 1500, QStringLiteral("optName"));
+    optCate = option(QStringLiteral("当前物料分类"), kBoxLeft + 1560, 1500, QStringLiteral("optCate"));
+    optAll = option(QStringLiteral("全部物料"), kBoxLeft + 3120, 1080, QStringLiteral("optAll"));
     optName->setChecked(true);
 
     cmdBatch = new QPushButton(QStringLiteral("开始"), fraBatch);
     cmdBatch->setObjectName(QStringLiteral("cmdBatch"));
-    cmdBatch->setGeometry(twipsRect(kBoxLeft + 3240, 900, 1140, 420));
+    cmdBatch->setGeometry(twipsRect(kBoxLeft + 3120, 900, 1080, 420));
 }
