@@ -87,21 +87,22 @@ void RequisitionPanel::buildBatch() {
 
     lblScope = new QLabel(QStringLiteral("编码范围："), fraBatch);
     lblScope->setObjectName(QStringLiteral("lblScope"));
-    lblScope->setGeometry(twipsRect(kLabelLeft, 360, kLabelWidth, kRowHeight));
+    lblScope->setGeometry(twipsRect(kLabelLeft, 330, kLabelWidth, kRowHeight));
     lblScope->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    auto option = [this](const QString &caption, int left, int width, const QString &objectName) {
+    // The three scopes one under the other, the button beside them.
+    auto option = [this](const QString &caption, int row, const QString &objectName) {
         auto *button = new QRadioButton(caption, fraBatch);
         button->setObjectName(objectName);
-        button->setGeometry(twipsRect(left, 360, width, kRowHeight));
+        button->setGeometry(twipsRect(kBoxLeft, 330 + row * 375, 1800, kRowHeight));
         return button;
     };
-    optName = option(QStringLiteral("当前物料名称"), kBoxLeft, 1500, QStringLiteral("optName"));
-    optCate = option(QStringLiteral("当前物料分类"), kBoxLeft + 1560, 1500, QStringLiteral("optCate"));
-    optAll = option(QStringLiteral("全部物料"), kBoxLeft + 3120, 1080, QStringLiteral("optAll"));
+    optName = option(QStringLiteral("当前物料名称"), 0, QStringLiteral("optName"));
+    optCate = option(QStringLiteral("当前物料分类"), 1, QStringLiteral("optCate"));
+    optAll = option(QStringLiteral("全部物料"), 2, QStringLiteral("optAll"));
     optName->setChecked(true);
 
     cmdBatch = new QPushButton(QStringLiteral("开始"), fraBatch);
     cmdBatch->setObjectName(QStringLiteral("cmdBatch"));
-    cmdBatch->setGeometry(twipsRect(kBoxLeft + 3120, 900, 1080, 420));
+    cmdBatch->setGeometry(twipsRect(kBoxLeft + 2700, 630, 1260, 450));
 }
