@@ -115,6 +115,8 @@ void BatchCoder::BatchCode() {
     m_book = app->Workbooks().Add();
     m_lastOutput = m_book;
     m_sheet = m_book ? m_book->Sheets(1) : nullptr;
+    // Kept apart from the references an interrupt releases, so that the rows written are fitted too.
+    const QPointer<Worksheet> output = m_sheet;
     if (!writeHeader()) {
         release();
         return;
@@ -138,8 +140,8 @@ void BatchCoder::BatchCode() {
     }
 
     m_builder.holdCodeDisplay(false);
-    if (m_sheet)
-        m_sheet->autoFit(1, kColumnCount);
+    if (output)
+        output->autoFit(1, kColumnCount);
     release();
     QString text;
     if (finished)

@@ -169,6 +169,7 @@ private slots:
         QCOMPARE(sheet->value(3, 2), QStringLiteral("0101010101010000"));
         QCOMPARE(sheet->value(4, 2), QStringLiteral("0101010101000000"));
         QVERIFY(sheet->value(5, 2).isEmpty());
+        QVERIFY(sheet->columnWidth(2) > 16);
         QVERIFY(!rig.batch.isRunning());
     }
 
