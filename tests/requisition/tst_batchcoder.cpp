@@ -173,6 +173,31 @@ private slots:
         QVERIFY(!rig.batch.isRunning());
     }
 
+    void batchEndsWhenAWorkbookIsClosed_data() {
+        QTest::addColumn<bool>("closeSource");
+        QTest::newRow("result workbook") << false;
+        QTest::newRow("coding workbook") << true;
+    }
+    void batchEndsWhenAWorkbookIsClosed() {
+        QFETCH(bool, closeSource);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("coding.xlsx");
+        QVERIFY(writeOneCategory(path, {"01-离心泵"}, kSizes21311));
+        Rig rig;
+        rig.open(path);
+        connect(&rig.batch, &BatchCoder::rowWritten, this, [&](int row) {
+            if (row == 5)
+                (closeSource ? rig.office.excel(1)->workbook.data() : rig.batch.lastOutput())->Close();
+        });
+        rig.panel.cmdBatch->click();
+        QCOMPARE(rig.batch.rowsWritten(), 3);
+        QVERIFY(rig.tip.contains("未完成"));
+        QCOMPARE(rig.panel.cmdBatch->text(), QStringLiteral("开始"));
+        QVERIFY(rig.panel.fraCode->isEnabled());
+        if (closeSource)
+            QCOMPARE(rig.batch.lastOutput()->Sheets(1)->value(5, 2), QStringLiteral("0101010101020000"));
+    }
+
     void clicksDuringALongBatchReachIt() {
         QTemporaryDir dir;
         const QString path = dir.filePath("coding.xlsx");
