@@ -223,7 +223,18 @@ private slots:
         window.codeBuilder()->openDataSource(corpus("coding-workbook.xlsx"));
         QCOMPARE(panel->txtCode->text(), QStringLiteral("0101010101010000"));
         QVERIFY(window.LabTip[1]->text().contains("coding-workbook.xlsx"));
-        window.close();
+
+        // The program ends in the middle of a batch: the spreadsheet goes, the batch stops at once.
+        panel->optAll->setChecked(true);
+        connect(window.batchCoder(), &BatchCoder::rowWritten, &window, [&](int row) {
+            if (row == 5)
+                window.terminate();
+        });
+        panel->cmdBatch->click();
+        QCOMPARE(window.batchCoder()->rowsWritten(), 3);
+        QVERIFY(!window.batchCoder()->lastOutput());
+        QVERIFY(!window.officeSlots.excel(1)->application);
+        QVERIFY(window.LabTip[1]->text().contains("已写入 3 行"));
     }
 };
 
