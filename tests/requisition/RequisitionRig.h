@@ -53,13 +53,13 @@ struct Rig {
 };
 
 // One sheet of a coding workbook: columns, each a header followed by its values.
-struct SheetSpec {
+struct SheetContent {
     QString name;
     QList<QStringList> columns;
 };
 
 // Writes the sheets (the first one is the notes sheet) to `path`; false when saving failed.
-inline bool writeWorkbook(const QString &path, const QList<SheetSpec> &sheets) {
+inline bool writeWorkbook(const QString &path, const QList<SheetContent> &sheets) {
     using tavlo::sheet::Application;
     Application *app = Application::create();
     auto *book = app->Workbooks().Add();
@@ -81,8 +81,8 @@ inline bool writeWorkbook(const QString &path, const QList<SheetSpec> &sheets) {
 inline bool writeOneCategory(const QString &path, const QStringList &names,
                              const std::array<QStringList, 5> &parameters) {
     const QString category = QStringLiteral("0101-泵类");
-    QList<SheetSpec> sheets{{QStringLiteral("说明"), {{QStringLiteral("notes")}}},
-                            {QStringLiteral("分类"), {QStringList{category} + names}}};
+    QList<SheetContent> sheets{{QStringLiteral("说明"), {{QStringLiteral("notes")}}},
+                               {QStringLiteral("分类"), {QStringList{category} + names}}};
     for (int i = 0; i < 5; ++i)
         sheets.append({QStringLiteral("参数%1").arg(i + 1), {QStringList{category} + parameters[size_t(i)]}});
     return writeWorkbook(path, sheets);

@@ -42,8 +42,9 @@ QStringList rowOf(const Worksheet *sheet, int row) {
     return cells;
 }
 
-QStringList dataRow(const QString &code, const QString &name, const QString &spec, const QString &unit) {
-    return {QString(), code, name, QString(), spec, unit, QString(), QString()};
+QStringList dataRow(const QString &code, const QString &name, const QString &specification,
+                    const QString &unit) {
+    return {QString(), code, name, QString(), specification, unit, QString(), QString()};
 }
 
 bool pythonHas(const QString &module) {

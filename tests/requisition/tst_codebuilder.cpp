@@ -95,7 +95,7 @@ private slots:
     void nameKeyedParameterSheets() {
         QTemporaryDir dir;
         const QString path = dir.filePath("name-keyed.xlsx");
-        QList<SheetSpec> sheets{
+        QList<SheetContent> sheets{
             {"说明", {{"notes"}}},
             {"分类", {{"0101-泵类", "01-离心泵", "02-计量泵"}, {"0102-阀门", "01-闸阀"}}}};
         // Headers name a material; their codes differ from the names' codes, only the text matters.
@@ -120,34 +120,37 @@ private slots:
     }
 
     void unusableWorkbooksAreReportedNotFollowed_data() {
-        QTest::addColumn<QList<SheetSpec>>("sheets");
-        const SheetSpec notes{"说明", {{"notes"}}};
-        const SheetSpec names{"分类", {{"0101-泵类", "01-离心泵"}}};
+        QTest::addColumn<QList<SheetContent>>("sheets");
+        const SheetContent notes{"说明", {{"notes"}}};
+        const SheetContent names{"分类", {{"0101-泵类", "01-离心泵"}}};
         auto parameters = [](int count, const QString &header) {
-            QList<SheetSpec> sheets;
+            QList<SheetContent> sheets;
             for (int i = 1; i <= count; ++i)
                 sheets.append({QStringLiteral("参数%1").arg(i), {{header, "01-a"}}});
             return sheets;
         };
         QTest::newRow("parameter sheet missing")
-            << (QList<SheetSpec>{notes, names} + parameters(4, "0101-泵类"));
+            << (QList<SheetContent>{notes, names} + parameters(4, "0101-泵类"));
         QTest::newRow("no header matches")
-            << (QList<SheetSpec>{notes, names} + parameters(5, "0101-泵类").mid(0, 2) +
+            << (QList<SheetContent>{notes, names} + parameters(5, "0101-泵类").mid(0, 2) +
                 parameters(5, "0101-阀门").mid(2));
         QTest::newRow("names column beyond the sheet")
-            << (QList<SheetSpec>{notes, {"分类", {{"0109-泵类", "01-离心泵"}}}} + parameters(5, "0109-泵类"));
+            << (QList<SheetContent>{notes, {"分类", {{"0109-泵类", "01-离心泵"}}}} +
+                parameters(5, "0109-泵类"));
         QTest::newRow("column characters not digits")
-            << (QList<SheetSpec>{notes, {"分类", {{"01AB-泵类", "01-离心泵"}}}} + parameters(5, "01AB-泵类"));
+            << (QList<SheetContent>{notes, {"分类", {{"01AB-泵类", "01-离心泵"}}}} +
+                parameters(5, "01AB-泵类"));
         QTest::newRow("name code not letters and digits")
-            << (QList<SheetSpec>{notes, {"分类", {{"0101-泵类", "0-离心泵"}}}} + parameters(5, "0101-泵类"));
+            << (QList<SheetContent>{notes, {"分类", {{"0101-泵类", "0-离心泵"}}}} +
+                parameters(5, "0101-泵类"));
         QTest::newRow("parameter column header only")
-            << (QList<SheetSpec>{notes, names} + parameters(4, "0101-泵类") +
-                QList<SheetSpec>{{"参数5", {{"0101-泵类"}}}});
-        QTest::newRow("no categories") << QList<SheetSpec>{notes, {"分类", {}}};
-        QTest::newRow("only one sheet") << QList<SheetSpec>{notes};
+            << (QList<SheetContent>{notes, names} + parameters(4, "0101-泵类") +
+                QList<SheetContent>{{"参数5", {{"0101-泵类"}}}});
+        QTest::newRow("no categories") << QList<SheetContent>{notes, {"分类", {}}};
+        QTest::newRow("only one sheet") << QList<SheetContent>{notes};
     }
     void unusableWorkbooksAreReportedNotFollowed() {
-        QFETCH(QList<SheetSpec>, sheets);
+        QFETCH(QList<SheetContent>, sheets);
         QTemporaryDir dir;
         const QString path = dir.filePath("bad.xlsx");
         QVERIFY(writeWorkbook(path, sheets));
