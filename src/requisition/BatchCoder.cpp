@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <limits>
+
 using tavlo::sheet::Application;
 using tavlo::sheet::Workbook;
 using tavlo::sheet::Worksheet;
@@ -28,6 +30,16 @@ const QString kStart = QStringLiteral("开始");
 const QString kInterrupt = QStringLiteral("中断");
 // Events run at least this often while rows are written; a click on "中断" waits no longer.
 constexpr int kEventsEveryMs = 40;
+
+// Counts of combinations stop growing at the largest number rather than wrapping around: five lists of a
+// million values each hold more than a 64-bit count can.
+constexpr qint64 kCountLimit = std::numeric_limits<qint64>::max();
+qint64 saturatedProduct(qint64 a, qint64 b) {
+    return b != 0 && a > kCountLimit / b ? kCountLimit : a * b;
+}
+qint64 saturatedSum(qint64 a, qint64 b) {
+    return a > kCountLimit - b ? kCountLimit : a + b;
+}
 
 } // namespace
 
@@ -107,6 +119,7 @@ void BatchCoder::release() {
 void BatchCoder::BatchCode() {
     m_rows = 0;
     m_interrupted = false;
+    m_failure = QStringLiteral("结果工作簿已关闭");
     Application *app = m_office.excel(CodeBuilder::kSlot)->application;
     if (OfficeSlots::ObjectDead(app))
         return;
@@ -149,7 +162,7 @@ void BatchCoder::BatchCode() {
     else if (m_interrupted)
         text = QStringLiteral("批量编码已中断：已写入 %1 行").arg(m_rows);
     else
-        text = QStringLiteral("批量编码未完成：已写入 %1 行（数据源或结果工作簿已关闭）").arg(m_rows);
+        text = QStringLiteral("批量编码未完成：已写入 %1 行（%2）").arg(m_rows).arg(m_failure);
     if (m_setTip)
         m_setTip(text);
 }
@@ -169,7 +182,7 @@ bool BatchCoder::enumerate(QComboBox *list, const std::function<bool()> &inner) 
     for (int i = 0; i < count; ++i) {
         m_builder.selectItem(list, i);
         // The cascade released a workbook that did not fit; the lists below are no longer its own.
-        if (!m_builder.sourceAlive() || !m_sheet)
+        if (!sourceStillThere() || !m_sheet)
             return false;
         if (!inner())
             return false;
@@ -185,7 +198,7 @@ bool BatchCoder::enumerateParameters(int index) {
 
 bool BatchCoder::writeRow() {
     letEventsThrough(false);
-    if (!m_sheet || !m_builder.sourceAlive())
+    if (!m_sheet || !sourceStillThere())
         return false;
     const int row = kFirstDataRow + int(m_rows);
     const QString name = m_panel.comName->currentText();
@@ -193,11 +206,21 @@ bool BatchCoder::writeRow() {
                          m_sheet->setValue(row, 3, MaterialCode::NameWithoutCode(name)) &&
                          m_sheet->setValue(row, 5, m_builder.specificationText()) &&
                          m_sheet->setValue(row, 6, InferUnit(name));
-    if (!written)
+    if (!written) {
+        if (m_sheet && m_sheet->isAlive())
+            m_failure = m_sheet->lastError();
         return false;
+    }
     ++m_rows;
     emit rowWritten(row);
     return true;
+}
+
+bool BatchCoder::sourceStillThere() {
+    if (m_builder.sourceAlive())
+        return true;
+    m_failure = QStringLiteral("数据源已关闭或无效");
+    return false;
 }
 
 void BatchCoder::letEventsThrough(bool force) {
@@ -224,21 +247,21 @@ qint64 BatchCoder::combinationCount(Scope scope) const {
             QStringList values;
             if (!book.parameters(i, category, name, &values))
                 return qint64(0);
-            product *= values.size();
+            product = saturatedProduct(product, values.size());
         }
         return product;
     };
     auto forCategory = [&](const QString &category) {
         qint64 sum = 0;
         for (const QString &name : book.names(category))
-            sum += forName(category, name);
+            sum = saturatedSum(sum, forName(category, name));
         return sum;
     };
     switch (scope) {
     case Scope::Name: {
         qint64 product = 1;
         for (int i = 1; i <= MaterialCode::kParameterCount; ++i)
-            product *= m_panel.comParameter[i]->count();
+            product = saturatedProduct(product, m_panel.comParameter[i]->count());
         return product;
     }
     case Scope::Category:
@@ -246,7 +269,7 @@ qint64 BatchCoder::combinationCount(Scope scope) const {
     case Scope::All: {
         qint64 sum = 0;
         for (int i = 0; i < m_panel.comCategory->count(); ++i)
-            sum += forCategory(m_panel.comCategory->itemText(i));
+            sum = saturatedSum(sum, forCategory(m_panel.comCategory->itemText(i)));
         return sum;
     }
     }

@@ -60,6 +60,8 @@ private:
     bool enumerate(QComboBox *list, const std::function<bool()> &inner);
     bool enumerateParameters(int index);
     bool writeRow();
+    // The coding workbook still answers; otherwise the batch ends and says why.
+    bool sourceStillThere();
     void letEventsThrough(bool force);
     void showProgress();
     void release();
@@ -71,6 +73,7 @@ private:
 
     bool m_running = false;
     bool m_interrupted = false;
+    QString m_failure; // why a batch ended early without an interrupt
     qint64 m_rows = 0;
     qint64 m_total = -1;
     QPointer<tavlo::sheet::Workbook> m_book;
