@@ -13,6 +13,9 @@
 #include "infosys/FrmCustomize.h"
 #include "infosys/InfoPanel.h"
 #include "infosys/InfoSystem.h"
+#include "requisition/BatchCoder.h"
+#include "requisition/CodeBuilder.h"
+#include "requisition/RequisitionPanel.h"
 
 #include "common/DataFolder.h"
 #include "common/Twips.h"
@@ -86,6 +89,7 @@ FrmMain::FrmMain(const QString &settingsPath, QWidget *parent)
     connectSession();
     startChat();
     startInfoSystem();
+    startRequisition();
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -134,6 +138,7 @@ void FrmMain::buildPanels() {
     chatPanel = new ChatPanel(fraMain[1]);
     infoPanel = new InfoPanel(fraMain[2]);
     infoPanel->showSchema(RecordSchemaText::designed());
+    requisitionPanel = new RequisitionPanel(fraMain[4]);
 }
 
 void FrmMain::buildConnectionPanel(QGroupBox *panel) {
@@ -161,6 +166,15 @@ void FrmMain::startInfoSystem() {
     context.schema = [this] { return m_settings.schema; };
     context.setTip = [this](const QString &text) { setTip(text); };
     m_infoSystem = new InfoSystem(*m_session, *infoPanel, officeSlots, context, this);
+}
+
+void FrmMain::startRequisition() {
+    CodeBuilder::Context context;
+    context.setTip = [this](const QString &text) { setTip(text); };
+    context.programFolder = [this] { return QFileInfo(m_settingsPath).absolutePath(); };
+    m_codeBuilder = new CodeBuilder(*requisitionPanel, officeSlots, context, this);
+    m_batchCoder = new BatchCoder(
+        *requisitionPanel, *m_codeBuilder, officeSlots, [this](const QString &text) { setTip(text); }, this);
 }
 
 void FrmMain::NotifyUser() {
