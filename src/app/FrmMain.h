@@ -15,6 +15,8 @@ class Whiteboard;
 class InfoPanel;
 class InfoSystem;
 class BatchCoder;
+class RequisitionForm;
+class WordFrame;
 class CodeBuilder;
 class RequisitionPanel;
 class QAction;
@@ -97,6 +99,9 @@ public:
     RequisitionPanel *requisitionPanel = nullptr;
     CodeBuilder *codeBuilder() const { return m_codeBuilder; }
     BatchCoder *batchCoder() const { return m_batchCoder; }
+    // The requisition form's frame "生成申请单" in the panel, and the form it fills.
+    WordFrame *wordFrame = nullptr;
+    RequisitionForm *requisitionForm() const { return m_requisitionForm; }
 
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     ZipCommands *zipCommands() const { return m_zipCommands; }
@@ -163,6 +168,7 @@ private:
     InfoSystem *m_infoSystem = nullptr;
     CodeBuilder *m_codeBuilder = nullptr;
     BatchCoder *m_batchCoder = nullptr;
+    RequisitionForm *m_requisitionForm = nullptr;
     SessionPanel *m_sessionPanel = nullptr;
     bool m_unloaded = false;
     bool m_terminating = false;

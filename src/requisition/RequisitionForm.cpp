@@ -1,5 +1,6 @@
 #include "RequisitionForm.h"
 
+#include "BusyPointer.h"
 #include "WordFrame.h"
 #include "common/OptionGroup.h"
 #include "common/modCommon.h"
@@ -92,8 +93,7 @@ int RequisitionForm::behaviorIndex() const {
 }
 
 bool RequisitionForm::pointerBusy() {
-    const QCursor *cursor = QApplication::overrideCursor();
-    return cursor && cursor->shape() == Qt::WaitCursor;
+    return BusyPointer::isBusy();
 }
 
 QString RequisitionForm::GetTableCell(int row, int column) const {
