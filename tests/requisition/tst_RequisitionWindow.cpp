@@ -64,6 +64,7 @@ void TestRequisitionWindow::twoFormsFromTheCodeBuilder() {
         window.codeBuilder()->openDataSource(corpus("coding-workbook.xlsx"));
         QVERIFY(window.codeBuilder()->DataSourceValid());
         frame->txtProjectName->setText(QStringLiteral("净水厂扩建工程"));
+        lookAt();
         RequisitionPanel *panel = window.requisitionPanel;
         QComboBox *names = panel->comName;
         QComboBox *first = panel->comParameter[1];
