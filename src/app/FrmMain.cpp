@@ -13,8 +13,15 @@
 #include "infosys/FrmCustomize.h"
 #include "infosys/InfoPanel.h"
 #include "infosys/InfoSystem.h"
+#include "requisition/BatchCoder.h"
+#include "requisition/CodeBuilder.h"
+#include "requisition/RequisitionForm.h"
+#include "requisition/RequisitionPanel.h"
+#include "requisition/UnitInference.h"
+#include "requisition/WordFrame.h"
 
 #include "common/DataFolder.h"
+#include "common/OptionGroup.h"
 #include "common/Twips.h"
 #include "common/ZipCommands.h"
 #include "common/modCommon.h"
@@ -87,6 +94,7 @@ FrmMain::FrmMain(const QString &settingsPath, QWidget *parent)
     connectSession();
     startChat();
     startInfoSystem();
+    startRequisition();
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -135,6 +143,10 @@ void FrmMain::buildPanels() {
     chatPanel = new ChatPanel(fraMain[1]);
     infoPanel = new InfoPanel(fraMain[2]);
     infoPanel->showSchema(RecordSchemaText::designed());
+    requisitionPanel = new RequisitionPanel(fraMain[4]);
+    wordFrame = new WordFrame(fraMain[4]);
+    wordFrame->setGeometry(RequisitionPanel::kWordFrame);
+    requisitionPanel->fraWord = wordFrame;
 }
 
 void FrmMain::buildConnectionPanel(QGroupBox *panel) {
@@ -166,6 +178,25 @@ void FrmMain::startInfoSystem() {
         return SettingsStore::saveValue(m_settingsPath, section, key, value, error);
     };
     m_infoSystem = new InfoSystem(*m_session, *infoPanel, officeSlots, context, this);
+}
+
+void FrmMain::startRequisition() {
+    CodeBuilder::Context context;
+    context.setTip = [this](const QString &text) { setTip(text); };
+    context.programFolder = [this] { return QFileInfo(m_settingsPath).absolutePath(); };
+    m_codeBuilder = new CodeBuilder(*requisitionPanel, officeSlots, context, this);
+    m_batchCoder = new BatchCoder(
+        *requisitionPanel, *m_codeBuilder, officeSlots, [this](const QString &text) { setTip(text); }, this);
+    RequisitionForm::Material material;
+    material.dataSourceValid = [this] { return m_codeBuilder->DataSourceValid(); };
+    material.codeValid = [this] { return m_codeBuilder->CodeValid(); };
+    material.code = [this] { return requisitionPanel->txtCode->text(); };
+    material.nameWithoutCode = [this] {
+        return MaterialCode::NameWithoutCode(requisitionPanel->comName->currentText());
+    };
+    material.specification = [this] { return m_codeBuilder->specificationText(); };
+    material.unit = [this] { return InferUnit(requisitionPanel->comName->currentText()); };
+    m_requisitionForm = new RequisitionForm(*wordFrame, officeSlots, material, this);
 }
 
 void FrmMain::NotifyUser() {
@@ -263,6 +294,7 @@ void FrmMain::LoadSettings() {
     infoPanel->chkWholeWord->setChecked(m_settings.wholeWord == 1);
     infoPanel->comAndOr->setCurrentIndex(m_settings.andOr);
     infoPanel->comShowMode->setCurrentIndex(m_settings.showMode);
+    modCommon::SelectOption(wordFrame->optBehavior, m_settings.behavior);
     applySchema(m_settings.schema);
 }
 
@@ -283,6 +315,7 @@ void FrmMain::SaveSettings() {
     m_settings.wholeWord = infoPanel->chkWholeWord->isChecked() ? 1 : 0;
     m_settings.andOr = infoPanel->comAndOr->currentIndex();
     m_settings.showMode = infoPanel->comShowMode->currentIndex();
+    m_settings.behavior = modCommon::SelectedOption(wordFrame->optBehavior);
     QString error;
     if (!SettingsStore::save(m_settingsPath, m_settings, &error)) {
         // At shutdown nobody may be there to read a window: the status line and the log say it.
@@ -432,7 +465,10 @@ bool FrmMain::isHosting() const {
     return m_session->isHost();
 }
 
-void FrmMain::finishRequisitionForm() {}
+void FrmMain::finishRequisitionForm() {
+    if (m_requisitionForm)
+        m_requisitionForm->cmdFinish_Click();
+}
 
 void FrmMain::closeSockets() {
     m_session->shutdown();

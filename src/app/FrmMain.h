@@ -14,6 +14,11 @@ class SoundPlayer;
 class Whiteboard;
 class InfoPanel;
 class InfoSystem;
+class BatchCoder;
+class RequisitionForm;
+class WordFrame;
+class CodeBuilder;
+class RequisitionPanel;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -90,6 +95,13 @@ public:
     ChatPanel *chatPanel = nullptr;
     // Information-system panel.
     InfoPanel *infoPanel = nullptr;
+    // Purchase-requisition panel: the material-code builder and batch coding.
+    RequisitionPanel *requisitionPanel = nullptr;
+    CodeBuilder *codeBuilder() const { return m_codeBuilder; }
+    BatchCoder *batchCoder() const { return m_batchCoder; }
+    // The requisition form's frame "生成申请单" in the panel, and the form it fills.
+    WordFrame *wordFrame = nullptr;
+    RequisitionForm *requisitionForm() const { return m_requisitionForm; }
 
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     ZipCommands *zipCommands() const { return m_zipCommands; }
@@ -126,6 +138,7 @@ private:
     void connectSession();
     void startChat();
     void startInfoSystem();
+    void startRequisition();
     void showCaption(const QString &caption);
     // The system name and attribute captions a host sent ("[定制信息]").
     void applyCustomisation(const QString &text);
@@ -153,6 +166,9 @@ private:
     Chat *m_chat = nullptr;
     Whiteboard *m_whiteboard = nullptr;
     InfoSystem *m_infoSystem = nullptr;
+    CodeBuilder *m_codeBuilder = nullptr;
+    BatchCoder *m_batchCoder = nullptr;
+    RequisitionForm *m_requisitionForm = nullptr;
     SessionPanel *m_sessionPanel = nullptr;
     bool m_unloaded = false;
     bool m_terminating = false;

@@ -1,6 +1,8 @@
 #include "modOffice.h"
 
 #include "modCommon.h"
+#include "platform/document/Application.h"
+#include "platform/document/Document.h"
 #include "platform/sheet/Application.h"
 #include "platform/sheet/CellAddress.h"
 #include "platform/sheet/Workbook.h"
@@ -151,10 +153,87 @@ void OfficeSlots::tmrExcel_Timer() {
         tmrExcel.stop();
 }
 
+void OfficeSlots::AttachWord(bool visible, bool newInstance) {
+    using tavlo::document::Application;
+    bool startedHere = false;
+    if (!m_word.application || !m_word.application->isAlive()) {
+        m_word = WordSlot{};
+        Application *app = newInstance ? nullptr : Application::running();
+        if (!app) {
+            app = Application::create();
+            startedHere = true;
+        }
+        m_word.application = app;
+    }
+    if (startedHere || visible)
+        m_word.application->setVisible(visible);
+}
+
+void OfficeSlots::CloseWord() {
+    tavlo::document::Application *app = m_word.application;
+    if (app && app->isAlive()) {
+        if (!app->Visible() && m_word.document && m_word.document->isAlive())
+            m_word.document->Close();
+        if (app->Documents().Count() == 0)
+            app->Quit();
+    }
+    m_word = WordSlot{};
+}
+
+bool OfficeSlots::WordDocumentOpen() const {
+    return m_word.application && m_word.application->isAlive() && m_word.document &&
+           m_word.document->isAlive() && m_word.application->Documents().Count() != 0;
+}
+
+int OfficeSlots::PageCount() const {
+    return WordDocumentOpen() ? m_word.document->pageCount() : 0;
+}
+
+bool OfficeSlots::TableSpansPages(int t) const {
+    return WordDocumentOpen() && m_word.document->tableSpansPages(t);
+}
+
+void OfficeSlots::BreakPageAtEnd() {
+    if (!WordDocumentOpen())
+        return;
+    m_word.document->selection().EndKey();
+    m_word.document->selection().InsertBreak();
+}
+
+void OfficeSlots::AddPageNumberFooter() {
+    using tavlo::document::Alignment;
+    if (!WordDocumentOpen()) {
+        pageNumbersInserted = false;
+        return;
+    }
+    tavlo::document::Document *d = m_word.document;
+    d->footerInsertAfter(QStringLiteral("第"));
+    d->footerAddField(QStringLiteral("PAGE  \\* Arabic "));
+    d->footerInsertAfter(QStringLiteral("页 "));
+    d->footerInsertAfter(QStringLiteral("共"));
+    d->footerAddField(QStringLiteral("NUMPAGES  \\* Arabic "));
+    d->footerInsertAfter(QStringLiteral("页"));
+    d->setFooterAlignment(Alignment::Right);
+    d->setHeaderBottomBorder(false);
+    pageNumbersInserted = true;
+}
+
 void OfficeSlots::ReleaseAll(bool askToSave) {
     tmrExcel.stop();
     for (ExcelSlot &s : m_excel)
         s = ExcelSlot{};
+    m_word = WordSlot{};
+    pageNumbersInserted = false;
+    QList<QPointer<tavlo::document::Application>> quittingWord;
+    for (tavlo::document::Application *app : tavlo::document::Application::instances()) {
+        if (askToSave)
+            app->askToSaveChanges();
+        app->Quit();
+        quittingWord.append(app);
+    }
+    for (const QPointer<tavlo::document::Application> &app : std::as_const(quittingWord))
+        if (app)
+            QCoreApplication::sendPostedEvents(app, QEvent::DeferredDelete);
     QList<QPointer<Application>> quitting;
     for (Application *app : Application::instances()) {
         if (askToSave)

@@ -13,11 +13,22 @@ class Workbook;
 class Worksheet;
 } // namespace tavlo::sheet
 
+namespace tavlo::document {
+class Application;
+class Document;
+} // namespace tavlo::document
+
 // One spreadsheet slot: the application, workbook and worksheet a feature works with.
 struct ExcelSlot {
     QPointer<tavlo::sheet::Application> application;
     QPointer<tavlo::sheet::Workbook> workbook;
     QPointer<tavlo::sheet::Worksheet> worksheet;
+};
+
+// The word-processor slot: the application and the document of the requisition form.
+struct WordSlot {
+    QPointer<tavlo::document::Application> application;
+    QPointer<tavlo::document::Document> document;
 };
 
 // The Office automation interface: seven spreadsheet slots, each owned by one feature, over the embedded
@@ -79,7 +90,26 @@ public:
     QTimer tmrExcel;
     void tmrExcel_Timer();
 
-    // The word-processor slot of the requisition form comes with the word processor.
+    // The word-processor slot (slot 1, the requisition form).
+    WordSlot &word() { return m_word; }
+    const WordSlot &word() const { return m_word; }
+    // As AttachExcel, for the word processor.
+    void AttachWord(bool visible, bool newInstance);
+    // A hidden instance closes the slot's document; an instance left without documents quits; the slot is
+    // emptied. A visible document stays open for the user to save or print.
+    void CloseWord();
+    // The slot's application and document are set and alive and the application holds documents.
+    bool WordDocumentOpen() const;
+    // Pages of the slot's document after repaginating; 0 without a document.
+    int PageCount() const;
+    // True when the first and the last row of table `t` of the slot's document lie on different pages.
+    bool TableSpansPages(int t) const;
+    // A page break at the end of the slot's document.
+    void BreakPageAtEnd();
+    // Footer of section 1: "第 n 页 共 m 页" with PAGE and NUMPAGES fields, right-aligned; the header's
+    // bottom border hidden. Sets pageNumbersInserted; false when there is no document.
+    void AddPageNumberFooter();
+    bool pageNumbersInserted = false;
 
 private slots:
     void startWatch();
@@ -90,4 +120,5 @@ private:
     int countCells(int slot, int sheet, int fixed, bool alongRow) const;
 
     std::array<ExcelSlot, kExcelSlotCount> m_excel;
+    WordSlot m_word;
 };

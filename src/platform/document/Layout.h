@@ -1,0 +1,64 @@
+#pragma once
+
+#include "DocumentModel.h"
+
+#include <QFont>
+#include <QList>
+#include <QString>
+
+class QPaintDevice;
+
+namespace tavlo::document {
+
+// Space between a cell's border and its text, left and right (points).
+constexpr double kCellPadding = 5.4;
+// The narrowest column a fit to content makes.
+constexpr double kMinimumFitWidth = 18;
+
+// The installed family that shows a font name: the name itself when installed, else the family its entry
+// in the substitution table names (serif Chinese faces -> Noto Serif CJK SC, sans ones -> Noto Sans CJK SC),
+// else the CJK serif font.
+QString substituteFamily(const QString &fontName);
+// The font a format is measured with, its size in points on a 72-dpi device (one unit = one point).
+QFont layoutFont(const CharFormat &format);
+// The same font for painting on `device`, whose painter is scaled so that one unit is one point.
+QFont paintFont(const CharFormat &format, const QPaintDevice *device);
+// The device layout measures with: 72 dots per inch.
+const QPaintDevice *pointDevice();
+
+// Lines of a text broken to `width` points; "\r" separates paragraphs.
+Measure::Lines breakLines(const QString &text, const CharFormat &format, double width);
+// The width a cell needs to show its longest paragraph on one line, padding included.
+double preferredCellWidth(const Cell &cell);
+// The advance of a text in the format's font (points).
+double textAdvance(const QString &text, const CharFormat &format);
+
+// One piece of a page: a run of lines of a paragraph, or one table row.
+struct Fragment {
+    int block = 0;     // 0-based block index
+    int row = 0;       // 1-based table row, 0 for a paragraph
+    int firstLine = 0; // paragraph lines on this page
+    int lineCount = 0;
+    double y = 0; // from the top of the text area, points
+    double height = 0;
+};
+
+struct LaidPage {
+    QList<Fragment> fragments;
+};
+
+// The pages of a document. Rows and paragraphs keep their measure between layouts, so laying out again
+// after a change costs a walk over the blocks plus the measuring of what changed.
+struct Layout {
+    QList<LaidPage> pages;
+    // Per block: the page (1-based) of its first piece; per table block the page of each row (index row-1).
+    QList<int> blockPage;
+    QList<QList<int>> rowPage;
+
+    int pageCount() const { return int(std::max<qsizetype>(1, pages.size())); }
+};
+
+class Document;
+Layout paginate(const Document &document);
+
+} // namespace tavlo::document

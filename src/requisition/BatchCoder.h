@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include "platform/sheet/Workbook.h"
+#include "platform/sheet/Worksheet.h"
+
+#include <functional>
+
+class CodeBuilder;
+class OfficeSlots;
+class QComboBox;
+class RequisitionPanel;
+
+// Batch coding: walks every combination of the builder's lists within the chosen scope (the current
+// name, the current category, or every category) and writes one row per material code into a new
+// workbook of slot 1's spreadsheet, laid out as a materials import sheet. The workbook is left open and
+// unsaved in its window. Runs on the window's thread and lets events through between rows, so "中断"
+// stops it; the rows written so far stay.
+class BatchCoder : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Scope { Name, Category, All };
+
+    static constexpr int kFirstDataRow = 3;
+    static constexpr int kColumnCount = 8;
+
+    BatchCoder(RequisitionPanel &panel, CodeBuilder &builder, OfficeSlots &office,
+               std::function<void(const QString &)> setTip, QObject *parent = nullptr);
+
+    // "开始" starts a batch, "中断" interrupts the running one.
+    void cmdBatch_Click();
+    // The enumeration and writing; returns when done, interrupted or failed.
+    void BatchCode();
+
+    bool isRunning() const { return m_running; }
+    Scope scope() const;
+    // Rows written by the running or the last batch.
+    qint64 rowsWritten() const { return m_rows; }
+    // The workbook of the last batch, while it is open.
+    tavlo::sheet::Workbook *lastOutput() const { return m_lastOutput; }
+    // Combinations the scope holds for the current selection, counted from the coding workbook.
+    qint64 combinationCount(Scope scope) const;
+
+    // The header row of the import sheet, columns A to H.
+    static QStringList headerRow();
+
+signals:
+    // After each data row is written (its sheet row number).
+    void rowWritten(int row);
+
+private:
+    bool startAllowed() const;
+    void setControlsEnabled(bool enabled);
+    bool writeHeader();
+    bool enumerate(QComboBox *list, const std::function<bool()> &inner);
+    bool enumerateParameters(int index);
+    bool writeRow();
+    // The coding workbook still answers; otherwise the batch ends and says why.
+    bool sourceStillThere();
+    void letEventsThrough(bool force);
+    void showProgress();
+    void release();
+
+    RequisitionPanel &m_panel;
+    CodeBuilder &m_builder;
+    OfficeSlots &m_office;
+    std::function<void(const QString &)> m_setTip;
+
+    bool m_running = false;
+    bool m_interrupted = false;
+    QString m_failure; // why a batch ended early without an interrupt
+    qint64 m_rows = 0;
+    qint64 m_total = -1;
+    QPointer<tavlo::sheet::Workbook> m_book;
+    QPointer<tavlo::sheet::Worksheet> m_sheet;
+    QPointer<tavlo::sheet::Workbook> m_lastOutput;
+    QElapsedTimer m_sinceEvents;
+};

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "CodingWorkbook.h"
+#include "MaterialCode.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class OfficeSlots;
+class QComboBox;
+class QWidget;
+class RequisitionPanel;
+
+// The material-code builder: the coding workbook chosen by the user is held hidden in spreadsheet slot 1
+// and feeds the cascading lists of the panel (category -> name -> five parameters); the code of the
+// chosen items is composed in `txtCode`. The workbook is only read, never saved.
+class CodeBuilder : public QObject {
+    Q_OBJECT
+
+public:
+    struct Context {
+        std::function<void(const QString &)> setTip;
+        // The program folder the open dialog starts in.
+        std::function<QString()> programFolder;
+        // Shows the open dialog (owner, title, filter, folder, default extension); empty when the user
+        // chose nothing. The file dialog of the program unless a caller (a test) provides its own.
+        std::function<QString(QWidget *, const QString &, const QString &, const QString &, const QString &)>
+            chooseFile;
+    };
+
+    static constexpr int kSlot = 1;
+    // What `txtCode` shows for a workbook the builder cannot use.
+    static QString invalidSourceText() { return QStringLiteral("(所选文件无效或已受损)"); }
+
+    CodeBuilder(RequisitionPanel &panel, OfficeSlots &office, Context context, QObject *parent = nullptr);
+
+    // Choose and load the data source.
+    void cmdData_Click();
+    // The steps after the dialog: open `path` hidden in slot 1 and fill the lists from it.
+    void openDataSource(const QString &path);
+
+    // Each list's handler refreshes the lists below it and the code.
+    void comCategory_Click();
+    void comName_Click();
+    void comParameter_Click(int index);
+
+    // `txtCode` holds 16 letters and digits.
+    bool CodeValid() const;
+    // The text of `txtCode`: the code of the current items, or the report of an unusable workbook.
+    QString code() const { return m_code; }
+    // While held (during batch coding), `txtCode` is brought up to date only by showCode(), so that
+    // walking thousands of codes does not lay out each of them on screen.
+    void holdCodeDisplay(bool hold);
+    void showCode();
+    // Every list has items and every item's code is letters and digits.
+    bool DataSourceValid() const;
+    // Releases slot 1 and empties every list and the code.
+    void ResetCodeBuilder();
+
+    // Selects item `index` of one of the builder's lists and runs that list's handler, as setting the
+    // list's text does. Nothing happens for an index the list does not have.
+    void selectItem(QComboBox *list, int index);
+    // Slot 1 holds a live application and a workbook that answers.
+    bool sourceAlive() const;
+
+    // The current parameter texts, 1 to 5.
+    MaterialCode::ParameterTexts parameterTexts() const;
+    // The specification text of the current parameters.
+    QString specificationText() const;
+    CodingWorkbook workbook() const { return CodingWorkbook(m_office, kSlot); }
+
+private:
+    void connectLists();
+    // Replaces the items of a list without running its handler.
+    void fillList(QComboBox *list, const QStringList &items);
+    void clearList(QComboBox *list) { fillList(list, {}); }
+    void clearParameters();
+    // The workbook did not fit the builder: release it and say so in `txtCode`.
+    void failSource();
+    void setCode(const QString &text);
+    void tip(const QString &text) const;
+
+    RequisitionPanel &m_panel;
+    OfficeSlots &m_office;
+    Context m_context;
+    QString m_code;
+    bool m_holdDisplay = false;
+};

@@ -1,0 +1,370 @@
+// The requisition form as a user fills it: lines, quantities, new forms, finishing, the slot's release
+// when the user closes the document, and the .docx and PDF files read back by independent programs.
+#include "requisition/RequisitionForm.h"
+
+#include "common/modOffice.h"
+#include "platform/document/Application.h"
+#include "platform/document/Document.h"
+#include "requisition/WordFrame.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tavlo::document;
+
+namespace {
+
+struct Pick {
+    QString code, name, spec, unit;
+};
+
+// What a python3 program prints on its standard output; empty when it could not run.
+QByteArray runPython(const QString &script, const QStringList &args) {
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-c"), script} + args);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+        qWarning() << p.readAllStandardError();
+        return {};
+    }
+    return p.readAllStandardOutput();
+}
+
+bool pythonHasDocx() {
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import docx")});
+    return p.waitForFinished(30000) && p.exitCode() == 0;
+}
+
+} // namespace
+
+class TestRequisitionForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void padToWidth();
+    void sameSelectionTwiceRaisesTheQuantity();
+    void formHeadAndTable();
+    void newFormBeforeFirstFillMakesNoBreak();
+    void finishNumbersLinesAndPadsToThePageEnd();
+    void secondFormStartsOnANewPage();
+    void userClosingTheDocumentReleasesTheSlot();
+    void filesReadBackByIndependentReaders();
+
+private:
+    void pick(const QString &code, const QString &name, const QString &spec, const QString &unit) {
+        m_pick = Pick{code, name, spec, unit};
+    }
+    Document *fillThreeAndFinish();
+
+    std::unique_ptr<WordFrame> m_frame;
+    std::unique_ptr<OfficeSlots> m_office;
+    std::unique_ptr<RequisitionForm> m_form;
+    Pick m_pick;
+    bool m_valid = true;
+};
+
+void TestRequisitionForm::init() {
+    m_frame = std::make_unique<WordFrame>();
+    m_office = std::make_unique<OfficeSlots>();
+    RequisitionForm::Material material;
+    material.dataSourceValid = [this] { return m_valid; };
+    material.codeValid = [this] { return m_valid; };
+    material.code = [this] { return m_pick.code; };
+    material.nameWithoutCode = [this] { return m_pick.name; };
+    material.specification = [this] { return m_pick.spec; };
+    material.unit = [this] { return m_pick.unit; };
+    m_form = std::make_unique<RequisitionForm>(*m_frame, *m_office, material);
+    m_form->setDateSource([] { return QStringLiteral("2026/12/8"); });
+    m_valid = true;
+    pick(QStringLiteral("0101010000000001"), QStringLiteral("闸阀"), QStringLiteral("DN100 PN16"),
+         QStringLiteral("台"));
+}
+
+void TestRequisitionForm::cleanup() {
+    m_form.reset();
+    m_office->ReleaseAll(false);
+    m_office.reset();
+    m_frame.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void TestRequisitionForm::padToWidth() {
+    QCOMPARE(PadToWidth(QStringLiteral("ab"), 5), QStringLiteral("ab   "));
+    QCOMPARE(PadToWidth(QStringLiteral("阀门a"), 8), QStringLiteral("阀门a   "));
+    QCOMPARE(PadToWidth(QStringLiteral("abcdef"), 4), QStringLiteral("abcdef"));
+    QCOMPARE(PadToWidth(QString(), 3), QStringLiteral("   "));
+}
+
+void TestRequisitionForm::sameSelectionTwiceRaisesTheQuantity() {
+    m_form->cmdFill_Click();
+    m_form->cmdFill_Click();
+    QCOMPARE(m_form->tableRowCount(), 2);
+    QCOMPARE(m_form->GetTableCell(2, 6), QStringLiteral("2"));
+    QCOMPARE(m_form->GetTableCell(2, 1), QStringLiteral("1"));
+    // A different specification is a new line; the same one again raises its own quantity.
+    pick(QStringLiteral("0101010000000001"), QStringLiteral("闸阀"), QStringLiteral("DN150 PN16"),
+         QStringLiteral("台"));
+    m_form->cmdFill_Click();
+    QCOMPARE(m_form->tableRowCount(), 3);
+    QCOMPARE(m_form->GetTableCell(3, 4), QStringLiteral("DN150 PN16"));
+    QCOMPARE(m_form->GetTableCell(3, 6), QStringLiteral("1"));
+    QCOMPARE(m_form->GetTableCell(2, 6), QStringLiteral("2"));
+    // An invalid selection does nothing.
+    m_valid = false;
+    m_form->cmdFill_Click();
+    QCOMPARE(m_form->tableRowCount(), 3);
+}
+
+void TestRequisitionForm::formHeadAndTable() {
+    const QString fifteen = QStringLiteral("中华人民共和国国家大剧院工程项");
+    QCOMPARE(fifteen.size(), 15);
+    m_frame->txtProjectName->setText(fifteen);
+    m_frame->txtDesignCode->setText(QStringLiteral("D-01"));
+    m_form->cmdFill_Click();
+    Document *d = m_office->word().document;
+    QVERIFY(d);
+    QCOMPARE(d->pageSetup().orientation, PageSetup::Landscape);
+    QCOMPARE(d->block(0).paragraph.text, QStringLiteral("物料采购申请单"));
+    QCOMPARE(d->block(0).paragraph.format, (CharFormat{QStringLiteral("宋体"), 16, true}));
+    QCOMPARE(d->block(1).paragraph.text, QStringLiteral("KXD/MR-7.4-07"));
+    QCOMPARE(d->block(1).paragraph.alignment, Alignment::Center);
+    const Paragraph &head = d->block(2).paragraph;
+    QCOMPARE(head.alignment, Alignment::Left);
+    QCOMPARE(head.text, QStringLiteral("工程项目名称：") + fifteen +
+                            QStringLiteral("设计编号：D-01        ") +
+                            QStringLiteral("项目编号：            编报日期：2026/12/8"));
+    Table *t = d->Tables(1);
+    QCOMPARE(t->cellText(1, 1), QStringLiteral("类别\r序号"));
+    QCOMPARE(t->cellText(1, 10), QStringLiteral("备 注"));
+    QVERIFY(t->cell(1, 1).border(Border::DiagonalDown));
+    QVERIFY(!t->cell(2, 1).border(Border::DiagonalDown));
+    QCOMPARE(t->cell(2, 4).width, 216.0);
+    QCOMPARE(t->cell(1, 1).format.size, 11.0);
+    // The closing rows: one merged cell and eight signature cells, as wide as the table.
+    QCOMPARE(t->CellsCount(3), 1);
+    QCOMPARE(t->row(3).height, 104.0);
+    QVERIFY(t->cellText(3, 1).startsWith(QStringLiteral("技术条件:\r设计制造标准:")));
+    QCOMPARE(t->CellsCount(4), 8);
+    QCOMPARE(t->cellText(4, 7), QStringLiteral("事业部总经理"));
+    QCOMPARE(t->row(4).width(), 711.0);
+    QCOMPARE(d->lastParagraph().text.left(11), QStringLiteral("保存部门：采购管理中心"));
+    QCOMPARE(d->lastParagraph().text.size(), 11 + 110 + 6);
+    // The footer numbers pages with fields; the header loses its border.
+    QCOMPARE(d->section().footer.size(), 6);
+    QVERIFY(d->section().footer[1].field);
+    QCOMPARE(d->section().footerAlignment, Alignment::Right);
+    QVERIFY(!d->section().headerBottomBorder);
+    QVERIFY(m_office->pageNumbersInserted);
+
+    // A longer name is written whole, with no blanks after it.
+    m_form->cmdFinish_Click();
+    m_frame->txtProjectName->setText(fifteen + QStringLiteral("一"));
+    m_form->cmdFill_Click();
+    Document *second = m_office->word().document;
+    QVERIFY(second && second != d);
+    QVERIFY(second->block(2).paragraph.text.contains(fifteen + QStringLiteral("一设计编号：")));
+}
+
+void TestRequisitionForm::newFormBeforeFirstFillMakesNoBreak() {
+    m_frame->chkNewTable->setChecked(true);
+    m_form->cmdFill_Click();
+    Document *d = m_office->word().document;
+    QVERIFY(d);
+    QVERIFY(!m_frame->chkNewTable->isChecked());
+    QCOMPARE(d->TablesCount(), 1);
+    for (int i = 0; i < d->blockCount(); ++i)
+        QVERIFY(d->block(i).kind != Block::PageBreakBlock);
+    QCOMPARE(d->pageCount(), 1);
+}
+
+Document *TestRequisitionForm::fillThreeAndFinish() {
+    for (const char *spec : {"DN50", "DN80", "DN100"}) {
+        pick(QStringLiteral("0101010000000001"), QStringLiteral("闸阀"), QString::fromLatin1(spec),
+             QStringLiteral("台"));
+        m_form->cmdFill_Click();
+    }
+    QPointer<Document> d = m_office->word().document.data();
+    m_form->cmdFinish_Click();
+    return d;
+}
+
+void TestRequisitionForm::finishNumbersLinesAndPadsToThePageEnd() {
+    QPointer<Document> d = fillThreeAndFinish();
+    // The slot is free, the document stays with the user.
+    QVERIFY(!m_office->word().application);
+    QVERIFY(d && d->isAlive());
+    Table *t = d->Tables(1);
+    const int rows = t->RowsCount();
+    QVERIFY(rows > 10);
+    for (int r = 2; r <= 4; ++r)
+        QCOMPARE(t->cellText(r, 1), QString::number(r - 1));
+    for (int r = 5; r <= rows - 2; ++r) {
+        QVERIFY2(t->cellText(r, 1).isEmpty(), qPrintable(QString::number(r)));
+        QVERIFY(t->cell(r, 3).border(Border::DiagonalUp));
+        QVERIFY(!t->cell(r, 1).border(Border::DiagonalDown));
+    }
+    QVERIFY(!t->cell(4, 3).border(Border::DiagonalUp));
+    QCOMPARE(t->CellsCount(rows - 1), 1);
+    QCOMPARE(t->CellsCount(rows), 8);
+    // Filled to the end of the page: one page, and one more line at the end would start a second one.
+    QCOMPARE(d->pageCount(), 1);
+    QVERIFY(!d->tableSpansPages(1));
+    d->setLastParagraphText(d->lastParagraphRangeText());
+    QCOMPARE(d->pageCount(), 2);
+    // What the layout needs: the rows' heights and the paragraphs fit the page's text height.
+    const Layout &layout = d->layout();
+    const Fragment &last = layout.pages.front().fragments.last();
+    QVERIFY(last.y + last.height <= d->pageSetup().textHeight());
+}
+
+void TestRequisitionForm::secondFormStartsOnANewPage() {
+    m_form->cmdFill_Click();
+    pick(QStringLiteral("0202020000000002"), QStringLiteral("球阀"), QStringLiteral("DN25"),
+         QStringLiteral("个"));
+    m_form->cmdFill_Click();
+    m_frame->chkNewTable->setChecked(true);
+    m_form->cmdFill_Click();
+    Document *d = m_office->word().document;
+    QCOMPARE(d->TablesCount(), 2);
+    QCOMPARE(m_form->tableRowCount(), 2);
+    QCOMPARE(m_form->GetTableCell(2, 3), QStringLiteral("球阀"));
+    QCOMPARE(m_form->GetTableCell(2, 1), QStringLiteral("1"));
+    // The first form was padded to its page end; the second starts on page 2.
+    QVERIFY(d->Tables(1)->RowsCount() > 10);
+    QCOMPARE(d->pageOfRow(d->Tables(1), d->Tables(1)->RowsCount()), 1);
+    QCOMPARE(d->pageOfRow(d->Tables(2), 1), 2);
+    QCOMPARE(d->pageCount(), 2);
+    m_form->cmdFinish_Click();
+    QCOMPARE(d->pageCount(), 2);
+}
+
+void TestRequisitionForm::userClosingTheDocumentReleasesTheSlot() {
+    m_form->cmdFill_Click();
+    QVERIFY(m_form->tmrWord.isActive());
+    Document *d = m_office->word().document;
+    QWidget *window = d->window();
+    QVERIFY(window && window->isVisible());
+    QCOMPARE(window->windowTitle(), d->Name());
+    d->setSaved(true); // nothing to ask about
+    window->close();
+    QVERIFY(!m_office->WordDocumentOpen());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_form->tmrWord.isActive(), 3000);
+    QVERIFY(!m_office->word().application);
+    // The next fill starts a new document with a new form.
+    m_form->cmdFill_Click();
+    QVERIFY(m_office->WordDocumentOpen());
+    QCOMPARE(m_form->tableRowCount(), 2);
+}
+
+void TestRequisitionForm::filesReadBackByIndependentReaders() {
+    m_frame->txtProjectName->setText(QStringLiteral("水厂"));
+    m_form->cmdFill_Click();
+    m_frame->chkNewTable->setChecked(true);
+    QPointer<Document> d = fillThreeAndFinish();
+    QVERIFY(d);
+    QTemporaryDir dir;
+    const QString docx = dir.filePath(QStringLiteral("申请单.docx"));
+    const QString pdf = dir.filePath(QStringLiteral("申请单.pdf"));
+    QVERIFY2(d->SaveAs(docx), qPrintable(d->lastError()));
+    QVERIFY2(d->SaveAs(pdf), qPrintable(d->lastError()));
+    QCOMPARE(d->Name(), QStringLiteral("申请单.docx"));
+    // An unknown extension fails and leaves the file as it was.
+    QVERIFY(!d->SaveAs(dir.filePath(QStringLiteral("x.odt"))));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("x.odt"))));
+
+    if (!QFile::exists(QStringLiteral("/usr/bin/pdfinfo")))
+        QSKIP("pdfinfo (poppler-utils) is not installed");
+    QProcess info;
+    info.start(QStringLiteral("/usr/bin/pdfinfo"), {pdf});
+    QVERIFY(info.waitForFinished(30000));
+    const QString out = QString::fromUtf8(info.readAllStandardOutput());
+    QVERIFY2(out.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(d->pageCount()))),
+             qPrintable(out));
+    QCOMPARE(d->pageCount(), 2);
+
+    if (!pythonHasDocx())
+        QSKIP("python3-docx is not installed");
+    const QString script = QStringLiteral(R"(
+import docx, json, sys
+from docx.oxml.ns import qn
+d = docx.Document(sys.argv[1])
+t = d.tables[-1]
+rows = []
+for tr in t._tbl.tr_lst:
+    cells = []
+    for tc in tr.tc_lst:
+        span = tc.tcPr.find(qn('w:gridSpan')) if tc.tcPr is not None else None
+        borders = tc.tcPr.find(qn('w:tcBorders'))
+        found = [borders.find(qn(n)) if borders is not None else None for n in ('w:tl2br', 'w:tr2bl')]
+        diag = [b.get(qn('w:val')) if b is not None else 'none' for b in found]
+        cells.append({'text': docx.table._Cell(tc, t).text,
+                      'span': int(span.get(qn('w:val'))) if span is not None else 1, 'diag': diag})
+    rows.append(cells)
+s = d.sections[0]
+footer = s.footer._element
+fields = [f.get(qn('w:instr')) for f in footer.iter(qn('w:fldSimple'))]
+grid = [int(c.get(qn('w:w'))) for c in t._tbl.tblGrid.iter(qn('w:gridCol'))]
+fonts = d.paragraphs[0].runs[0]._r.rPr.find(qn('w:rFonts'))
+print(json.dumps({'rows': rows, 'fields': fields, 'orient': str(s.orientation), 'w': s.page_width.pt,
+                  'h': s.page_height.pt, 'tables': len(d.tables), 'grid': grid,
+                  'font': [fonts.get(qn('w:ascii')), fonts.get(qn('w:eastAsia'))],
+                  'footer': ''.join(x.text or '' for x in footer.iter(qn('w:t'))),
+                  'breaks': len([b for b in d.element.body.iter(qn('w:br')) if b.get(qn('w:type')) == 'page'])},
+                 ensure_ascii=False))
+)");
+    const QByteArray json = runPython(script, {docx});
+    QVERIFY(!json.isEmpty());
+    const QJsonObject o = QJsonDocument::fromJson(json).object();
+    QCOMPARE(o[QStringLiteral("tables")].toInt(), 2);
+    QCOMPARE(o[QStringLiteral("breaks")].toInt(), 1);
+    QVERIFY(o[QStringLiteral("orient")].toString().contains(QStringLiteral("LANDSCAPE")));
+    QVERIFY(o[QStringLiteral("w")].toDouble() > o[QStringLiteral("h")].toDouble());
+    const QJsonArray fields = o[QStringLiteral("fields")].toArray();
+    QCOMPARE(fields.size(), 2);
+    QCOMPARE(fields[0].toString(), QStringLiteral("PAGE  \\* Arabic "));
+    QCOMPARE(fields[1].toString(), QStringLiteral("NUMPAGES  \\* Arabic "));
+    QCOMPARE(o[QStringLiteral("footer")].toString(), QStringLiteral("第1页 共2页"));
+    QCOMPARE(o[QStringLiteral("font")].toArray(),
+             (QJsonArray{QStringLiteral("宋体"), QStringLiteral("宋体")}));
+    // The grid: the ten columns at 20 twips per point, with the signature cells' boundaries among them.
+    int gridTotal = 0;
+    for (const auto &w : o[QStringLiteral("grid")].toArray())
+        gridTotal += w.toInt();
+    QCOMPARE(gridTotal, 711 * 20);
+
+    const QJsonArray rows = o[QStringLiteral("rows")].toArray();
+    const Table *t = d->Tables(2);
+    QCOMPARE(rows.size(), t->RowsCount());
+    auto cellOf = [&](int r, int c) { return rows[r - 1].toArray()[c - 1].toObject(); };
+    QCOMPARE(cellOf(1, 1)[QStringLiteral("text")].toString(), QStringLiteral("类别\n序号"));
+    QCOMPARE(cellOf(1, 1)[QStringLiteral("diag")].toArray()[0].toString(), QStringLiteral("single"));
+    for (int r = 2; r <= 4; ++r) {
+        QCOMPARE(cellOf(r, 1)[QStringLiteral("text")].toString(), QString::number(r - 1));
+        QCOMPARE(cellOf(r, 1)[QStringLiteral("diag")].toArray()[0].toString(), QStringLiteral("none"));
+    }
+    QCOMPARE(cellOf(3, 4)[QStringLiteral("text")].toString(), QStringLiteral("DN80"));
+    QCOMPARE(cellOf(5, 3)[QStringLiteral("diag")].toArray()[1].toString(), QStringLiteral("single"));
+    const QJsonArray merged = rows[rows.size() - 2].toArray();
+    QCOMPARE(merged.size(), 1);
+    QVERIFY(
+        merged[0].toObject()[QStringLiteral("text")].toString().startsWith(QStringLiteral("技术条件:\n")));
+    const QJsonArray signature = rows.last().toArray();
+    QCOMPARE(signature.size(), 8);
+    QCOMPARE(signature[2].toObject()[QStringLiteral("text")].toString(), QStringLiteral("审 核"));
+    int spans = 0;
+    for (const auto &c : merged)
+        spans += c.toObject()[QStringLiteral("span")].toInt();
+    QCOMPARE(spans, o[QStringLiteral("grid")].toArray().size());
+}
+
+QTEST_MAIN(TestRequisitionForm)
+#include "tst_RequisitionForm.moc"
