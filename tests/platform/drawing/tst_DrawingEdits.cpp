@@ -1,0 +1,6 @@
+#include <QtTest>
+class TestDrawingEdits : public QObject {
+    Q_OBJECT
+};
+QTEST_MAIN(TestDrawingEdits)
+#include "tst_DrawingEdits.moc"
