@@ -14,7 +14,9 @@ using namespace tavlo::drawing;
 
 namespace {
 
-QString corpus(const QString &name) { return QStringLiteral(TAVLO_CORPUS_DIR "/drawings/") + name; }
+QString corpus(const QString &name) {
+    return QStringLiteral(TAVLO_CORPUS_DIR "/drawings/") + name;
+}
 
 QStringList corpusDrawings() {
     QStringList out;
@@ -129,14 +131,14 @@ void TestDrawingFiles::textsReadAsTheIndependentReaderReadsThem() {
     QVERIFY(rows.size() > 5);
     const QStringList head = rows.front();
     auto column = [&](const char *name) { return int(head.indexOf(QLatin1String(name))); };
-    const int handle = column("handle"), type = column("type"), layer = column("layer"), style = column("style"),
-              color = column("color"), tag = column("tag"), prompt = column("prompt"),
-              width = column("width_factor"), decoded = column("text_decoded");
+    const int handle = column("handle"), type = column("type"), layer = column("layer"),
+              style = column("style"), color = column("color"), tag = column("tag"),
+              prompt = column("prompt"), width = column("width_factor"), decoded = column("text_decoded");
     QVERIFY(handle >= 0 && decoded >= 0);
 
     QString error;
-    auto document = CadDocument::load(QString(path).replace(QLatin1String(".expected.csv"), QLatin1String(".dxf")),
-                                      &error);
+    auto document = CadDocument::load(
+        QString(path).replace(QLatin1String(".expected.csv"), QLatin1String(".dxf")), &error);
     QVERIFY2(document, qPrintable(error));
     for (qsizetype i = 1; i < rows.size(); ++i) {
         const QStringList &row = rows[i];
@@ -146,10 +148,11 @@ void TestDrawingFiles::textsReadAsTheIndependentReaderReadsThem() {
         CadEntity *e = document->entityByHandle(row[handle]);
         QVERIFY2(e, qPrintable(where));
         const QString kind = row[type];
-        const QString expectedName = kind == QLatin1String("TEXT")     ? QStringLiteral("AcDbText")
-                                     : kind == QLatin1String("MTEXT")  ? QStringLiteral("AcDbMText")
-                                     : kind == QLatin1String("ATTDEF") ? QStringLiteral("AcDbAttributeDefinition")
-                                                                       : QStringLiteral("AcDbAttribute");
+        const QString expectedName = kind == QLatin1String("TEXT")    ? QStringLiteral("AcDbText")
+                                     : kind == QLatin1String("MTEXT") ? QStringLiteral("AcDbMText")
+                                     : kind == QLatin1String("ATTDEF")
+                                         ? QStringLiteral("AcDbAttributeDefinition")
+                                         : QStringLiteral("AcDbAttribute");
         QCOMPARE(e->EntityName(), expectedName);
         QCOMPARE(e->TextString(), row[decoded]);
         QCOMPARE(e->Layer(), row[layer]);
@@ -222,7 +225,8 @@ void TestDrawingFiles::damagedAndForeignFilesAreRefusedWithAReason_data() {
     QTest::newRow("cut after a group code") << good.left(good.indexOf("\n  0\nEOF") + 5) << "truncated";
     QTest::newRow("binary DXF") << QByteArray("AutoCAD Binary DXF\r\n\x1a\x00", 22) + QByteArray(200, '\x01')
                                 << "binary";
-    QTest::newRow("zip") << QByteArray("PK\x03\x04\x14\x00\x00\x00", 8) + QByteArray(100, '\0') << "not a DXF";
+    QTest::newRow("zip") << QByteArray("PK\x03\x04\x14\x00\x00\x00", 8) + QByteArray(100, '\0')
+                         << "not a DXF";
     QTest::newRow("text") << QByteArray("hello\nworld\n") << "not a DXF";
     QTest::newRow("empty") << QByteArray() << "empty";
     QByteArray garbled = good;
