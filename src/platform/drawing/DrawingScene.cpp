@@ -90,6 +90,37 @@ QTransform placement(const QPointF &at, double rotation, double scaleX = 1, doub
     return t;
 }
 
+bool ideograph(QChar c) {
+    return c.unicode() >= 0x2E80;
+}
+
+// The lines a paragraph takes in a column `width` text heights wide (no wrapping for width 0): broken
+// after the last blank that fits, or between two characters one of which is Chinese; a long word
+// without either runs over, as in a CAD program.
+QStringList wrapLine(const QString &paragraph, double width) {
+    if (!(width > 0) || DrawingScene::textWidth(paragraph) <= width)
+        return {paragraph};
+    QStringList lines;
+    QString line;
+    for (const QChar c : paragraph) {
+        line += c;
+        if (line.size() < 2 || DrawingScene::textWidth(line) <= width)
+            continue;
+        int cut = -1;
+        for (int k = int(line.size()) - 1; k > 0 && cut < 0; --k) {
+            if (line[k - 1] == u' ' || ideograph(line[k - 1]) || ideograph(line[k]))
+                cut = k;
+        }
+        if (cut <= 0)
+            continue;
+        lines.append(line.left(cut).trimmed());
+        line = line.mid(cut);
+    }
+    if (!line.isEmpty())
+        lines.append(line);
+    return lines;
+}
+
 } // namespace
 
 QFont DrawingScene::displayFont() {
@@ -272,7 +303,7 @@ void DrawingScene::addEntity(CadEntity &entity, const QTransform &toDrawing, Cad
     case Kind::Text:
     case Kind::Attribute:
     case Kind::AttributeDefinition:
-        addSingleLineText(entity, toDrawing, owner, color);
+        addSingleLineText(entity, toDrawing, owner, color, depth > 0);
         break;
     case Kind::MText:
         addMultilineText(entity, toDrawing, owner, color);
@@ -287,10 +318,10 @@ void DrawingScene::addEntity(CadEntity &entity, const QTransform &toDrawing, Cad
 }
 
 void DrawingScene::addSingleLineText(const CadEntity &entity, const QTransform &toDrawing, CadEntity *owner,
-                                     const QColor &color) {
+                                     const QColor &color, bool inBlock) {
     const bool definition = entity.kind() == CadEntity::Kind::AttributeDefinition;
     // A definition inside a block shows through its references' attributes; on its own it shows its tag.
-    if (definition && !toDrawing.isIdentity())
+    if (definition && inBlock)
         return;
     const QString content = plainText(definition ? entity.TagString() : entity.TextString());
     const double height = entity.Height();
@@ -332,7 +363,9 @@ void DrawingScene::addMultilineText(const CadEntity &entity, const QTransform &t
     if (raw.isEmpty() || !(height > 0))
         return;
     Text shown;
-    shown.lines = plainMText(raw).split(u'\n');
+    const double wrapWidth = entity.referenceWidth() / height;
+    for (const QString &paragraph : plainMText(raw).split(u'\n'))
+        shown.lines += wrapLine(paragraph, wrapWidth);
     const int attachment = std::clamp(entity.attachmentPoint(), 1, 9);
     const int horizontal = (attachment - 1) % 3;
     const int vertical = (attachment - 1) / 3; // 0 top, 1 middle, 2 bottom

@@ -79,7 +79,7 @@ private:
                            const QColor &color, int depth);
     QColor colorOf(const CadEntity &entity, const QColor &byBlock) const;
     void addSingleLineText(const CadEntity &entity, const QTransform &toDrawing, CadEntity *owner,
-                           const QColor &color);
+                           const QColor &color, bool inBlock);
     void addMultilineText(const CadEntity &entity, const QTransform &toDrawing, CadEntity *owner,
                           const QColor &color);
     void addPath(CadEntity *owner, const QColor &color, const QPainterPath &path);

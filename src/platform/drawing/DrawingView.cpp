@@ -44,6 +44,7 @@ void DrawingView::zoomExtents() {
         return;
     }
     m_zoomPending = false;
+    m_fitted = true;
     m_centre = extents.center();
     const double w = std::max(extents.width(), 1e-9), h = std::max(extents.height(), 1e-9);
     m_scale = 0.92 * std::min(width() / w, height() / h);
@@ -53,6 +54,7 @@ void DrawingView::zoomExtents() {
 }
 
 void DrawingView::zoomBy(double factor, const QPointF &aboutPixel) {
+    m_fitted = false;
     const QPointF fixed = toDrawing(aboutPixel);
     m_scale = std::clamp(m_scale * factor, 1e-9, 1e9);
     // Keep the drawing point under the pointer where it was.
@@ -78,7 +80,8 @@ QPointF DrawingView::toPixel(const QPointF &drawing) const {
 
 void DrawingView::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
-    if (m_zoomPending)
+    // Until the user moves the view, it keeps showing the whole drawing.
+    if (m_zoomPending || m_fitted)
         zoomExtents();
 }
 
@@ -221,6 +224,7 @@ void DrawingView::mouseMoveEvent(QMouseEvent *event) {
     if ((at - m_pressAt).manhattanLength() >= kDragThreshold)
         m_moved = true;
     if (m_drag == Drag::Pan) {
+        m_fitted = false;
         const QPointF delta = toDrawing(at) - toDrawing(m_dragAt);
         m_centre -= delta;
         m_dragAt = at;

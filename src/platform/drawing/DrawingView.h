@@ -69,6 +69,7 @@ private:
     QPointF m_centre;     // drawing point at the centre of the view
     double m_scale = 1.0; // pixels per drawing unit
     bool m_zoomPending = true;
+    bool m_fitted = false; // showing the extents, not moved by the user since
 
     enum class Drag { None, Pan, Window };
     Drag m_drag = Drag::None;
