@@ -6,6 +6,8 @@
 #include "FrmPlatform.h"
 #include "HelpText.h"
 
+#include "cadtext/CadConnection.h"
+#include "cadtext/CadPanel.h"
 #include "chat/Chat.h"
 #include "chat/ChatPanel.h"
 #include "chat/SoundPlayer.h"
@@ -86,6 +88,7 @@ FrmMain::FrmMain(const QString &settingsPath, QWidget *parent)
     connectSession();
     startChat();
     startInfoSystem();
+    startCadText();
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -134,6 +137,7 @@ void FrmMain::buildPanels() {
     chatPanel = new ChatPanel(fraMain[1]);
     infoPanel = new InfoPanel(fraMain[2]);
     infoPanel->showSchema(RecordSchemaText::designed());
+    cadPanel = new CadPanel(fraMain[5]);
 }
 
 void FrmMain::buildConnectionPanel(QGroupBox *panel) {
@@ -161,6 +165,14 @@ void FrmMain::startInfoSystem() {
     context.schema = [this] { return m_settings.schema; };
     context.setTip = [this](const QString &text) { setTip(text); };
     m_infoSystem = new InfoSystem(*m_session, *infoPanel, officeSlots, context, this);
+}
+
+void FrmMain::startCadText() {
+    CadConnection::Context context;
+    context.window = this;
+    context.dataFolder = QFileInfo(m_settingsPath).absolutePath();
+    context.tip = LabTip[1];
+    m_cadText = new CadConnection(*cadPanel, officeSlots, context, this);
 }
 
 void FrmMain::NotifyUser() {
@@ -426,6 +438,7 @@ void FrmMain::closeSockets() {
 }
 
 void FrmMain::releaseOfficeSlots() {
+    m_cadText->ReleaseAll();
     officeSlots.ReleaseAll(!m_terminating);
 }
 

@@ -8,6 +8,8 @@
 
 #include <array>
 
+class CadConnection;
+class CadPanel;
 class Chat;
 class ChatPanel;
 class SoundPlayer;
@@ -90,6 +92,9 @@ public:
     ChatPanel *chatPanel = nullptr;
     // Information-system panel.
     InfoPanel *infoPanel = nullptr;
+    // CAD texts panel.
+    CadPanel *cadPanel = nullptr;
+    CadConnection *cadText() const { return m_cadText; }
 
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     ZipCommands *zipCommands() const { return m_zipCommands; }
@@ -126,6 +131,7 @@ private:
     void connectSession();
     void startChat();
     void startInfoSystem();
+    void startCadText();
     void showCaption(const QString &caption);
     // The system name and attribute captions a host sent ("[定制信息]").
     void applyCustomisation(const QString &text);
@@ -153,6 +159,7 @@ private:
     Chat *m_chat = nullptr;
     Whiteboard *m_whiteboard = nullptr;
     InfoSystem *m_infoSystem = nullptr;
+    CadConnection *m_cadText = nullptr;
     SessionPanel *m_sessionPanel = nullptr;
     bool m_unloaded = false;
     bool m_terminating = false;
