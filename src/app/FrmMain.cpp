@@ -8,6 +8,7 @@
 
 #include "cadtext/CadConnection.h"
 #include "cadtext/CadPanel.h"
+#include "cadtext/CadTextTools.h"
 #include "chat/Chat.h"
 #include "chat/ChatPanel.h"
 #include "chat/SoundPlayer.h"
@@ -173,6 +174,11 @@ void FrmMain::startCadText() {
     context.dataFolder = QFileInfo(m_settingsPath).absolutePath();
     context.tip = LabTip[1];
     m_cadText = new CadConnection(*cadPanel, officeSlots, context, this);
+    CadTextTools::Context tools;
+    tools.window = this;
+    tools.dataFolder = context.dataFolder;
+    tools.tip = LabTip[1];
+    new CadTextTools(*cadPanel, officeSlots, *m_cadText, tools, m_cadText);
 }
 
 void FrmMain::NotifyUser() {
