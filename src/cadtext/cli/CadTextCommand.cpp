@@ -185,6 +185,10 @@ bool Command::save(CadDocument &document, const QString &source) {
         m_outputFolder.isEmpty()
             ? inPlace
             : QFileInfo(QDir(m_outputFolder).filePath(QFileInfo(source).fileName())).absoluteFilePath();
+    if (target == inPlace && document.Saved()) {
+        m_out << "  unchanged, not saved" << Qt::endl; // no rewrite, no backup for nothing
+        return true;
+    }
     const bool ok =
         target == inPlace ? document.Save(m_parser.isSet("replace-backup")) : document.SaveAs(target);
     if (!ok) {
