@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -219,7 +220,7 @@ private:
     bool m_closed = false;
     bool m_backupDone = false;
 
-    std::vector<std::unique_ptr<CadEntity>> m_allEntities; // owns every entity, attributes included
+    std::deque<CadEntity> m_allEntities; // owns every entity, attributes included (stable addresses)
     QList<CadEntity *> m_entities;
     std::vector<std::unique_ptr<CadBlock>> m_blocks;
     std::vector<std::unique_ptr<CadLayer>> m_layers;

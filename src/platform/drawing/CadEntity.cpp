@@ -51,12 +51,36 @@ qsizetype mtextToken(const QString &text, qsizetype i) {
 
 } // namespace
 
+struct CadEntity::Extras {
+    QList<CadEntity *> attributes; // block references
+    QList<DxfChunk *> vertices;    // old-style polylines
+    std::unique_ptr<TableCells> table;
+};
+
 CadEntity::CadEntity(CadDocument *document, DxfChunk *chunk, Kind kind)
     : m_document(document)
     , m_chunk(chunk)
     , m_kind(kind) {}
 
 CadEntity::~CadEntity() = default;
+
+CadEntity::Extras &CadEntity::extras() const {
+    if (!m_extras)
+        m_extras = std::make_unique<Extras>();
+    return *m_extras;
+}
+
+void CadEntity::addAttribute(CadEntity *attribute) {
+    extras().attributes.append(attribute);
+}
+void CadEntity::addVertex(DxfChunk *vertex) {
+    extras().vertices.append(vertex);
+}
+
+void CadEntity::forgetTableLayout() {
+    if (m_extras)
+        m_extras->table.reset();
+}
 
 bool CadEntity::isAlive() const {
     return m_document && m_document->isAlive();
@@ -461,17 +485,18 @@ void CadEntity::setPromptString(const QString &prompt) {
 }
 
 bool CadEntity::HasAttributes() const {
-    return m_kind == Kind::BlockReference && isAlive() && !m_attributes.isEmpty();
+    return m_kind == Kind::BlockReference && isAlive() && m_extras && !m_extras->attributes.isEmpty();
 }
 
 QList<CadEntity *> CadEntity::GetAttributes() const {
-    return m_kind == Kind::BlockReference && isAlive() ? m_attributes : QList<CadEntity *>();
+    return HasAttributes() ? m_extras->attributes : QList<CadEntity *>();
 }
 
 TableCells &CadEntity::table() const {
-    if (!m_table)
-        m_table = std::make_unique<TableCells>(TableCells::read(m_document->file(), *m_chunk));
-    return *m_table;
+    Extras &x = extras();
+    if (!x.table)
+        x.table = std::make_unique<TableCells>(TableCells::read(m_document->file(), *m_chunk));
+    return *x.table;
 }
 
 int CadEntity::Rows() const {
@@ -628,7 +653,7 @@ QList<CadVertex> CadEntity::vertices() const {
                 out.back().bulge = toReal(file.trimmedValue(p), 0);
         }
     } else if (m_kind == Kind::Polyline) {
-        for (const DxfChunk *vertex : m_vertices) {
+        for (const DxfChunk *vertex : extras().vertices) {
             CadVertex v;
             for (const DxfPair &p : vertex->pairs) {
                 if (p.code == 10)
