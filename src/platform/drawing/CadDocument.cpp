@@ -428,10 +428,10 @@ QList<CadEntity *> CadDocument::modelSpace() const {
 CadEntity *CadDocument::entityByHandle(const QString &handle) const {
     if (m_closed)
         return nullptr;
-    for (const CadEntity &e : m_allEntities)
-        if (e.Handle().compare(handle, Qt::CaseInsensitive) == 0)
-            return const_cast<CadEntity *>(&e);
-    return nullptr;
+    if (m_byHandle.isEmpty())
+        for (const CadEntity &e : m_allEntities)
+            m_byHandle.insert(e.Handle(), const_cast<CadEntity *>(&e));
+    return m_byHandle.value(handle.toUpper());
 }
 
 void CadDocument::Activate() {

@@ -4,6 +4,7 @@
 #include "CadSelectionSet.h"
 #include "DxfText.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -220,6 +221,7 @@ private:
     bool m_closed = false;
     bool m_backupDone = false;
 
+    mutable QHash<QString, CadEntity *> m_byHandle; // built on first use
     std::deque<CadEntity> m_allEntities; // owns every entity, attributes included (stable addresses)
     QList<CadEntity *> m_entities;
     std::vector<std::unique_ptr<CadBlock>> m_blocks;

@@ -297,19 +297,33 @@ void CadEntity::setTextString(const QString &text) {
         const int one = textRange(&from, &to);
         QString single = text;
         single.replace(QLatin1Char('\n'), QLatin1Char(' ')).remove(QLatin1Char('\r'));
-        if (one >= 0)
+        if (one >= 0) {
             file.setValue(m_chunk, one, m_document->encode(single));
-        else
-            return;
+        } else {
+            // A text written without its string: group 1 follows the height.
+            const int height = DxfFile::find(*m_chunk, 40, 1, ownLimit(file, *m_chunk));
+            if (height < 0)
+                return;
+            file.insertPair(m_chunk, height + 1, 1, m_document->encode(single));
+        }
         m_document->markModified();
         return;
     }
     if (m_kind != Kind::MText)
         return;
     int from, to;
-    const int one = textRange(&from, &to);
-    if (one < 0)
-        return;
+    int one = textRange(&from, &to);
+    if (one < 0) {
+        // A multiline text written without its string: group 1 follows the size and attachment codes.
+        const int limit = ownLimit(file, *m_chunk);
+        int after = -1;
+        for (int code : {40, 41, 46, 71, 72})
+            after = qMax(after, DxfFile::find(*m_chunk, code, 1, limit));
+        if (after < 0)
+            return;
+        file.insertPair(m_chunk, after + 1, 1, QByteArrayView());
+        one = textRange(&from, &to);
+    }
     // Chunks of at most 250 bytes in the file's encoding, cut only between tokens.
     QList<QByteArray> chunks;
     QByteArray current;

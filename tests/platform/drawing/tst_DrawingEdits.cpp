@@ -34,6 +34,10 @@ bool haveEzdxf() {
 // Runs a Python snippet with the arguments; its standard output parsed as JSON.
 QJsonObject runPython(const QString &script, const QStringList &arguments) {
     QProcess p;
+    // Our arguments are UTF-8 whatever the locale of the test run.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PYTHONUTF8"), QStringLiteral("1"));
+    p.setProcessEnvironment(environment);
     p.start(python, QStringList{QStringLiteral("-c"), script} + arguments);
     if (!p.waitForFinished(120000)) {
         p.kill();
@@ -96,6 +100,7 @@ private slots:
     void editedDrawingsPassTheAuditAndReadBack_data();
     void editedDrawingsPassTheAuditAndReadBack();
     void tableCellsChangeEverywhereTheDrawingKeepsThem();
+    void oldestReleaseTakesAStyleAndTexts();
     void filtersSelectWhatTheIndependentQueryFinds_data();
     void filtersSelectWhatTheIndependentQueryFinds();
     void editsRewriteOnlyTheirPairsAndSavesKeepABackup();
@@ -276,6 +281,46 @@ print(json.dumps({'cells': cells, 'block': block, 'content': content}))
     QVERIFY2(content.contains(QStringLiteral("泵房平面图")) && !content.contains(QStringLiteral("2")) &&
                  content.contains(QStringLiteral("新标题 New title")),
              qPrintable(content.join(QLatin1Char('|'))));
+}
+
+void TestDrawingEdits::oldestReleaseTakesAStyleAndTexts() {
+    // An R12 drawing (no subclass markers, handles optional) in the GBK code page, made by ezdxf.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("r12.dxf"));
+    const char *make = R"(
+import ezdxf, sys, json
+doc = ezdxf.new('R12')
+doc.encoding = 'gbk'
+doc.styles.new('HZ', dxfattribs={'font': 'txt', 'bigfont': 'gbcbig.shx'})
+msp = doc.modelspace()
+a = msp.add_text('Hello R12', dxfattribs={'layer': 'A', 'style': 'HZ'})
+b = msp.add_text('\u4e2d\u6587 R12', dxfattribs={'layer': 'B', 'color': 1})
+msp.add_line((0, 0), (10, 10))
+doc.saveas(sys.argv[1])
+print(json.dumps({'a': a.dxf.handle, 'b': b.dxf.handle}))
+)";
+    const QJsonObject made = runPython(QString::fromLatin1(make), {path});
+    const QString a = made[QLatin1String("a")].toString(), b = made[QLatin1String("b")].toString();
+    QVERIFY(!a.isEmpty());
+    QString error;
+    auto doc = CadDocument::load(path, &error);
+    QVERIFY2(doc, qPrintable(error));
+    QVERIFY(doc->isR12());
+    QCOMPARE(doc->encodingName(), QStringLiteral("GBK"));
+    QCOMPARE(doc->entityByHandle(b)->TextString(), QStringLiteral("中文 R12"));
+    QCOMPARE(doc->entityByHandle(b)->Color(), 1);
+    QVERIFY(doc->toBytes() == TestFiles::read(path));
+    QVERIFY(doc->TextStyles().Add(QStringLiteral("SHIFT_STYLE")));
+    doc->entityByHandle(a)->setTextString(QStringLiteral("繁體 ő"));
+    doc->entityByHandle(a)->setStyleName(QStringLiteral("SHIFT_STYLE"));
+    doc->entityByHandle(b)->setScaleFactor(0.75);
+    QVERIFY(doc->Save());
+    QVERIFY2(audit(path).contains(QLatin1String("No errors found")), qPrintable(audit(path)));
+    const QJsonObject texts =
+        runPython(QString::fromLatin1(readTexts), {path})[QLatin1String("texts")].toObject();
+    QCOMPARE(texts[a].toObject()[QLatin1String("text")].toString(), QStringLiteral("繁體 \\U+0151"));
+    QCOMPARE(texts[a].toObject()[QLatin1String("style")].toString(), QStringLiteral("SHIFT_STYLE"));
+    QCOMPARE(texts[b].toObject()[QLatin1String("width")].toDouble(), 0.75);
 }
 
 void TestDrawingEdits::filtersSelectWhatTheIndependentQueryFinds_data() {
