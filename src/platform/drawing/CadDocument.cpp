@@ -434,6 +434,30 @@ CadEntity *CadDocument::entityByHandle(const QString &handle) const {
     return m_byHandle.value(handle.toUpper());
 }
 
+QString CadDocument::headerValue(const QString &variable, int code) const {
+    if (m_closed)
+        return {};
+    const DxfFile &file = *m_file;
+    for (DxfChunk *chunk : file.chunks()) {
+        if (chunk->pairs.size() < 2 || file.trimmedValue(chunk->pairs[0]) != "SECTION")
+            continue;
+        if (file.trimmedValue(chunk->pairs[1]) != "HEADER")
+            return {};
+        const QByteArray name = variable.toLatin1();
+        const int n = int(chunk->pairs.size());
+        for (int i = 0; i < n; ++i) {
+            if (chunk->pairs[i].code != 9 || file.trimmedValue(chunk->pairs[i]) != name)
+                continue;
+            for (int j = i + 1; j < n && chunk->pairs[j].code != 9; ++j)
+                if (chunk->pairs[j].code == code)
+                    return decode(file.trimmedValue(chunk->pairs[j]));
+            return {};
+        }
+        return {};
+    }
+    return {};
+}
+
 void CadDocument::Activate() {
     if (!m_closed && m_application)
         m_application->activate(this);
@@ -801,6 +825,9 @@ bool CadEntity::SetText(int row, int column, const QString &text) {
     cells.textRange(row, column, &from, &to);
     if (from < 0)
         return false;
+    // Writing a cell its own text changes nothing (an empty cell stays an empty cell, not an empty string).
+    if (GetText(row, column) == text)
+        return true;
     DxfFile &file = m_document->file();
     const QByteArray bytes = m_document->encode(text);
     // The anonymous block's MTEXT, found by position before anything moves.

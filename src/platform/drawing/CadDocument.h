@@ -162,6 +162,9 @@ public:
     const QList<CadEntity *> &entities() const { return m_entities; }
     QList<CadEntity *> modelSpace() const;
     CadEntity *entityByHandle(const QString &handle) const;
+    // A header variable's value of the given group code: headerValue("$EXTMIN", 10) for the x of the
+    // drawing's lower-left extent; empty when the header has none.
+    QString headerValue(const QString &variable, int code) const;
 
     // True while nothing changed since opening or the last save.
     bool Saved() const { return !m_modified; }

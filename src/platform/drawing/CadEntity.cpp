@@ -417,9 +417,20 @@ bool CadEntity::GetBoundingBox(CadPoint *lowerLeft, CadPoint *upperRight) const 
         }
     } else if (m_kind == Kind::MText) {
         const QStringList lines = plainMTextLines(TextString());
-        for (const QString &line : lines)
-            width = qMax(width, measureText(line, height, 1.0).width);
-        const double total = height * (1 + (qMax<qsizetype>(1, lines.size()) - 1) * 5.0 / 3.0);
+        // Lines longer than the reference width wrap: each takes as many rows as it needs.
+        const double wrap = referenceWidth();
+        qsizetype rows = 0;
+        for (const QString &line : lines) {
+            const double w = measureText(line, height, 1.0).width;
+            if (wrap > 0 && w > wrap) {
+                rows += qsizetype(std::ceil(w / wrap));
+                width = qMax(width, wrap);
+            } else {
+                rows += 1;
+                width = qMax(width, w);
+            }
+        }
+        const double total = height * (1 + (qMax<qsizetype>(1, rows) - 1) * 5.0 / 3.0);
         const int a = qBound(1, attachmentPoint(), 9);
         const int column = (a - 1) % 3, row = (a - 1) / 3;
         ox = -width * column / 2.0;

@@ -243,6 +243,12 @@ void TestDrawingEdits::tableCellsChangeEverywhereTheDrawingKeepsThem() {
     QCOMPARE(table->GetText(2, 2), QStringLiteral("6"));
     QCOMPARE(table->GetText(0, 1), QString()); // merged into the title
 
+    // Writing a cell what it holds, an empty cell included, changes no byte.
+    const QByteArray before = doc->toBytes();
+    QVERIFY(table->SetText(0, 1, QString()));
+    QVERIFY(table->SetText(2, 2, QStringLiteral("6")));
+    QVERIFY(doc->toBytes() == before);
+
     doc->TextStyles().Add(QStringLiteral("SHIFT_STYLE"));
     QVERIFY(table->SetText(1, 1, QStringLiteral("泵房平面图")));
     QVERIFY(table->SetText(0, 0, QStringLiteral("新标题 New title")));
