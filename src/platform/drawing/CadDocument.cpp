@@ -558,11 +558,22 @@ QByteArray CadDocument::toBytesAsOpened() const {
     return m_file ? m_file->original() : QByteArray();
 }
 
+void CadDocument::retireSelectionSet(CadSelectionSet *set) {
+    for (auto it = m_selectionSets.begin(); it != m_selectionSets.end(); ++it)
+        if (it->get() == set) {
+            set->m_deleted = true;
+            m_retiredSets.push_back(std::move(*it));
+            m_selectionSets.erase(it);
+            return;
+        }
+}
+
 void CadDocument::Close() {
     if (m_closed)
         return;
     m_closed = true;
-    m_selectionSets.clear();
+    while (!m_selectionSets.empty())
+        retireSelectionSet(m_selectionSets.back().get());
     emit closed();
     if (m_application)
         m_application->forget(this);

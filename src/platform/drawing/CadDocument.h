@@ -194,6 +194,7 @@ public:
     const std::vector<std::unique_ptr<CadLayer>> &layerList() const { return m_layers; }
     std::vector<std::unique_ptr<CadTextStyle>> &styleList() { return m_styles; }
     std::vector<std::unique_ptr<CadSelectionSet>> &selectionSetList() { return m_selectionSets; }
+    void retireSelectionSet(CadSelectionSet *set);
     CadTextStyle *addTextStyle(const QString &name);
     QString decode(QByteArrayView raw) const { return m_codec.decode(raw); }
     QByteArray encode(const QString &text) const { return m_codec.encode(text); }
@@ -231,8 +232,9 @@ private:
     std::vector<std::unique_ptr<CadLayer>> m_layers;
     std::vector<std::unique_ptr<CadTextStyle>> m_styles;
     std::vector<std::unique_ptr<CadSelectionSet>> m_selectionSets;
-    DxfChunk *m_styleTable = nullptr; // the TABLE chunk of STYLE
-    DxfChunk *m_handSeed = nullptr;   // the HEADER chunk holding $HANDSEED
+    std::vector<std::unique_ptr<CadSelectionSet>> m_retiredSets; // deleted, kept for pointers still held
+    DxfChunk *m_styleTable = nullptr;                            // the TABLE chunk of STYLE
+    DxfChunk *m_handSeed = nullptr;                              // the HEADER chunk holding $HANDSEED
 };
 
 } // namespace tavlo::drawing

@@ -204,7 +204,18 @@ void TestDrawingFiles::collectionsAndApplication() {
             ++withAttributes;
     QCOMPARE(withAttributes, 6);
 
-    // Closing: the collections empty, entities held by a caller fail quietly.
+    // A deleted set stays a valid, empty object for a walk that still holds it.
+    CadSelectionSet *deleted = doc->SelectionSets().Add(QStringLiteral("EXTRACTSET"));
+    QVERIFY(deleted->Select(CadSelectionSet::acSelectionSetAll));
+    QVERIFY(deleted->Count() > 0);
+    deleted->Delete();
+    QCOMPARE(doc->SelectionSets().Count(), 0);
+    QCOMPARE(deleted->Count(), 0);
+    QCOMPARE(deleted->Item(0), nullptr);
+
+    // Closing: the collections empty, entities and sets held by a caller fail quietly.
+    CadSelectionSet *heldSet = doc->SelectionSets().Add(QStringLiteral("REPLACESET"));
+    QVERIFY(heldSet->Select(CadSelectionSet::acSelectionSetAll));
     CadEntity *held = doc->entities().front();
     QSignalSpy closed(app, &CadApplication::documentClosed);
     doc->Close();
@@ -215,6 +226,9 @@ void TestDrawingFiles::collectionsAndApplication() {
     QCOMPARE(held->TextString(), QString());
     held->setTextString(QStringLiteral("x"));
     QCOMPARE(doc->Layers().Count(), 0);
+    QCOMPARE(heldSet->Count(), 0);
+    QCOMPARE(heldSet->Item(0), nullptr);
+    QVERIFY(!heldSet->Select(CadSelectionSet::acSelectionSetAll));
     delete app;
     QCOMPARE(CadApplication::running(), nullptr);
 }
