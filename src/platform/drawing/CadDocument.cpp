@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QTimer>
 
 #include <cmath>
 
@@ -466,7 +467,7 @@ void CadDocument::Activate() {
 void CadDocument::Regen(int which) {
     Q_UNUSED(which);
     if (!m_closed)
-        emit changed();
+        notifyChanged(true);
 }
 
 void CadDocument::markModified() {
@@ -474,7 +475,28 @@ void CadDocument::markModified() {
     m_modified = true;
     if (wasSaved)
         emit savedChanged(false);
-    emit changed();
+    notifyChanged();
+}
+
+void CadDocument::notifyChanged(bool now) {
+    constexpr int interval = 250;
+    if (!m_changeTimer) {
+        m_changeTimer = new QTimer(this);
+        m_changeTimer->setSingleShot(true);
+        connect(m_changeTimer, &QTimer::timeout, this, [this] {
+            m_lastChange.start();
+            if (!m_closed)
+                emit changed();
+        });
+    }
+    if (now || !m_lastChange.isValid() || m_lastChange.elapsed() >= interval) {
+        m_changeTimer->stop();
+        m_lastChange.start();
+        emit changed();
+        return;
+    }
+    if (!m_changeTimer->isActive())
+        m_changeTimer->start(interval - int(m_lastChange.elapsed()));
 }
 
 QByteArray CadDocument::toBytes() const {
@@ -591,6 +613,8 @@ QString CadDocument::allocateHandle() {
     // Above every handle in use, whatever $HANDSEED claims.
     quint64 highest = 0;
     for (const DxfChunk *chunk : file.chunks()) {
+        if (chunk == m_handSeed)
+            continue; // the header's own 5 is $HANDSEED
         for (const DxfPair &pair : chunk->pairs) {
             if (pair.code != 5 && pair.code != 105)
                 continue;

@@ -4,9 +4,12 @@
 #include "CadSelectionSet.h"
 #include "DxfText.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
+
+class QTimer;
 
 #include <deque>
 #include <memory>
@@ -200,6 +203,10 @@ public:
     QByteArray encode(const QString &text) const { return m_codec.encode(text); }
     bool isR12() const;
 
+    // Asks the windows to repaint. A burst of edits (a walk over many entities) is told in at most a few
+    // signals a second; Regen tells at once.
+    void notifyChanged(bool now = false);
+
 signals:
     // Something was edited, or Regen/Update was called: windows repaint.
     void changed();
@@ -224,6 +231,8 @@ private:
     bool m_modified = false;
     bool m_closed = false;
     bool m_backupDone = false;
+    QElapsedTimer m_lastChange;
+    QTimer *m_changeTimer = nullptr;
 
     mutable QHash<QString, CadEntity *> m_byHandle; // built on first use
     std::deque<CadEntity> m_allEntities; // owns every entity, attributes included (stable addresses)

@@ -510,7 +510,7 @@ bool CadEntity::GetBoundingBox(CadPoint *lowerLeft, CadPoint *upperRight) const 
 
 void CadEntity::Update() {
     if (isAlive())
-        emit m_document->changed();
+        m_document->notifyChanged();
 }
 
 QString CadEntity::TagString() const {

@@ -204,6 +204,18 @@ void TestDrawingFiles::collectionsAndApplication() {
             ++withAttributes;
     QCOMPARE(withAttributes, 6);
 
+    // A burst of edits is told to the windows a few times a second, not once per edit; Regen at once.
+    QSignalSpy changed(doc, &CadDocument::changed);
+    for (int round = 0; round < 50; ++round)
+        for (CadEntity *e : doc->entities())
+            if (e->kind() == CadEntity::Kind::Text)
+                e->setTextString(QString::number(round));
+    QVERIFY(changed.count() >= 1 && changed.count() <= 8);
+    const int burst = changed.count();
+    QTRY_COMPARE(changed.count(), burst + 1);
+    doc->Regen(1);
+    QCOMPARE(changed.count(), burst + 2);
+
     // A deleted set stays a valid, empty object for a walk that still holds it.
     CadSelectionSet *deleted = doc->SelectionSets().Add(QStringLiteral("EXTRACTSET"));
     QVERIFY(deleted->Select(CadSelectionSet::acSelectionSetAll));
