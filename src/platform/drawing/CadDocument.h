@@ -22,7 +22,9 @@ class CadDocument;
 class DxfFile;
 struct DxfChunk;
 
-// A block definition and the entities inside it.
+// A block definition and the entities inside it. From R2000 on the model space block and the active
+// paper space block (*Model_Space, *Paper_Space) hold no entities here: theirs are the document's
+// entities(); other layouts (*Paper_Space0...) list theirs.
 class CadBlock {
 public:
     QString Name() const { return m_name; }
