@@ -34,6 +34,10 @@ bool haveEzdxf() {
 // Runs a Python snippet with the arguments; its standard output parsed as JSON.
 QJsonObject runPython(const QString &script, const QStringList &arguments) {
     QProcess p;
+    // Our arguments are UTF-8 whatever the locale of the test run.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PYTHONUTF8"), QStringLiteral("1"));
+    p.setProcessEnvironment(environment);
     p.start(python, QStringList{QStringLiteral("-c"), script} + arguments);
     if (!p.waitForFinished(120000)) {
         p.kill();
@@ -78,6 +82,8 @@ for e in doc.entitydb.values():
     if t in ('TEXT', 'ATTRIB', 'ATTDEF'):
         out[e.dxf.handle] = {'text': e.dxf.text, 'style': e.dxf.get('style', 'Standard'),
                              'width': e.dxf.get('width', 1.0)}
+        if t != 'TEXT' and e.has_embedded_mtext_entity:
+            out[e.dxf.handle]['embedded'] = e.virtual_mtext_entity().text
     elif t == 'MTEXT':
         out[e.dxf.handle] = {'text': e.text, 'style': e.dxf.get('style', 'Standard')}
 styles = {s.dxf.name: [s.dxf.font, s.dxf.get('bigfont', ''), s.dxf.handle, s.dxf.owner]
@@ -96,6 +102,7 @@ private slots:
     void editedDrawingsPassTheAuditAndReadBack_data();
     void editedDrawingsPassTheAuditAndReadBack();
     void tableCellsChangeEverywhereTheDrawingKeepsThem();
+    void oldestReleaseTakesAStyleAndTexts();
     void filtersSelectWhatTheIndependentQueryFinds_data();
     void filtersSelectWhatTheIndependentQueryFinds();
     void editsRewriteOnlyTheirPairsAndSavesKeepABackup();
@@ -123,6 +130,10 @@ void TestDrawingEdits::editedDrawingsPassTheAuditAndReadBack_data() {
                                   << ""
                                   << ""
                                   << "54";
+    QTest::newRow("R2018 multi-line attribute") << "03_blocks_attribs_r2018.dxf"
+                                                << ""
+                                                << ""
+                                                << "6D";
     QTest::newRow("R2018 CRLF") << "real/ezdxf__text.dxf"
                                 << ""
                                 << ""
@@ -188,9 +199,15 @@ void TestDrawingEdits::editedDrawingsPassTheAuditAndReadBack() {
     QString readMText = texts[mtextHandle].toObject()[QLatin1String("text")].toString();
     readMText.replace(QLatin1String("\\U+0151"), QStringLiteral("ő"));
     QCOMPARE(readMText, longMText());
-    if (attrib)
-        QCOMPARE(texts[attribHandle].toObject()[QLatin1String("text")].toString(),
-                 QStringLiteral("新属性值"));
+    if (attrib) {
+        const QJsonObject a = texts[attribHandle].toObject();
+        QCOMPARE(a[QLatin1String("text")].toString(), QStringLiteral("新属性值"));
+        // A multi-line attribute's embedded text: the first line replaced, the others kept.
+        if (a.contains(QLatin1String("embedded")))
+            QCOMPARE(a[QLatin1String("embedded")].toString(),
+                     QStringLiteral("新属性值\\P第二行 second line"));
+        QCOMPARE(attribHandle == QLatin1String("6D"), a.contains(QLatin1String("embedded")));
+    }
 
     // The new style: its fonts, a fresh handle below the raised seed, owned by the STYLE table.
     const QJsonArray added =
@@ -238,6 +255,12 @@ void TestDrawingEdits::tableCellsChangeEverywhereTheDrawingKeepsThem() {
     QCOMPARE(table->GetText(2, 2), QStringLiteral("6"));
     QCOMPARE(table->GetText(0, 1), QString()); // merged into the title
 
+    // Writing a cell what it holds, an empty cell included, changes no byte.
+    const QByteArray before = doc->toBytes();
+    QVERIFY(table->SetText(0, 1, QString()));
+    QVERIFY(table->SetText(2, 2, QStringLiteral("6")));
+    QVERIFY(doc->toBytes() == before);
+
     doc->TextStyles().Add(QStringLiteral("SHIFT_STYLE"));
     QVERIFY(table->SetText(1, 1, QStringLiteral("泵房平面图")));
     QVERIFY(table->SetText(0, 0, QStringLiteral("新标题 New title")));
@@ -276,6 +299,46 @@ print(json.dumps({'cells': cells, 'block': block, 'content': content}))
     QVERIFY2(content.contains(QStringLiteral("泵房平面图")) && !content.contains(QStringLiteral("2")) &&
                  content.contains(QStringLiteral("新标题 New title")),
              qPrintable(content.join(QLatin1Char('|'))));
+}
+
+void TestDrawingEdits::oldestReleaseTakesAStyleAndTexts() {
+    // An R12 drawing (no subclass markers, handles optional) in the GBK code page, made by ezdxf.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("r12.dxf"));
+    const char *make = R"(
+import ezdxf, sys, json
+doc = ezdxf.new('R12')
+doc.encoding = 'gbk'
+doc.styles.new('HZ', dxfattribs={'font': 'txt', 'bigfont': 'gbcbig.shx'})
+msp = doc.modelspace()
+a = msp.add_text('Hello R12', dxfattribs={'layer': 'A', 'style': 'HZ'})
+b = msp.add_text('\u4e2d\u6587 R12', dxfattribs={'layer': 'B', 'color': 1})
+msp.add_line((0, 0), (10, 10))
+doc.saveas(sys.argv[1])
+print(json.dumps({'a': a.dxf.handle, 'b': b.dxf.handle}))
+)";
+    const QJsonObject made = runPython(QString::fromLatin1(make), {path});
+    const QString a = made[QLatin1String("a")].toString(), b = made[QLatin1String("b")].toString();
+    QVERIFY(!a.isEmpty());
+    QString error;
+    auto doc = CadDocument::load(path, &error);
+    QVERIFY2(doc, qPrintable(error));
+    QVERIFY(doc->isR12());
+    QCOMPARE(doc->encodingName(), QStringLiteral("GBK"));
+    QCOMPARE(doc->entityByHandle(b)->TextString(), QStringLiteral("中文 R12"));
+    QCOMPARE(doc->entityByHandle(b)->Color(), 1);
+    QVERIFY(doc->toBytes() == TestFiles::read(path));
+    QVERIFY(doc->TextStyles().Add(QStringLiteral("SHIFT_STYLE")));
+    doc->entityByHandle(a)->setTextString(QStringLiteral("繁體 ő"));
+    doc->entityByHandle(a)->setStyleName(QStringLiteral("SHIFT_STYLE"));
+    doc->entityByHandle(b)->setScaleFactor(0.75);
+    QVERIFY(doc->Save());
+    QVERIFY2(audit(path).contains(QLatin1String("No errors found")), qPrintable(audit(path)));
+    const QJsonObject texts =
+        runPython(QString::fromLatin1(readTexts), {path})[QLatin1String("texts")].toObject();
+    QCOMPARE(texts[a].toObject()[QLatin1String("text")].toString(), QStringLiteral("繁體 \\U+0151"));
+    QCOMPARE(texts[a].toObject()[QLatin1String("style")].toString(), QStringLiteral("SHIFT_STYLE"));
+    QCOMPARE(texts[b].toObject()[QLatin1String("width")].toDouble(), 0.75);
 }
 
 void TestDrawingEdits::filtersSelectWhatTheIndependentQueryFinds_data() {
