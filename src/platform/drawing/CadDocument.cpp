@@ -240,8 +240,9 @@ std::unique_ptr<CadDocument> CadDocument::load(const QString &path, QString *err
             *error = QStringLiteral("图形文件太大 (over 4 GB)：%1").arg(QDir::toNativeSeparators(path));
         return nullptr;
     }
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() != file.size()) {
+    // One exact allocation (readAll may grow its buffer well past the file's size).
+    QByteArray bytes(file.size(), Qt::Uninitialized);
+    if (file.read(bytes.data(), bytes.size()) != bytes.size() || !file.atEnd()) {
         if (error)
             *error = QStringLiteral("无法完整读取图形文件 %1").arg(QDir::toNativeSeparators(path));
         return nullptr;
@@ -381,16 +382,15 @@ bool CadDocument::build(QString *error) {
         }
         const CadEntity::Kind kind = kindOf(type);
         if (container && container->kind() == CadEntity::Kind::Polyline && type == "VERTEX") {
-            container->m_vertices.append(chunk);
+            container->addVertex(chunk);
             continue;
         }
-        auto entity = std::make_unique<CadEntity>(this, chunk, kind);
-        CadEntity *raw = entity.get();
-        m_allEntities.push_back(std::move(entity));
+        m_allEntities.emplace_back(this, chunk, kind);
+        CadEntity *raw = &m_allEntities.back();
         if (kind == CadEntity::Kind::Attribute) {
             if (container && container->kind() == CadEntity::Kind::BlockReference) {
                 raw->m_owner = container;
-                container->m_attributes.append(raw);
+                container->addAttribute(raw);
             }
             continue;
         }
@@ -428,10 +428,10 @@ QList<CadEntity *> CadDocument::modelSpace() const {
 CadEntity *CadDocument::entityByHandle(const QString &handle) const {
     if (m_closed)
         return nullptr;
-    for (const auto &e : m_allEntities)
-        if (e->Handle().compare(handle, Qt::CaseInsensitive) == 0)
-            return e.get();
-    return nullptr;
+    if (m_byHandle.isEmpty())
+        for (const CadEntity &e : m_allEntities)
+            m_byHandle.insert(e.Handle(), const_cast<CadEntity *>(&e));
+    return m_byHandle.value(handle.toUpper());
 }
 
 void CadDocument::Activate() {
@@ -806,7 +806,7 @@ bool CadEntity::SetText(int row, int column, const QString &text) {
     // The anonymous block's MTEXT, found by position before anything moves.
     CadEntity *shown = cellMText(*m_document, *this, cells, row, column);
     setValueBlock(file, m_chunk, from, to, bytes);
-    m_table.reset();
+    forgetTableLayout();
     if (shown)
         shown->setTextString(text);
     if (DxfChunk *content = tableContent(*m_document, *m_chunk)) {
@@ -844,7 +844,7 @@ void CadEntity::SetCellTextStyle(int row, int column, const QString &style) {
         const int before = cell->valueBegin >= 0 ? cell->valueBegin : cell->end;
         file.insertPair(m_chunk, before, 7, bytes);
     }
-    m_table.reset();
+    forgetTableLayout();
     if (shown)
         shown->setStyleName(style);
     m_document->markModified();

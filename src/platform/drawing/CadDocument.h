@@ -4,9 +4,11 @@
 #include "CadSelectionSet.h"
 #include "DxfText.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -219,7 +221,8 @@ private:
     bool m_closed = false;
     bool m_backupDone = false;
 
-    std::vector<std::unique_ptr<CadEntity>> m_allEntities; // owns every entity, attributes included
+    mutable QHash<QString, CadEntity *> m_byHandle; // built on first use
+    std::deque<CadEntity> m_allEntities; // owns every entity, attributes included (stable addresses)
     QList<CadEntity *> m_entities;
     std::vector<std::unique_ptr<CadBlock>> m_blocks;
     std::vector<std::unique_ptr<CadLayer>> m_layers;

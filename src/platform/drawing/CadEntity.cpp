@@ -51,12 +51,36 @@ qsizetype mtextToken(const QString &text, qsizetype i) {
 
 } // namespace
 
+struct CadEntity::Extras {
+    QList<CadEntity *> attributes; // block references
+    QList<DxfChunk *> vertices;    // old-style polylines
+    std::unique_ptr<TableCells> table;
+};
+
 CadEntity::CadEntity(CadDocument *document, DxfChunk *chunk, Kind kind)
     : m_document(document)
     , m_chunk(chunk)
     , m_kind(kind) {}
 
 CadEntity::~CadEntity() = default;
+
+CadEntity::Extras &CadEntity::extras() const {
+    if (!m_extras)
+        m_extras = std::make_unique<Extras>();
+    return *m_extras;
+}
+
+void CadEntity::addAttribute(CadEntity *attribute) {
+    extras().attributes.append(attribute);
+}
+void CadEntity::addVertex(DxfChunk *vertex) {
+    extras().vertices.append(vertex);
+}
+
+void CadEntity::forgetTableLayout() {
+    if (m_extras)
+        m_extras->table.reset();
+}
 
 bool CadEntity::isAlive() const {
     return m_document && m_document->isAlive();
@@ -273,19 +297,33 @@ void CadEntity::setTextString(const QString &text) {
         const int one = textRange(&from, &to);
         QString single = text;
         single.replace(QLatin1Char('\n'), QLatin1Char(' ')).remove(QLatin1Char('\r'));
-        if (one >= 0)
+        if (one >= 0) {
             file.setValue(m_chunk, one, m_document->encode(single));
-        else
-            return;
+        } else {
+            // A text written without its string: group 1 follows the height.
+            const int height = DxfFile::find(*m_chunk, 40, 1, ownLimit(file, *m_chunk));
+            if (height < 0)
+                return;
+            file.insertPair(m_chunk, height + 1, 1, m_document->encode(single));
+        }
         m_document->markModified();
         return;
     }
     if (m_kind != Kind::MText)
         return;
     int from, to;
-    const int one = textRange(&from, &to);
-    if (one < 0)
-        return;
+    int one = textRange(&from, &to);
+    if (one < 0) {
+        // A multiline text written without its string: group 1 follows the size and attachment codes.
+        const int limit = ownLimit(file, *m_chunk);
+        int after = -1;
+        for (int code : {40, 41, 46, 71, 72})
+            after = qMax(after, DxfFile::find(*m_chunk, code, 1, limit));
+        if (after < 0)
+            return;
+        file.insertPair(m_chunk, after + 1, 1, QByteArrayView());
+        one = textRange(&from, &to);
+    }
     // Chunks of at most 250 bytes in the file's encoding, cut only between tokens.
     QList<QByteArray> chunks;
     QByteArray current;
@@ -461,17 +499,18 @@ void CadEntity::setPromptString(const QString &prompt) {
 }
 
 bool CadEntity::HasAttributes() const {
-    return m_kind == Kind::BlockReference && isAlive() && !m_attributes.isEmpty();
+    return m_kind == Kind::BlockReference && isAlive() && m_extras && !m_extras->attributes.isEmpty();
 }
 
 QList<CadEntity *> CadEntity::GetAttributes() const {
-    return m_kind == Kind::BlockReference && isAlive() ? m_attributes : QList<CadEntity *>();
+    return HasAttributes() ? m_extras->attributes : QList<CadEntity *>();
 }
 
 TableCells &CadEntity::table() const {
-    if (!m_table)
-        m_table = std::make_unique<TableCells>(TableCells::read(m_document->file(), *m_chunk));
-    return *m_table;
+    Extras &x = extras();
+    if (!x.table)
+        x.table = std::make_unique<TableCells>(TableCells::read(m_document->file(), *m_chunk));
+    return *x.table;
 }
 
 int CadEntity::Rows() const {
@@ -628,7 +667,7 @@ QList<CadVertex> CadEntity::vertices() const {
                 out.back().bulge = toReal(file.trimmedValue(p), 0);
         }
     } else if (m_kind == Kind::Polyline) {
-        for (const DxfChunk *vertex : m_vertices) {
+        for (const DxfChunk *vertex : extras().vertices) {
             CadVertex v;
             for (const DxfPair &p : vertex->pairs) {
                 if (p.code == 10)

@@ -135,13 +135,18 @@ private:
     void setRealValue(int code, double value, const QList<int> &after);
     TableCells &table() const;
 
+    // What only some kinds carry, kept apart so that the many plain texts of a drawing stay small.
+    struct Extras;
+    Extras &extras() const;
+    void addAttribute(CadEntity *attribute);
+    void addVertex(DxfChunk *vertex);
+    void forgetTableLayout();
+
     CadDocument *m_document;
     DxfChunk *m_chunk;
-    Kind m_kind;
     CadEntity *m_owner = nullptr;
-    QList<CadEntity *> m_attributes; // block references
-    QList<DxfChunk *> m_vertices;    // old-style polylines
-    mutable std::unique_ptr<TableCells> m_table;
+    mutable std::unique_ptr<Extras> m_extras;
+    Kind m_kind;
 };
 
 } // namespace tavlo::drawing

@@ -91,6 +91,14 @@ std::unique_ptr<DxfFile> DxfFile::parse(const QByteArray &bytes, QString *error)
     };
 
     DxfChunk *chunk = nullptr;
+    // Pairs gather here and go to their chunk in one exact allocation: a hundred thousand chunks with
+    // the slack of a growing vector would cost more than the file itself.
+    std::vector<DxfPair> scratch;
+    auto closeChunk = [&] {
+        if (chunk)
+            chunk->pairs.assign(scratch.begin(), scratch.end());
+        scratch.clear();
+    };
     bool sawSection = false;
     bool sawEof = false;
     while (pos < size) {
@@ -124,24 +132,28 @@ std::unique_ptr<DxfFile> DxfFile::parse(const QByteArray &bytes, QString *error)
         } else if (!sawSection && code != 999) {
             return fail(QStringLiteral("不是 DXF 图形文件：没有以 SECTION 开始。 (not a DXF file)"));
         }
+        if (valueEnd - valueStart > 0x1FFFFFFFu || pos - codeStart > 0x1FFFFFFFu ||
+            valueStart - codeStart > 0xFFFFu)
+            return fail(QStringLiteral("DXF 文件已损坏：第 %1 行过长。 (damaged DXF)").arg(lineNumber));
         if (code == 0 || !chunk) {
+            closeChunk();
             file->m_storage.emplace_back();
             chunk = &file->m_storage.back();
             file->m_order.push_back(chunk);
         }
         DxfPair pair;
         pair.start = codeStart;
-        pair.valueStart = valueStart;
-        pair.valueLength = valueEnd - valueStart;
+        pair.codeLineLength = quint16(valueStart - codeStart);
         pair.code = qint16(code);
-        pair.eolLength = valueEol;
-        chunk->pairs.push_back(pair);
+        pair.setValue(valueEnd - valueStart, valueEol, false);
+        scratch.push_back(pair);
         if (code == 0 && trimmed(value) == "EOF") {
             sawEof = true;
             file->m_tail = bytes.mid(pos);
             break;
         }
     }
+    closeChunk();
     if (!sawSection)
         return fail(QStringLiteral("不是 DXF 图形文件。 (not a DXF file)"));
     if (!sawEof)
@@ -150,9 +162,8 @@ std::unique_ptr<DxfFile> DxfFile::parse(const QByteArray &bytes, QString *error)
 }
 
 QByteArrayView DxfFile::bytesOf(const DxfPair &pair) const {
-    const QByteArray &buffer = pair.edited ? m_edits : m_source;
-    return QByteArrayView(buffer.constData() + pair.start,
-                          pair.valueStart + pair.valueLength + pair.eolLength - pair.start);
+    const QByteArray &buffer = pair.edited() ? m_edits : m_source;
+    return QByteArrayView(buffer.constData() + pair.start, pair.end() - pair.start);
 }
 
 QByteArray DxfFile::serialize() const {
@@ -167,12 +178,12 @@ QByteArray DxfFile::serialize() const {
     };
     for (const DxfChunk *chunk : m_order) {
         for (const DxfPair &pair : chunk->pairs) {
-            if (pair.edited) {
+            if (pair.edited()) {
                 flush();
                 out.append(bytesOf(pair));
                 continue;
             }
-            const qsizetype end = pair.valueStart + pair.valueLength + pair.eolLength;
+            const qsizetype end = pair.end();
             if (runStart >= 0 && runEnd == qsizetype(pair.start)) {
                 runEnd = end;
             } else {
@@ -188,8 +199,8 @@ QByteArray DxfFile::serialize() const {
 }
 
 QByteArrayView DxfFile::value(const DxfPair &pair) const {
-    const QByteArray &buffer = pair.edited ? m_edits : m_source;
-    return QByteArrayView(buffer.constData() + pair.valueStart, pair.valueLength);
+    const QByteArray &buffer = pair.edited() ? m_edits : m_source;
+    return QByteArrayView(buffer.constData() + pair.valueStart(), pair.valueLength());
 }
 
 QByteArrayView DxfFile::trimmedValue(const DxfPair &pair) const {
@@ -206,7 +217,7 @@ int DxfFile::find(const DxfChunk &chunk, int code, int from, int to) {
 
 DxfPair DxfFile::makePair(const DxfPair &like, int code, QByteArrayView value) {
     const QByteArrayView likeBytes = bytesOf(like);
-    const QByteArrayView likeCode = likeBytes.first(like.valueStart - like.start);
+    const QByteArrayView likeCode = likeBytes.first(like.codeLineLength);
     const bool crlf = likeCode.endsWith("\r\n");
     const qsizetype likeCodeWidth = likeCode.size() - (crlf ? 2 : (likeCode.endsWith("\n") ? 1 : 0));
     const bool padded = likeCodeWidth > 0 && likeCode[0] == ' ';
@@ -216,15 +227,13 @@ DxfPair DxfFile::makePair(const DxfPair &like, int code, QByteArrayView value) {
     const QByteArray eol = crlf ? QByteArray("\r\n") : QByteArray("\n");
 
     DxfPair pair;
-    pair.edited = true;
     pair.code = qint16(code);
     pair.start = quint32(m_edits.size());
     m_edits.append(codeText).append(eol);
-    pair.valueStart = quint32(m_edits.size());
+    pair.codeLineLength = quint16(codeText.size() + eol.size());
     m_edits.append(value.data(), value.size());
-    pair.valueLength = quint32(value.size());
     m_edits.append(eol);
-    pair.eolLength = quint8(eol.size());
+    pair.setValue(quint32(value.size()), int(eol.size()), true);
     return pair;
 }
 
@@ -234,16 +243,14 @@ void DxfFile::setValue(DxfChunk *chunk, int index, QByteArrayView value) {
         return;
     // Keep the original code line (padding and all), write the new value with the old line ending.
     const QByteArrayView old = bytesOf(pair);
-    const QByteArray codeLine = old.first(pair.valueStart - pair.start).toByteArray();
-    const QByteArray eol = old.last(pair.eolLength).toByteArray();
+    const QByteArray codeLine = old.first(pair.codeLineLength).toByteArray();
+    const QByteArray eol = old.last(pair.eolLength()).toByteArray();
     DxfPair fresh = pair;
-    fresh.edited = true;
     fresh.start = quint32(m_edits.size());
     m_edits.append(codeLine);
-    fresh.valueStart = quint32(m_edits.size());
     m_edits.append(value.data(), value.size());
-    fresh.valueLength = quint32(value.size());
     m_edits.append(eol);
+    fresh.setValue(quint32(value.size()), int(eol.size()), true);
     pair = fresh;
 }
 

@@ -14,12 +14,21 @@ namespace tavlo::drawing {
 // padding and line endings. Offsets point into the file's bytes, or into the edit buffer once the pair
 // was rewritten or added.
 struct DxfPair {
-    quint32 start = 0;       // first byte of the group-code line
-    quint32 valueStart = 0;  // first byte of the value line
-    quint32 valueLength = 0; // the value without its line ending
+    quint32 start = 0;          // first byte of the group-code line
+    quint32 bits = 0;           // value length (29 bits), length of its line ending (2), edited (1)
+    quint16 codeLineLength = 0; // the group-code line with its line ending
     qint16 code = 0;
-    quint8 eolLength = 0; // 0 (last line of a file without a final newline), 1 (LF, CR) or 2 (CR LF)
-    bool edited = false;
+
+    quint32 valueStart() const { return start + codeLineLength; }
+    quint32 valueLength() const { return bits & 0x1FFFFFFFu; }
+    // 0 (last line of a file without a final newline), 1 (LF) or 2 (CR LF)
+    int eolLength() const { return int((bits >> 29) & 3u); }
+    quint32 end() const { return valueStart() + valueLength() + quint32(eolLength()); }
+    // The offsets point into the edit buffer, not the file's bytes.
+    bool edited() const { return bits >> 31; }
+    void setValue(quint32 length, int eol, bool isEdited) {
+        bits = (length & 0x1FFFFFFFu) | (quint32(eol & 3) << 29) | (isEdited ? 0x80000000u : 0u);
+    }
 };
 
 // The pairs from one group 0 up to the next one: a section marker, a table record, an entity, an object.

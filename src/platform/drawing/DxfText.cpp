@@ -63,10 +63,9 @@ QByteArray encodeWith(const QByteArray &codec, const QString &text, bool *ok) {
         return {};
     }
     QByteArray bytes = encoder->encode(text);
-    const bool failed = encoder->hasError();
-    encoder->resetState();
-    // Some codecs substitute silently: only a faithful round trip counts.
-    *ok = !failed && decodeWith(codec, bytes) == text;
+    // The error flag of an encoder is sticky, and some codecs substitute silently: only a faithful round
+    // trip counts.
+    *ok = decodeWith(codec, bytes) == text;
     return bytes;
 }
 
