@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,6 +48,7 @@ private slots:
     void filterFollowsTheListsAndSelectsTheDrawingsTexts();
     void selectionOnScreenGoesThroughTheDrawingWindow();
     void boxesAndProgressLine();
+    void shutdownOffersUnsavedDrawingsAndEndsTheProgram();
 
 private:
     QString copyOf(const QString &name, const QString &folder = {});
@@ -340,6 +342,34 @@ void TestCadConnection::boxesAndProgressLine() {
     QCOMPARE(m_tip->text(), QStringLiteral("成功提取3 处文字。"));
     QCOMPARE(m_tip->palette().color(QPalette::WindowText),
              QApplication::palette().color(QPalette::ButtonText));
+}
+
+void TestCadConnection::shutdownOffersUnsavedDrawingsAndEndsTheProgram() {
+    const QString saved = copyOf(QStringLiteral("01_text_mtext_r2000_gbk.dxf"));
+    const QString dropped = copyOf(QStringLiteral("03_blocks_attribs_r2018.dxf"));
+    const QByteArray droppedBytes = TestFiles::read(dropped);
+    m_cad->openDrawing(0, saved);
+    m_cad->openDrawing(1, dropped);
+    QPointer<CadApplication> application = m_cad->cadSlots.slot(6)->application.data();
+    DrawingWindows *windows = DrawingWindows::install(application);
+    for (int owner : {6, 7}) {
+        CadDocument *document = m_cad->cadSlots.slot(owner)->document;
+        document->modelSpace().first()->setTextString(QStringLiteral("Edited"));
+        DrawingWindow *window = windows->windowOf(document);
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
+        window->askSaveChanges = [owner](const QString &, bool allowCancel) {
+            return int(allowCancel  ? QMessageBox::Cancel
+                       : owner == 6 ? QMessageBox::Save
+                                    : QMessageBox::Discard);
+        };
+    }
+    m_cad->ReleaseAll(true);
+    QVERIFY(!m_cad->tmrAutoCAD.isActive());
+    QVERIFY(!m_cad->cadSlots.slot(6)->application && !m_cad->cadSlots.slot(7)->application);
+    QVERIFY(CadApplication::running() == nullptr);
+    QTRY_VERIFY(!application);
+    QVERIFY(TestFiles::read(saved).contains("Edited"));
+    QCOMPARE(TestFiles::read(dropped), droppedBytes);
 }
 
 QTEST_MAIN(TestCadConnection)
