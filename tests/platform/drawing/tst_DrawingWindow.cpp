@@ -33,6 +33,8 @@ class TestDrawingWindow : public QObject {
 private slots:
     void init();
     void cleanup();
+    void textsShownWithoutTheirCodes_data();
+    void textsShownWithoutTheirCodes();
     void pickByClickHonoursTheFilterAndEnterConfirms();
     void pickByWindowAndEscCancels();
     void saveKeepsTheOriginalAsBackup();
@@ -65,6 +67,29 @@ void TestDrawingWindow::cleanup() {
     QTest::qWait(10);
     m_application = nullptr;
     m_document = nullptr;
+}
+
+void TestDrawingWindow::textsShownWithoutTheirCodes_data() {
+    QTest::addColumn<bool>("multiline");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("font and height") << true << QStringLiteral("{\\Farial|b0|i0;\\H2.5;中文}")
+                                     << QStringLiteral("中文");
+    QTest::newRow("paragraphs") << true << QStringLiteral("a\\Pb") << QStringLiteral("a\nb");
+    QTest::newRow("stacked") << true << QStringLiteral("\\S1/2;与\\S3#4;") << QStringLiteral("1/2与3/4");
+    QTest::newRow("literal braces and backslash")
+        << true << QStringLiteral("\\{x\\} \\\\ \\~y") << QStringLiteral("{x} \\  y");
+    QTest::newRow("underline and alignment")
+        << true << QStringLiteral("\\pxqc;\\L下划线\\l") << QStringLiteral("下划线");
+    QTest::newRow("percent codes") << false << QStringLiteral("%%c50 %%d %%p0.5 %%%")
+                                   << QStringLiteral("∅50 ° ±0.5 %");
+}
+
+void TestDrawingWindow::textsShownWithoutTheirCodes() {
+    QFETCH(bool, multiline);
+    QFETCH(QString, source);
+    QFETCH(QString, shown);
+    QCOMPARE(multiline ? DrawingScene::plainMText(source) : DrawingScene::plainText(source), shown);
 }
 
 DrawingWindow *TestDrawingWindow::openWindow(const QString &path) {
