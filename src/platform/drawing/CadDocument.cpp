@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QTimer>
 
 #include <cmath>
 
@@ -434,6 +435,30 @@ CadEntity *CadDocument::entityByHandle(const QString &handle) const {
     return m_byHandle.value(handle.toUpper());
 }
 
+QString CadDocument::headerValue(const QString &variable, int code) const {
+    if (m_closed)
+        return {};
+    const DxfFile &file = *m_file;
+    for (DxfChunk *chunk : file.chunks()) {
+        if (chunk->pairs.size() < 2 || file.trimmedValue(chunk->pairs[0]) != "SECTION")
+            continue;
+        if (file.trimmedValue(chunk->pairs[1]) != "HEADER")
+            return {};
+        const QByteArray name = variable.toLatin1();
+        const int n = int(chunk->pairs.size());
+        for (int i = 0; i < n; ++i) {
+            if (chunk->pairs[i].code != 9 || file.trimmedValue(chunk->pairs[i]) != name)
+                continue;
+            for (int j = i + 1; j < n && chunk->pairs[j].code != 9; ++j)
+                if (chunk->pairs[j].code == code)
+                    return decode(file.trimmedValue(chunk->pairs[j]));
+            return {};
+        }
+        return {};
+    }
+    return {};
+}
+
 void CadDocument::Activate() {
     if (!m_closed && m_application)
         m_application->activate(this);
@@ -442,7 +467,7 @@ void CadDocument::Activate() {
 void CadDocument::Regen(int which) {
     Q_UNUSED(which);
     if (!m_closed)
-        emit changed();
+        notifyChanged(true);
 }
 
 void CadDocument::markModified() {
@@ -450,7 +475,28 @@ void CadDocument::markModified() {
     m_modified = true;
     if (wasSaved)
         emit savedChanged(false);
-    emit changed();
+    notifyChanged();
+}
+
+void CadDocument::notifyChanged(bool now) {
+    constexpr int interval = 250;
+    if (!m_changeTimer) {
+        m_changeTimer = new QTimer(this);
+        m_changeTimer->setSingleShot(true);
+        connect(m_changeTimer, &QTimer::timeout, this, [this] {
+            m_lastChange.start();
+            if (!m_closed)
+                emit changed();
+        });
+    }
+    if (now || !m_lastChange.isValid() || m_lastChange.elapsed() >= interval) {
+        m_changeTimer->stop();
+        m_lastChange.start();
+        emit changed();
+        return;
+    }
+    if (!m_changeTimer->isActive())
+        m_changeTimer->start(interval - int(m_lastChange.elapsed()));
 }
 
 QByteArray CadDocument::toBytes() const {
@@ -534,11 +580,22 @@ QByteArray CadDocument::toBytesAsOpened() const {
     return m_file ? m_file->original() : QByteArray();
 }
 
+void CadDocument::retireSelectionSet(CadSelectionSet *set) {
+    for (auto it = m_selectionSets.begin(); it != m_selectionSets.end(); ++it)
+        if (it->get() == set) {
+            set->m_deleted = true;
+            m_retiredSets.push_back(std::move(*it));
+            m_selectionSets.erase(it);
+            return;
+        }
+}
+
 void CadDocument::Close() {
     if (m_closed)
         return;
     m_closed = true;
-    m_selectionSets.clear();
+    while (!m_selectionSets.empty())
+        retireSelectionSet(m_selectionSets.back().get());
     emit closed();
     if (m_application)
         m_application->forget(this);
@@ -556,6 +613,8 @@ QString CadDocument::allocateHandle() {
     // Above every handle in use, whatever $HANDSEED claims.
     quint64 highest = 0;
     for (const DxfChunk *chunk : file.chunks()) {
+        if (chunk == m_handSeed)
+            continue; // the header's own 5 is $HANDSEED
         for (const DxfPair &pair : chunk->pairs) {
             if (pair.code != 5 && pair.code != 105)
                 continue;
@@ -801,6 +860,9 @@ bool CadEntity::SetText(int row, int column, const QString &text) {
     cells.textRange(row, column, &from, &to);
     if (from < 0)
         return false;
+    // Writing a cell its own text changes nothing (an empty cell stays an empty cell, not an empty string).
+    if (GetText(row, column) == text)
+        return true;
     DxfFile &file = m_document->file();
     const QByteArray bytes = m_document->encode(text);
     // The anonymous block's MTEXT, found by position before anything moves.

@@ -4,9 +4,12 @@
 #include "CadSelectionSet.h"
 #include "DxfText.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
+
+class QTimer;
 
 #include <deque>
 #include <memory>
@@ -162,6 +165,9 @@ public:
     const QList<CadEntity *> &entities() const { return m_entities; }
     QList<CadEntity *> modelSpace() const;
     CadEntity *entityByHandle(const QString &handle) const;
+    // A header variable's value of the given group code: headerValue("$EXTMIN", 10) for the x of the
+    // drawing's lower-left extent; empty when the header has none.
+    QString headerValue(const QString &variable, int code) const;
 
     // True while nothing changed since opening or the last save.
     bool Saved() const { return !m_modified; }
@@ -191,10 +197,15 @@ public:
     const std::vector<std::unique_ptr<CadLayer>> &layerList() const { return m_layers; }
     std::vector<std::unique_ptr<CadTextStyle>> &styleList() { return m_styles; }
     std::vector<std::unique_ptr<CadSelectionSet>> &selectionSetList() { return m_selectionSets; }
+    void retireSelectionSet(CadSelectionSet *set);
     CadTextStyle *addTextStyle(const QString &name);
     QString decode(QByteArrayView raw) const { return m_codec.decode(raw); }
     QByteArray encode(const QString &text) const { return m_codec.encode(text); }
     bool isR12() const;
+
+    // Asks the windows to repaint. A burst of edits (a walk over many entities) is told in at most a few
+    // signals a second; Regen tells at once.
+    void notifyChanged(bool now = false);
 
 signals:
     // Something was edited, or Regen/Update was called: windows repaint.
@@ -220,6 +231,8 @@ private:
     bool m_modified = false;
     bool m_closed = false;
     bool m_backupDone = false;
+    QElapsedTimer m_lastChange;
+    QTimer *m_changeTimer = nullptr;
 
     mutable QHash<QString, CadEntity *> m_byHandle; // built on first use
     std::deque<CadEntity> m_allEntities; // owns every entity, attributes included (stable addresses)
@@ -228,8 +241,9 @@ private:
     std::vector<std::unique_ptr<CadLayer>> m_layers;
     std::vector<std::unique_ptr<CadTextStyle>> m_styles;
     std::vector<std::unique_ptr<CadSelectionSet>> m_selectionSets;
-    DxfChunk *m_styleTable = nullptr; // the TABLE chunk of STYLE
-    DxfChunk *m_handSeed = nullptr;   // the HEADER chunk holding $HANDSEED
+    std::vector<std::unique_ptr<CadSelectionSet>> m_retiredSets; // deleted, kept for pointers still held
+    DxfChunk *m_styleTable = nullptr;                            // the TABLE chunk of STYLE
+    DxfChunk *m_handSeed = nullptr;                              // the HEADER chunk holding $HANDSEED
 };
 
 } // namespace tavlo::drawing

@@ -288,6 +288,64 @@ QString CadEntity::TextString() const {
     }
 }
 
+// Writes a multiline string over the pairs [from, one]: 3 chunks of at most 250 bytes in the file's
+// encoding, cut only between tokens, then the last chunk in group 1 at `one`.
+static void writeChunkedText(CadDocument *document, DxfChunk *chunk, int from, int one, const QString &text) {
+    DxfFile &file = document->file();
+    QList<QByteArray> chunks;
+    QByteArray current;
+    QString flat = text;
+    flat.replace(QLatin1String("\r\n"), QLatin1String("\\P"))
+        .replace(QLatin1Char('\n'), QLatin1String("\\P"));
+    for (qsizetype i = 0; i < flat.size();) {
+        const qsizetype length = mtextToken(flat, i);
+        const QByteArray bytes = document->encode(flat.mid(i, length));
+        if (!current.isEmpty() && current.size() + bytes.size() > 250) {
+            chunks.append(current);
+            current.clear();
+        }
+        current.append(bytes);
+        i += length;
+    }
+    chunks.append(current);
+    int removed = 0;
+    for (int i = one - 1; i >= from; --i)
+        if (chunk->pairs[i].code == 3) {
+            file.removePairs(chunk, i, 1);
+            ++removed;
+        }
+    const int oneAt = one - removed;
+    file.setValue(chunk, oneAt, chunks.back());
+    for (int k = int(chunks.size()) - 2; k >= 0; --k)
+        file.insertPair(chunk, oneAt, 3, chunks[k]);
+}
+
+// The multiline text embedded in a multi-line attribute (after "101 Embedded Object"): the positions of
+// its first 3 chunk and of its group 1; false when there is none.
+static bool embeddedText(const DxfChunk &chunk, int *from, int *one) {
+    const int n = int(chunk.pairs.size());
+    int marker = -1;
+    for (int i = 1; i < n; ++i)
+        if (chunk.pairs[i].code == 101) {
+            marker = i;
+            break;
+        }
+    if (marker < 0)
+        return false;
+    int end = n;
+    for (int i = marker + 1; i < n; ++i)
+        if (chunk.pairs[i].code == 1001 || chunk.pairs[i].code == 101) {
+            end = i;
+            break;
+        }
+    *one = DxfFile::find(chunk, 1, marker + 1, end);
+    if (*one < 0)
+        return false;
+    const int three = DxfFile::find(chunk, 3, marker + 1, *one);
+    *from = three >= 0 ? three : *one;
+    return true;
+}
+
 void CadEntity::setTextString(const QString &text) {
     if (!isAlive())
         return;
@@ -297,6 +355,7 @@ void CadEntity::setTextString(const QString &text) {
         const int one = textRange(&from, &to);
         QString single = text;
         single.replace(QLatin1Char('\n'), QLatin1Char(' ')).remove(QLatin1Char('\r'));
+        const QString old = one >= 0 ? TextString() : QString();
         if (one >= 0) {
             file.setValue(m_chunk, one, m_document->encode(single));
         } else {
@@ -305,6 +364,20 @@ void CadEntity::setTextString(const QString &text) {
             if (height < 0)
                 return;
             file.insertPair(m_chunk, height + 1, 1, m_document->encode(single));
+        }
+        // A multi-line attribute shows its embedded multiline text: the new string replaces the line the
+        // single-line value held (its first), the other lines stay.
+        int embeddedFrom, embeddedOne;
+        if ((m_kind == Kind::Attribute || m_kind == Kind::AttributeDefinition) &&
+            embeddedText(*m_chunk, &embeddedFrom, &embeddedOne)) {
+            QByteArray raw;
+            for (int i = embeddedFrom; i <= embeddedOne; ++i)
+                if (m_chunk->pairs[i].code == 3 || m_chunk->pairs[i].code == 1)
+                    raw.append(file.value(m_chunk->pairs[i]));
+            const QString content = m_document->decode(raw);
+            const QString rest =
+                content.startsWith(old + QLatin1String("\\P")) ? content.mid(old.size()) : QString();
+            writeChunkedText(m_document, m_chunk, embeddedFrom, embeddedOne, single + rest);
         }
         m_document->markModified();
         return;
@@ -324,34 +397,7 @@ void CadEntity::setTextString(const QString &text) {
         file.insertPair(m_chunk, after + 1, 1, QByteArrayView());
         one = textRange(&from, &to);
     }
-    // Chunks of at most 250 bytes in the file's encoding, cut only between tokens.
-    QList<QByteArray> chunks;
-    QByteArray current;
-    QString flat = text;
-    flat.replace(QLatin1String("\r\n"), QLatin1String("\\P"))
-        .replace(QLatin1Char('\n'), QLatin1String("\\P"));
-    for (qsizetype i = 0; i < flat.size();) {
-        const qsizetype length = mtextToken(flat, i);
-        const QByteArray bytes = m_document->encode(flat.mid(i, length));
-        if (!current.isEmpty() && current.size() + bytes.size() > 250) {
-            chunks.append(current);
-            current.clear();
-        }
-        current.append(bytes);
-        i += length;
-    }
-    chunks.append(current);
-    // Drop the old 3 chunks, write the last chunk into group 1 and the others as 3 before it.
-    int removed = 0;
-    for (int i = to - 2; i >= from; --i)
-        if (m_chunk->pairs[i].code == 3) {
-            file.removePairs(m_chunk, i, 1);
-            ++removed;
-        }
-    const int oneAt = one - removed;
-    file.setValue(m_chunk, oneAt, chunks.back());
-    for (int k = int(chunks.size()) - 2; k >= 0; --k)
-        file.insertPair(m_chunk, oneAt, 3, chunks[k]);
+    writeChunkedText(m_document, m_chunk, from, one, text);
     m_document->markModified();
 }
 
@@ -417,9 +463,20 @@ bool CadEntity::GetBoundingBox(CadPoint *lowerLeft, CadPoint *upperRight) const 
         }
     } else if (m_kind == Kind::MText) {
         const QStringList lines = plainMTextLines(TextString());
-        for (const QString &line : lines)
-            width = qMax(width, measureText(line, height, 1.0).width);
-        const double total = height * (1 + (qMax<qsizetype>(1, lines.size()) - 1) * 5.0 / 3.0);
+        // Lines longer than the reference width wrap: each takes as many rows as it needs.
+        const double wrap = referenceWidth();
+        qsizetype rows = 0;
+        for (const QString &line : lines) {
+            const double w = measureText(line, height, 1.0).width;
+            if (wrap > 0 && w > wrap) {
+                rows += qsizetype(std::ceil(w / wrap));
+                width = qMax(width, wrap);
+            } else {
+                rows += 1;
+                width = qMax(width, w);
+            }
+        }
+        const double total = height * (1 + (qMax<qsizetype>(1, rows) - 1) * 5.0 / 3.0);
         const int a = qBound(1, attachmentPoint(), 9);
         const int column = (a - 1) % 3, row = (a - 1) / 3;
         ox = -width * column / 2.0;
@@ -453,7 +510,7 @@ bool CadEntity::GetBoundingBox(CadPoint *lowerLeft, CadPoint *upperRight) const 
 
 void CadEntity::Update() {
     if (isAlive())
-        emit m_document->changed();
+        m_document->notifyChanged();
 }
 
 QString CadEntity::TagString() const {

@@ -7,16 +7,19 @@
 namespace tavlo::drawing {
 
 void CadSelectionSet::Delete() {
-    auto &sets = m_document->selectionSetList();
-    for (auto it = sets.begin(); it != sets.end(); ++it)
-        if (it->get() == this) {
-            sets.erase(it); // deletes this object: nothing may touch members after here
-            return;
-        }
+    m_document->retireSelectionSet(this);
+}
+
+int CadSelectionSet::Count() const {
+    return m_deleted || !m_document->isAlive() ? 0 : int(m_items.size());
+}
+
+QList<CadEntity *> CadSelectionSet::items() const {
+    return m_deleted || !m_document->isAlive() ? QList<CadEntity *>() : m_items;
 }
 
 bool CadSelectionSet::Select(int mode, const QList<qint16> &types, const QList<QVariant> &data) {
-    if (!m_document->isAlive() || mode != acSelectionSetAll)
+    if (m_deleted || !m_document->isAlive() || mode != acSelectionSetAll)
         return false;
     const SelectionFilter filter = SelectionFilter::fromArrays(types, data);
     if (!filter.isValid())
@@ -30,7 +33,7 @@ bool CadSelectionSet::Select(int mode, const QList<qint16> &types, const QList<Q
 }
 
 bool CadSelectionSet::SelectOnScreen(const QList<qint16> &types, const QList<QVariant> &data) {
-    if (!m_document->isAlive())
+    if (m_deleted || !m_document->isAlive())
         return false;
     const SelectionFilter filter = SelectionFilter::fromArrays(types, data);
     if (!filter.isValid())
@@ -48,6 +51,8 @@ bool CadSelectionSet::SelectOnScreen(const QList<qint16> &types, const QList<QVa
 }
 
 void CadSelectionSet::AddItems(const QList<CadEntity *> &entities) {
+    if (m_deleted)
+        return;
     if (m_items.isEmpty()) {
         for (CadEntity *e : entities)
             if (e && e->document() == m_document)
@@ -76,7 +81,7 @@ void CadSelectionSet::Clear() {
 }
 
 CadEntity *CadSelectionSet::Item(int index) const {
-    if (!m_document->isAlive() || index < 0 || index >= m_items.size())
+    if (index < 0 || index >= Count())
         return nullptr;
     return m_items[index];
 }

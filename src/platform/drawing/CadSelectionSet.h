@@ -20,8 +20,10 @@ public:
 
     QString Name() const { return m_name; }
     CadDocument *document() const { return m_document; }
-    // Removes the set from its document; the object dies with it, so callers drop their pointer.
+    // Removes the set from its document's SelectionSets. The object stays valid (a walk in progress may
+    // still hold it) but is empty from then on, as it is once its drawing was closed.
     void Delete();
+    bool isDeleted() const { return m_deleted; }
 
     // Mode 5 (all): every entity of model space and paper space that passes the filter. Other modes are
     // not offered (they need a point or a window) and select nothing. False when nothing could be done.
@@ -33,9 +35,9 @@ public:
     void AddItems(const QList<CadEntity *> &entities);
     void Clear();
 
-    int Count() const { return int(m_items.size()); }
+    int Count() const;
     CadEntity *Item(int index) const; // 0-based; nullptr outside
-    const QList<CadEntity *> &items() const { return m_items; }
+    QList<CadEntity *> items() const;
 
     enum { acSelectionSetAll = 5 };
 
@@ -43,6 +45,8 @@ private:
     CadDocument *m_document;
     QString m_name;
     QList<CadEntity *> m_items;
+    bool m_deleted = false;
+    friend class CadDocument;
 };
 
 } // namespace tavlo::drawing

@@ -82,6 +82,8 @@ for e in doc.entitydb.values():
     if t in ('TEXT', 'ATTRIB', 'ATTDEF'):
         out[e.dxf.handle] = {'text': e.dxf.text, 'style': e.dxf.get('style', 'Standard'),
                              'width': e.dxf.get('width', 1.0)}
+        if t != 'TEXT' and e.has_embedded_mtext_entity:
+            out[e.dxf.handle]['embedded'] = e.virtual_mtext_entity().text
     elif t == 'MTEXT':
         out[e.dxf.handle] = {'text': e.text, 'style': e.dxf.get('style', 'Standard')}
 styles = {s.dxf.name: [s.dxf.font, s.dxf.get('bigfont', ''), s.dxf.handle, s.dxf.owner]
@@ -128,6 +130,10 @@ void TestDrawingEdits::editedDrawingsPassTheAuditAndReadBack_data() {
                                   << ""
                                   << ""
                                   << "54";
+    QTest::newRow("R2018 multi-line attribute") << "03_blocks_attribs_r2018.dxf"
+                                                << ""
+                                                << ""
+                                                << "6D";
     QTest::newRow("R2018 CRLF") << "real/ezdxf__text.dxf"
                                 << ""
                                 << ""
@@ -193,9 +199,15 @@ void TestDrawingEdits::editedDrawingsPassTheAuditAndReadBack() {
     QString readMText = texts[mtextHandle].toObject()[QLatin1String("text")].toString();
     readMText.replace(QLatin1String("\\U+0151"), QStringLiteral("ő"));
     QCOMPARE(readMText, longMText());
-    if (attrib)
-        QCOMPARE(texts[attribHandle].toObject()[QLatin1String("text")].toString(),
-                 QStringLiteral("新属性值"));
+    if (attrib) {
+        const QJsonObject a = texts[attribHandle].toObject();
+        QCOMPARE(a[QLatin1String("text")].toString(), QStringLiteral("新属性值"));
+        // A multi-line attribute's embedded text: the first line replaced, the others kept.
+        if (a.contains(QLatin1String("embedded")))
+            QCOMPARE(a[QLatin1String("embedded")].toString(),
+                     QStringLiteral("新属性值\\P第二行 second line"));
+        QCOMPARE(attribHandle == QLatin1String("6D"), a.contains(QLatin1String("embedded")));
+    }
 
     // The new style: its fonts, a fresh handle below the raised seed, owned by the STYLE table.
     const QJsonArray added =
@@ -242,6 +254,12 @@ void TestDrawingEdits::tableCellsChangeEverywhereTheDrawingKeepsThem() {
     QCOMPARE(table->GetText(1, 0), QStringLiteral("1"));
     QCOMPARE(table->GetText(2, 2), QStringLiteral("6"));
     QCOMPARE(table->GetText(0, 1), QString()); // merged into the title
+
+    // Writing a cell what it holds, an empty cell included, changes no byte.
+    const QByteArray before = doc->toBytes();
+    QVERIFY(table->SetText(0, 1, QString()));
+    QVERIFY(table->SetText(2, 2, QStringLiteral("6")));
+    QVERIFY(doc->toBytes() == before);
 
     doc->TextStyles().Add(QStringLiteral("SHIFT_STYLE"));
     QVERIFY(table->SetText(1, 1, QStringLiteral("泵房平面图")));

@@ -81,6 +81,7 @@ private slots:
     void damagedAndForeignFilesAreRefusedWithAReason_data();
     void damagedAndForeignFilesAreRefusedWithAReason();
     void escapesAndEncodings();
+    void boundingBoxesScaleWithTextAndWidthFactor();
 };
 
 void TestDrawingFiles::unchangedDrawingsAreWrittenBackByteForByte_data() {
@@ -187,6 +188,7 @@ void TestDrawingFiles::collectionsAndApplication() {
     QCOMPARE(app->Documents().Item(QStringLiteral("03_blocks_attribs_r2018.dxf")), doc);
     QCOMPARE(app->ActiveDocument(), doc);
     QCOMPARE(doc->Name(), QStringLiteral("03_blocks_attribs_r2018.dxf"));
+    QCOMPARE(doc->headerValue(QStringLiteral("$ACADVER"), 1), QStringLiteral("AC1032"));
     QVERIFY(doc->Layers().Item(QStringLiteral("TITLE")));
     QVERIFY(doc->TextStyles().Item(QStringLiteral("hz")));
     CadBlock *title = doc->Blocks().Item(QStringLiteral("TITLE_BLOCK"));
@@ -202,7 +204,30 @@ void TestDrawingFiles::collectionsAndApplication() {
             ++withAttributes;
     QCOMPARE(withAttributes, 6);
 
-    // Closing: the collections empty, entities held by a caller fail quietly.
+    // A burst of edits is told to the windows a few times a second, not once per edit; Regen at once.
+    QSignalSpy changed(doc, &CadDocument::changed);
+    for (int round = 0; round < 50; ++round)
+        for (CadEntity *e : doc->entities())
+            if (e->kind() == CadEntity::Kind::Text)
+                e->setTextString(QString::number(round));
+    QVERIFY(changed.count() >= 1 && changed.count() <= 8);
+    const int burst = changed.count();
+    QTRY_COMPARE(changed.count(), burst + 1);
+    doc->Regen(1);
+    QCOMPARE(changed.count(), burst + 2);
+
+    // A deleted set stays a valid, empty object for a walk that still holds it.
+    CadSelectionSet *deleted = doc->SelectionSets().Add(QStringLiteral("EXTRACTSET"));
+    QVERIFY(deleted->Select(CadSelectionSet::acSelectionSetAll));
+    QVERIFY(deleted->Count() > 0);
+    deleted->Delete();
+    QCOMPARE(doc->SelectionSets().Count(), 0);
+    QCOMPARE(deleted->Count(), 0);
+    QCOMPARE(deleted->Item(0), nullptr);
+
+    // Closing: the collections empty, entities and sets held by a caller fail quietly.
+    CadSelectionSet *heldSet = doc->SelectionSets().Add(QStringLiteral("REPLACESET"));
+    QVERIFY(heldSet->Select(CadSelectionSet::acSelectionSetAll));
     CadEntity *held = doc->entities().front();
     QSignalSpy closed(app, &CadApplication::documentClosed);
     doc->Close();
@@ -213,6 +238,9 @@ void TestDrawingFiles::collectionsAndApplication() {
     QCOMPARE(held->TextString(), QString());
     held->setTextString(QStringLiteral("x"));
     QCOMPARE(doc->Layers().Count(), 0);
+    QCOMPARE(heldSet->Count(), 0);
+    QCOMPARE(heldSet->Item(0), nullptr);
+    QVERIFY(!heldSet->Select(CadSelectionSet::acSelectionSetAll));
     delete app;
     QCOMPARE(CadApplication::running(), nullptr);
 }
@@ -281,6 +309,33 @@ void TestDrawingFiles::escapesAndEncodings() {
     QVERIFY2(document, qPrintable(error));
     QCOMPARE(document->encodingName(), QStringLiteral("UTF-8"));
     QCOMPARE(document->entityByHandle(QStringLiteral("36"))->TextString(), QStringLiteral("中文测试文字"));
+}
+
+void TestDrawingFiles::boundingBoxesScaleWithTextAndWidthFactor() {
+    QString error;
+    auto doc = CadDocument::load(corpus(QStringLiteral("01_text_mtext_r2000_gbk.dxf")), &error);
+    QVERIFY(doc);
+    CadEntity *text = doc->entityByHandle(QStringLiteral("37")); // "Latin text ABC 123", left aligned
+    auto width = [&](CadEntity *e) {
+        CadPoint lower, upper;
+        return e->GetBoundingBox(&lower, &upper) ? upper.x - lower.x : -1.0;
+    };
+    const double one = width(text);
+    QVERIFY(one > 10 && one < 100); // height 3, 18 characters
+    text->setScaleFactor(2 * text->ScaleFactor());
+    QVERIFY(qAbs(width(text) - 2 * one) < 1e-6 * one);
+    text->setScaleFactor(text->ScaleFactor() / 2);
+    const QString chinese = QStringLiteral("中文宽度");
+    text->setTextString(chinese);
+    const double four = width(text);
+    text->setTextString(chinese + chinese);
+    QVERIFY(qAbs(width(text) - 2 * four) < 1e-6 * four);
+    // The same text always measures the same; a rotated text's box turns with it.
+    QCOMPARE(width(doc->entityByHandle(QStringLiteral("36"))),
+             width(doc->entityByHandle(QStringLiteral("36"))));
+    CadPoint lower, upper;
+    QVERIFY(doc->entityByHandle(QStringLiteral("43"))->GetBoundingBox(&lower, &upper)); // rotated 30 degrees
+    QVERIFY(upper.y - lower.y > 10);
 }
 
 QTEST_MAIN(TestDrawingFiles)
