@@ -444,7 +444,7 @@ void FrmMain::closeSockets() {
 }
 
 void FrmMain::releaseOfficeSlots() {
-    m_cadText->ReleaseAll();
+    m_cadText->ReleaseAll(!m_terminating);
     officeSlots.ReleaseAll(!m_terminating);
 }
 

@@ -4,6 +4,7 @@
 
 #include "common/modCommonDialogs.h"
 #include "common/modOffice.h"
+#include "platform/drawing/DrawingWindow.h"
 #include "platform/sheet/Application.h"
 
 #include <QApplication>
@@ -291,8 +292,13 @@ void CadConnection::FinishProgress(const QString &message) {
     tip(message);
 }
 
-void CadConnection::ReleaseAll() {
+void CadConnection::ReleaseAll(bool askToSave) {
     tmrAutoCAD.stop();
     cadSlots.ReleaseCad(CadSlots::kExtraction);
     cadSlots.ReleaseCad(CadSlots::kReplacement);
+    for (CadApplication *application : CadApplication::instances()) {
+        if (askToSave)
+            DrawingWindows::install(application)->askToSaveChanges();
+        application->Quit();
+    }
 }

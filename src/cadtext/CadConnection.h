@@ -65,8 +65,9 @@ public:
 
     // A drawing is being opened or entities are being picked; commands wait until it is over.
     bool isBusy() const { return m_busy; }
-    // Shutdown: both frames released; the drawings stay open for the user.
-    void ReleaseAll();
+    // Shutdown: both frames released and the embedded CAD program ended with its drawing windows; a
+    // drawing with unsaved changes is offered for saving first, unless nobody may be there to answer.
+    void ReleaseAll(bool askToSave = true);
 
     // A file that holds a DWG drawing (by its extension or its first bytes).
     static bool isDwgFile(const QString &path);

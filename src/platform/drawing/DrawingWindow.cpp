@@ -266,6 +266,14 @@ DrawingWindow *DrawingWindows::windowOf(const CadDocument *document) const {
     return nullptr;
 }
 
+void DrawingWindows::askToSaveChanges() {
+    const QList<QPointer<DrawingWindow>> windows = m_windows;
+    for (const QPointer<DrawingWindow> &window : windows) {
+        if (window && window->isVisible())
+            window->askToSave(false);
+    }
+}
+
 DrawingWindow *DrawingWindows::ensureWindow(CadDocument *document) {
     if (DrawingWindow *window = windowOf(document))
         return window;

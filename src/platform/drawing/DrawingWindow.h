@@ -78,6 +78,8 @@ public:
     static DrawingWindows *install(CadApplication *application);
     // The window of a drawing, nullptr while it has none.
     DrawingWindow *windowOf(const CadDocument *document) const;
+    // Before the program ends: each shown drawing with unsaved changes asks whether to save it.
+    void askToSaveChanges();
 
 private:
     explicit DrawingWindows(CadApplication *application);
