@@ -73,7 +73,7 @@ void TestCadTextTools::init() {
 
 void TestCadTextTools::cleanup() {
     m_tools.reset();
-    m_connection->ReleaseAll();
+    m_connection->ReleaseAll(false);
     m_connection.reset();
     m_office->ReleaseAll(false);
     m_office.reset();
