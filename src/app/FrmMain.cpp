@@ -6,6 +6,9 @@
 #include "FrmPlatform.h"
 #include "HelpText.h"
 
+#include "cadtext/CadConnection.h"
+#include "cadtext/CadPanel.h"
+#include "cadtext/CadTextTools.h"
 #include "chat/Chat.h"
 #include "chat/ChatPanel.h"
 #include "chat/SoundPlayer.h"
@@ -95,6 +98,7 @@ FrmMain::FrmMain(const QString &settingsPath, QWidget *parent)
     startChat();
     startInfoSystem();
     startRequisition();
+    startCadText();
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -147,6 +151,7 @@ void FrmMain::buildPanels() {
     wordFrame = new WordFrame(fraMain[4]);
     wordFrame->setGeometry(RequisitionPanel::kWordFrame);
     requisitionPanel->fraWord = wordFrame;
+    cadPanel = new CadPanel(fraMain[5]);
 }
 
 void FrmMain::buildConnectionPanel(QGroupBox *panel) {
@@ -197,6 +202,19 @@ void FrmMain::startRequisition() {
     material.specification = [this] { return m_codeBuilder->specificationText(); };
     material.unit = [this] { return InferUnit(requisitionPanel->comName->currentText()); };
     m_requisitionForm = new RequisitionForm(*wordFrame, officeSlots, material, this);
+}
+
+void FrmMain::startCadText() {
+    CadConnection::Context context;
+    context.window = this;
+    context.dataFolder = QFileInfo(m_settingsPath).absolutePath();
+    context.tip = LabTip[1];
+    m_cadText = new CadConnection(*cadPanel, officeSlots, context, this);
+    CadTextTools::Context tools;
+    tools.window = this;
+    tools.dataFolder = context.dataFolder;
+    tools.tip = LabTip[1];
+    new CadTextTools(*cadPanel, officeSlots, *m_cadText, tools, m_cadText);
 }
 
 void FrmMain::NotifyUser() {
@@ -475,6 +493,7 @@ void FrmMain::closeSockets() {
 }
 
 void FrmMain::releaseOfficeSlots() {
+    m_cadText->ReleaseAll(!m_terminating);
     officeSlots.ReleaseAll(!m_terminating);
 }
 

@@ -8,6 +8,8 @@
 
 #include <array>
 
+class CadConnection;
+class CadPanel;
 class Chat;
 class ChatPanel;
 class SoundPlayer;
@@ -102,6 +104,9 @@ public:
     // The requisition form's frame "生成申请单" in the panel, and the form it fills.
     WordFrame *wordFrame = nullptr;
     RequisitionForm *requisitionForm() const { return m_requisitionForm; }
+    // CAD texts panel.
+    CadPanel *cadPanel = nullptr;
+    CadConnection *cadText() const { return m_cadText; }
 
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     ZipCommands *zipCommands() const { return m_zipCommands; }
@@ -139,6 +144,7 @@ private:
     void startChat();
     void startInfoSystem();
     void startRequisition();
+    void startCadText();
     void showCaption(const QString &caption);
     // The system name and attribute captions a host sent ("[定制信息]").
     void applyCustomisation(const QString &text);
@@ -169,6 +175,7 @@ private:
     CodeBuilder *m_codeBuilder = nullptr;
     BatchCoder *m_batchCoder = nullptr;
     RequisitionForm *m_requisitionForm = nullptr;
+    CadConnection *m_cadText = nullptr;
     SessionPanel *m_sessionPanel = nullptr;
     bool m_unloaded = false;
     bool m_terminating = false;

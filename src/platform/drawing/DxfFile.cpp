@@ -1,0 +1,288 @@
+#include "DxfFile.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cstring>
+
+namespace tavlo::drawing {
+
+namespace {
+
+QByteArrayView trimmed(QByteArrayView v) {
+    qsizetype b = 0, e = v.size();
+    while (b < e && (v[b] == ' ' || v[b] == '\t' || v[b] == '\r'))
+        ++b;
+    while (e > b && (v[e - 1] == ' ' || v[e - 1] == '\t' || v[e - 1] == '\r'))
+        --e;
+    return v.sliced(b, e - b);
+}
+
+// A group code: optional blanks, an optional sign, digits, optional blanks.
+bool parseCode(QByteArrayView line, int *code) {
+    QByteArrayView t = trimmed(line);
+    if (t.isEmpty() || t.size() > 6)
+        return false;
+    qsizetype i = 0;
+    bool negative = false;
+    if (t[0] == '-' || t[0] == '+') {
+        negative = t[0] == '-';
+        i = 1;
+    }
+    if (i >= t.size())
+        return false;
+    int value = 0;
+    for (; i < t.size(); ++i) {
+        if (t[i] < '0' || t[i] > '9')
+            return false;
+        value = value * 10 + (t[i] - '0');
+    }
+    *code = negative ? -value : value;
+    return *code >= -32768 && *code <= 32767;
+}
+
+QString describe(QByteArrayView line) {
+    QByteArray shown = trimmed(line).toByteArray().left(40);
+    for (char &c : shown)
+        if (uchar(c) < 0x20 || uchar(c) >= 0x7f)
+            c = '?';
+    return QString::fromLatin1(shown);
+}
+
+} // namespace
+
+std::unique_ptr<DxfFile> DxfFile::parse(const QByteArray &bytes, QString *error) {
+    auto fail = [error](const QString &message) {
+        if (error)
+            *error = message;
+        return nullptr;
+    };
+    if (bytes.startsWith("AutoCAD Binary DXF"))
+        return fail(
+            QStringLiteral("这是二进制 DXF 文件，只能打开 ASCII DXF：请在 CAD 程序中另存为 ASCII DXF。"
+                           " (binary DXF is not supported)"));
+    if (bytes.isEmpty())
+        return fail(QStringLiteral("文件是空的，不是 DXF 图形。 (empty file)"));
+    if (bytes.size() >= qsizetype(0xFFFFFFF0u))
+        return fail(QStringLiteral("文件太大 (over 4 GB)。"));
+
+    std::unique_ptr<DxfFile> file(new DxfFile);
+    file->m_source = bytes;
+    const char *data = bytes.constData();
+    const quint32 size = quint32(bytes.size());
+    quint32 pos = 0;
+    quint32 lineNumber = 0;
+
+    // One line: [start, contentEnd) and its ending of eol bytes.
+    auto readLine = [&](quint32 *start, quint32 *contentEnd, quint8 *eol) {
+        *start = pos;
+        const void *nl = std::memchr(data + pos, '\n', size - pos);
+        quint32 end = nl ? quint32(static_cast<const char *>(nl) - data) : size;
+        quint32 next = nl ? end + 1 : size;
+        quint8 eolLength = nl ? 1 : 0;
+        if (nl && end > pos && data[end - 1] == '\r') {
+            --end;
+            eolLength = 2;
+        }
+        *contentEnd = end;
+        *eol = eolLength;
+        pos = next;
+        ++lineNumber;
+    };
+
+    DxfChunk *chunk = nullptr;
+    // Pairs gather here and go to their chunk in one exact allocation: a hundred thousand chunks with
+    // the slack of a growing vector would cost more than the file itself.
+    std::vector<DxfPair> scratch;
+    auto closeChunk = [&] {
+        if (chunk)
+            chunk->pairs.assign(scratch.begin(), scratch.end());
+        scratch.clear();
+    };
+    bool sawSection = false;
+    bool sawEof = false;
+    while (pos < size) {
+        quint32 codeStart, codeEnd, valueStart, valueEnd;
+        quint8 codeEol, valueEol;
+        readLine(&codeStart, &codeEnd, &codeEol);
+        int code = 0;
+        const QByteArrayView codeLine(data + codeStart, codeEnd - codeStart);
+        if (!parseCode(codeLine, &code)) {
+            if (trimmed(codeLine).isEmpty() && pos >= size)
+                break; // blank lines at the very end
+            if (!sawSection)
+                return fail(QStringLiteral("不是 DXF 图形文件：第 %1 行不是组码 (\"%2\")。 (not a DXF file)")
+                                .arg(lineNumber)
+                                .arg(describe(codeLine)));
+            return fail(QStringLiteral("DXF 文件已损坏：第 %1 行应为组码，却是 \"%2\"。 (damaged DXF)")
+                            .arg(lineNumber)
+                            .arg(describe(codeLine)));
+        }
+        if (codeEol == 0)
+            return fail(
+                QStringLiteral("DXF 文件不完整：在第 %1 行的组码之后结束。 (truncated DXF)").arg(lineNumber));
+        valueStart = pos;
+        readLine(&valueStart, &valueEnd, &valueEol);
+        const QByteArrayView value(data + valueStart, valueEnd - valueStart);
+        if (code == 0) {
+            const QByteArrayView name = trimmed(value);
+            if (!sawSection && name != "SECTION")
+                return fail(QStringLiteral("不是 DXF 图形文件：没有以 SECTION 开始。 (not a DXF file)"));
+            sawSection = true;
+        } else if (!sawSection && code != 999) {
+            return fail(QStringLiteral("不是 DXF 图形文件：没有以 SECTION 开始。 (not a DXF file)"));
+        }
+        if (valueEnd - valueStart > 0x1FFFFFFFu || pos - codeStart > 0x1FFFFFFFu ||
+            valueStart - codeStart > 0xFFFFu)
+            return fail(QStringLiteral("DXF 文件已损坏：第 %1 行过长。 (damaged DXF)").arg(lineNumber));
+        if (code == 0 || !chunk) {
+            closeChunk();
+            file->m_storage.emplace_back();
+            chunk = &file->m_storage.back();
+            file->m_order.push_back(chunk);
+        }
+        DxfPair pair;
+        pair.start = codeStart;
+        pair.codeLineLength = quint16(valueStart - codeStart);
+        pair.code = qint16(code);
+        pair.setValue(valueEnd - valueStart, valueEol, false);
+        scratch.push_back(pair);
+        if (code == 0 && trimmed(value) == "EOF") {
+            sawEof = true;
+            file->m_tail = bytes.mid(pos);
+            break;
+        }
+    }
+    closeChunk();
+    if (!sawSection)
+        return fail(QStringLiteral("不是 DXF 图形文件。 (not a DXF file)"));
+    if (!sawEof)
+        return fail(QStringLiteral("DXF 文件不完整：没有 EOF 结束标记，文件可能被截断。 (truncated DXF)"));
+    return file;
+}
+
+QByteArrayView DxfFile::bytesOf(const DxfPair &pair) const {
+    const QByteArray &buffer = pair.edited() ? m_edits : m_source;
+    return QByteArrayView(buffer.constData() + pair.start, pair.end() - pair.start);
+}
+
+QByteArray DxfFile::serialize() const {
+    QByteArray out;
+    out.reserve(m_source.size() + m_edits.size() + 64);
+    // Runs of untouched pairs are copied in one piece.
+    qsizetype runStart = -1, runEnd = -1;
+    auto flush = [&] {
+        if (runStart >= 0)
+            out.append(m_source.constData() + runStart, runEnd - runStart);
+        runStart = runEnd = -1;
+    };
+    for (const DxfChunk *chunk : m_order) {
+        for (const DxfPair &pair : chunk->pairs) {
+            if (pair.edited()) {
+                flush();
+                out.append(bytesOf(pair));
+                continue;
+            }
+            const qsizetype end = pair.end();
+            if (runStart >= 0 && runEnd == qsizetype(pair.start)) {
+                runEnd = end;
+            } else {
+                flush();
+                runStart = pair.start;
+                runEnd = end;
+            }
+        }
+    }
+    flush();
+    out.append(m_tail);
+    return out;
+}
+
+QByteArrayView DxfFile::value(const DxfPair &pair) const {
+    const QByteArray &buffer = pair.edited() ? m_edits : m_source;
+    return QByteArrayView(buffer.constData() + pair.valueStart(), pair.valueLength());
+}
+
+QByteArrayView DxfFile::trimmedValue(const DxfPair &pair) const {
+    return trimmed(value(pair));
+}
+
+int DxfFile::find(const DxfChunk &chunk, int code, int from, int to) {
+    const int end = to < 0 ? int(chunk.pairs.size()) : std::min(to, int(chunk.pairs.size()));
+    for (int i = std::max(0, from); i < end; ++i)
+        if (chunk.pairs[i].code == code)
+            return i;
+    return -1;
+}
+
+DxfPair DxfFile::makePair(const DxfPair &like, int code, QByteArrayView value) {
+    const QByteArrayView likeBytes = bytesOf(like);
+    const QByteArrayView likeCode = likeBytes.first(like.codeLineLength);
+    const bool crlf = likeCode.endsWith("\r\n");
+    const qsizetype likeCodeWidth = likeCode.size() - (crlf ? 2 : (likeCode.endsWith("\n") ? 1 : 0));
+    const bool padded = likeCodeWidth > 0 && likeCode[0] == ' ';
+    QByteArray codeText = QByteArray::number(code);
+    if (padded && codeText.size() < likeCodeWidth)
+        codeText = QByteArray(likeCodeWidth - codeText.size(), ' ') + codeText;
+    const QByteArray eol = crlf ? QByteArray("\r\n") : QByteArray("\n");
+
+    DxfPair pair;
+    pair.code = qint16(code);
+    pair.start = quint32(m_edits.size());
+    m_edits.append(codeText).append(eol);
+    pair.codeLineLength = quint16(codeText.size() + eol.size());
+    m_edits.append(value.data(), value.size());
+    m_edits.append(eol);
+    pair.setValue(quint32(value.size()), int(eol.size()), true);
+    return pair;
+}
+
+void DxfFile::setValue(DxfChunk *chunk, int index, QByteArrayView value) {
+    DxfPair &pair = chunk->pairs[index];
+    if (this->value(pair) == value)
+        return;
+    // Keep the original code line (padding and all), write the new value with the old line ending.
+    const QByteArrayView old = bytesOf(pair);
+    const QByteArray codeLine = old.first(pair.codeLineLength).toByteArray();
+    const QByteArray eol = old.last(pair.eolLength()).toByteArray();
+    DxfPair fresh = pair;
+    fresh.start = quint32(m_edits.size());
+    m_edits.append(codeLine);
+    m_edits.append(value.data(), value.size());
+    m_edits.append(eol);
+    fresh.setValue(quint32(value.size()), int(eol.size()), true);
+    pair = fresh;
+}
+
+void DxfFile::insertPair(DxfChunk *chunk, int index, int code, QByteArrayView value) {
+    const int likeIndex = std::clamp(index == 0 ? 0 : index - 1, 0, int(chunk->pairs.size()) - 1);
+    DxfPair pair = makePair(chunk->pairs[likeIndex], code, value);
+    chunk->pairs.insert(chunk->pairs.begin() + std::clamp(index, 0, int(chunk->pairs.size())), pair);
+}
+
+void DxfFile::removePairs(DxfChunk *chunk, int index, int count) {
+    if (index < 0 || count <= 0 || index + count > int(chunk->pairs.size()))
+        return;
+    chunk->pairs.erase(chunk->pairs.begin() + index, chunk->pairs.begin() + index + count);
+}
+
+int DxfFile::positionOf(const DxfChunk *chunk) const {
+    auto it = std::find(m_order.begin(), m_order.end(), chunk);
+    return it == m_order.end() ? -1 : int(it - m_order.begin());
+}
+
+DxfChunk *DxfFile::insertChunkAfter(const DxfChunk *after,
+                                    const std::vector<std::pair<int, QByteArray>> &pairs) {
+    const int at = positionOf(after);
+    if (at < 0 || after->pairs.empty() || pairs.empty())
+        return nullptr;
+    m_storage.emplace_back();
+    DxfChunk *chunk = &m_storage.back();
+    const DxfPair like = after->pairs.front();
+    for (const auto &[code, value] : pairs)
+        chunk->pairs.push_back(makePair(like, code, value));
+    m_order.insert(m_order.begin() + at + 1, chunk);
+    return chunk;
+}
+
+} // namespace tavlo::drawing

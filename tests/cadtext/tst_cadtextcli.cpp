@@ -1,0 +1,220 @@
+// tavlo-cadtext as a user runs it: every corpus drawing extracted into one workbook, translated, replaced
+// into an output folder and read back by an independent reader (python3-ezdxf); conversion in place with
+// its backup; clear failures for bad arguments and unreadable files.
+
+#include "TestFiles.h"
+#include "platform/sheet/Application.h"
+#include "platform/sheet/Workbook.h"
+#include "platform/sheet/Worksheet.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tavlo;
+
+namespace {
+
+const QString python = QStringLiteral("/usr/bin/python3");
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// The program without a display: no X server, no platform chosen.
+Result cadtext(const QStringList &arguments) {
+    QProcess p;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(environment);
+    p.start(QStringLiteral(TAVLO_BINARY_DIR "/src/cadtext/cli/tavlo-cadtext"), arguments);
+    if (!p.waitForFinished(300000)) {
+        p.kill();
+        p.waitForFinished();
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+QJsonObject compareWithEzdxf(const QString &before, const QString &after) {
+    QProcess p;
+    p.start(python, {QStringLiteral(TAVLO_SOURCE_DIR "/tests/cadtext/dxf_texts.py"), before, after});
+    p.waitForFinished(180000);
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+QStringList corpusDrawings() {
+    QStringList paths;
+    for (const QString &folder :
+         {QStringLiteral(TAVLO_CORPUS_DIR "/drawings"), QStringLiteral(TAVLO_CORPUS_DIR "/drawings/real")})
+        for (const QFileInfo &file :
+             QDir(folder).entryInfoList({QStringLiteral("*.dxf")}, QDir::Files, QDir::Name))
+            paths << file.absoluteFilePath();
+    return paths;
+}
+
+} // namespace
+
+class TestCadTextCli : public QObject {
+    Q_OBJECT
+
+private slots:
+    void wholeCorpusInOneCommand();
+    void convertInPlaceKeepsTheBackup();
+    void badArgumentsAndUnreadableFiles();
+};
+
+void TestCadTextCli::wholeCorpusInOneCommand() {
+    QTemporaryDir dir;
+    const QStringList drawings = corpusDrawings();
+    QCOMPARE(drawings.size(), 10);
+    const QString book = dir.filePath(QStringLiteral("texts.xlsx"));
+    const Result extracted = cadtext(QStringList{QStringLiteral("extract")} + drawings +
+                                     QStringList{QStringLiteral("--all"), QStringLiteral("-o"), book});
+    QVERIFY2(extracted.exitCode == 0, qPrintable(extracted.err));
+    QCOMPARE(extracted.out.count(QStringLiteral(" texts extracted")), 10);
+
+    // The translator's work: column 4 of every row.
+    auto *application = sheet::Application::create();
+    sheet::Workbook *workbook = application->Workbooks().Open(book);
+    QVERIFY(workbook);
+    sheet::Worksheet *sheet = workbook->Sheets(1);
+    const int rows = sheet->UsedRange().lastRow();
+    QVERIFY(rows > 400);
+    for (int row = 2; row <= rows; ++row)
+        sheet->setValue(row, 4, QStringLiteral("译%1").arg(row));
+    QVERIFY(workbook->Save());
+    application->Quit();
+
+    const QString out = dir.filePath(QStringLiteral("out"));
+    const Result replaced = cadtext(QStringList{QStringLiteral("replace")} + drawings +
+                                    QStringList{QStringLiteral("--all"), QStringLiteral("--manuscript"), book,
+                                                QStringLiteral("-o"), out});
+    QVERIFY2(replaced.exitCode == 0, qPrintable(replaced.err));
+    QCOMPARE(replaced.out.count(QStringLiteral(" texts replaced")), 10);
+    for (const QString &drawing : drawings) {
+        const QString after = QDir(out).filePath(QFileInfo(drawing).fileName());
+        const QJsonObject result = compareWithEzdxf(drawing, after);
+        QVERIFY2(!result.isEmpty(), qPrintable(after));
+        QVERIFY2(result[QLatin1String("diffs")].toArray().isEmpty(),
+                 qPrintable(QJsonDocument(result[QLatin1String("diffs")].toArray()).toJson()));
+        const QJsonObject before = result[QLatin1String("before")].toObject();
+        const QJsonObject now = result[QLatin1String("after")].toObject();
+        int translated = 0;
+        for (auto it = now.begin(); it != now.end(); ++it) {
+            const QJsonObject fresh = it.value().toObject();
+            const QJsonObject old = before[it.key()].toObject();
+            for (const QString &field :
+                 {QStringLiteral("text"), QStringLiteral("tag"), QStringLiteral("prompt")}) {
+                const QString is = fresh[field].toString();
+                if (is.startsWith(QStringLiteral("译")))
+                    ++translated;
+                else
+                    QVERIFY2(is == old[field].toString(),
+                             qPrintable(after + QLatin1Char(' ') + it.key() + QLatin1String(": ") + is));
+            }
+        }
+        QVERIFY2(translated > 0, qPrintable(after));
+        // Every text of model space is translated, whatever its drawing.
+        for (auto it = now.begin(); it != now.end(); ++it) {
+            const QJsonObject fresh = it.value().toObject();
+            if (fresh[QLatin1String("type")].toString() == QLatin1String("TEXT") &&
+                !fresh.contains(QLatin1String("block")) &&
+                !before[it.key()].toObject()[QLatin1String("text")].toString().trimmed().isEmpty())
+                QVERIFY2(fresh[QLatin1String("text")].toString().startsWith(QStringLiteral("译")),
+                         qPrintable(after + QLatin1Char(' ') + it.key()));
+        }
+        QCOMPARE(TestFiles::read(drawing).isEmpty(), false); // the originals stay where they were
+    }
+}
+
+void TestCadTextCli::convertInPlaceKeepsTheBackup() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("plan.dxf"));
+    const QByteArray original =
+        TestFiles::read(QStringLiteral(TAVLO_CORPUS_DIR "/drawings/01_text_mtext_r2000_gbk.dxf"));
+    QVERIFY(TestFiles::write(path, original));
+    const Result there = cadtext({QStringLiteral("convert"), QStringLiteral("--to-traditional"), path});
+    QVERIFY2(there.exitCode == 0, qPrintable(there.err));
+    QVERIFY2(there.out.contains(QStringLiteral("plan.dxf: 29 texts converted")), qPrintable(there.out));
+    const QString backup = dir.filePath(QStringLiteral("plan.bak.dxf"));
+    QCOMPARE(TestFiles::read(backup), original);
+    const QByteArray traditional = TestFiles::read(path);
+    QVERIFY(traditional != original);
+    QVERIFY(QString::fromUtf8(compareWithEzdxf(backup, path)[QLatin1String("after")]
+                                  .toObject()[QLatin1String("3A")]
+                                  .toObject()[QLatin1String("text")]
+                                  .toString()
+                                  .toUtf8())
+                .startsWith(QStringLiteral("簡體中文")));
+
+    // A second save in place would lose the backup of the original: refused unless asked for.
+    const Result refused = cadtext({QStringLiteral("convert"), QStringLiteral("--to-simplified"), path});
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY2(refused.err.contains(QStringLiteral("--replace-backup")), qPrintable(refused.err));
+    QCOMPARE(TestFiles::read(path), traditional);
+    QCOMPARE(TestFiles::read(backup), original);
+    const Result back = cadtext({QStringLiteral("convert"), QStringLiteral("--to-simplified"),
+                                 QStringLiteral("--replace-backup"), path});
+    QCOMPARE(back.exitCode, 0);
+    const QJsonObject result =
+        compareWithEzdxf(QStringLiteral(TAVLO_CORPUS_DIR "/drawings/01_text_mtext_r2000_gbk.dxf"), path);
+    QVERIFY(result[QLatin1String("diffs")].toArray().isEmpty());
+    QCOMPARE(result[QLatin1String("after")]
+                 .toObject()[QLatin1String("3A")]
+                 .toObject()[QLatin1String("text")]
+                 .toString(),
+             QStringLiteral("简体中文：计算机软件与网络"));
+}
+
+void TestCadTextCli::badArgumentsAndUnreadableFiles() {
+    QTemporaryDir dir;
+    const QString drawing = QStringLiteral(TAVLO_CORPUS_DIR "/drawings/01_text_mtext_r2000_gbk.dxf");
+    const struct {
+        QStringList arguments;
+        int code;
+        const char *message;
+    } cases[] = {
+        {{}, 2, "no command"},
+        {{QStringLiteral("translate"), drawing}, 2, "unknown command"},
+        {{QStringLiteral("extract"), drawing}, 2, "-o WORKBOOK"},
+        {{QStringLiteral("extract"), drawing, QStringLiteral("--color"), QStringLiteral("Purple"),
+          QStringLiteral("-o"), dir.filePath(QStringLiteral("a.xlsx"))},
+         2,
+         "unknown colour"},
+        {{QStringLiteral("replace"), drawing}, 2, "--manuscript"},
+        {{QStringLiteral("convert"), drawing}, 2, "--to-traditional"},
+        {{QStringLiteral("convert"), QStringLiteral("--to-traditional"), drawing, drawing,
+          QStringLiteral("-o"), dir.path()},
+         2,
+         "overwrite each other"},
+        {{QStringLiteral("extract"), dir.filePath(QStringLiteral("missing.dxf")), QStringLiteral("-o"),
+          dir.filePath(QStringLiteral("b.xlsx"))},
+         1,
+         "cannot read"},
+        {{QStringLiteral("replace"), drawing, QStringLiteral("--manuscript"),
+          QStringLiteral(TAVLO_CORPUS_DIR "/sheets/damaged-truncated.xlsx"), QStringLiteral("-o"),
+          dir.path()},
+         1,
+         "cannot read the manuscript"},
+    };
+    for (const auto &c : cases) {
+        const Result result = cadtext(c.arguments);
+        QVERIFY2(result.exitCode == c.code,
+                 qPrintable(c.arguments.join(u' ') + QLatin1String(": ") + result.err));
+        QVERIFY2(result.err.contains(QLatin1String(c.message)), qPrintable(result.err));
+    }
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("a.xlsx"))));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("b.xlsx"))));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QFileInfo(drawing).fileName())));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QFileInfo(drawing).fileName())));
+}
+
+QTEST_MAIN(TestCadTextCli)
+#include "tst_cadtextcli.moc"
