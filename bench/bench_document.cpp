@@ -35,7 +35,7 @@ struct Bench {
         m.codeValid = [] { return true; };
         m.code = [this] { return QStringLiteral("01010100%1").arg(line, 8, 10, QChar(u'0')); };
         m.nameWithoutCode = [] { return QStringLiteral("闸阀"); };
-        m.specification = [this] {
+        m.materialSpec = [this] {
             return QStringLiteral("DN%1 PN16 法兰连接 铸钢阀体 不锈钢阀杆").arg(line);
         };
         m.unit = [] { return QStringLiteral("台"); };

@@ -199,7 +199,7 @@ void FrmMain::startRequisition() {
     material.nameWithoutCode = [this] {
         return MaterialCode::NameWithoutCode(requisitionPanel->comName->currentText());
     };
-    material.specification = [this] { return m_codeBuilder->specificationText(); };
+    material.materialSpec = [this] { return m_codeBuilder->materialSpecText(); };
     material.unit = [this] { return InferUnit(requisitionPanel->comName->currentText()); };
     m_requisitionForm = new RequisitionForm(*wordFrame, officeSlots, material, this);
 }

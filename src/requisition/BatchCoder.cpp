@@ -204,7 +204,7 @@ bool BatchCoder::writeRow() {
     const QString name = m_panel.comName->currentText();
     const bool written = m_sheet->setValue(row, 2, m_builder.code()) &&
                          m_sheet->setValue(row, 3, MaterialCode::NameWithoutCode(name)) &&
-                         m_sheet->setValue(row, 5, m_builder.specificationText()) &&
+                         m_sheet->setValue(row, 5, m_builder.materialSpecText()) &&
                          m_sheet->setValue(row, 6, InferUnit(name));
     if (!written) {
         if (m_sheet && m_sheet->isAlive())

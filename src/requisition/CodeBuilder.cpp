@@ -240,6 +240,6 @@ MaterialCode::ParameterTexts CodeBuilder::parameterTexts() const {
     return texts;
 }
 
-QString CodeBuilder::specificationText() const {
-    return MaterialCode::SpecificationText(parameterTexts());
+QString CodeBuilder::materialSpecText() const {
+    return MaterialCode::MaterialSpecText(parameterTexts());
 }

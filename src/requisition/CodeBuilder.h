@@ -67,8 +67,8 @@ public:
 
     // The current parameter texts, 1 to 5.
     MaterialCode::ParameterTexts parameterTexts() const;
-    // The specification text of the current parameters.
-    QString specificationText() const;
+    // The material's description (规格) built from the current parameters.
+    QString materialSpecText() const;
     CodingWorkbook workbook() const { return CodingWorkbook(m_office, kSlot); }
 
 private:

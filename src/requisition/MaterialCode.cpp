@@ -76,7 +76,7 @@ QString SynthesizedName(const QString &categoryHeader) {
     return QStringLiteral("01") + categoryHeader.mid(kCategoryCodeWidth);
 }
 
-QString SpecificationText(const ParameterTexts &parameters) {
+QString MaterialSpecText(const ParameterTexts &parameters) {
     QString text;
     for (const QString &parameter : parameters) {
         if (parameter.startsWith(QStringView(kNoValueCode)))

@@ -50,6 +50,6 @@ QString SynthesizedName(const QString &categoryHeader);
 
 // Parameters 1 to 5 in order: a value coded "00" adds nothing, any other adds its text without its code
 // and one blank. {"01-a", "00-无", "02-b"} -> "a b ".
-QString SpecificationText(const ParameterTexts &parameters);
+QString MaterialSpecText(const ParameterTexts &parameters);
 
 } // namespace MaterialCode

@@ -148,7 +148,7 @@ void RequisitionForm::cmdFill_Click() {
 
     const QString code = m_material.code ? m_material.code() : QString();
     const QString name = m_material.nameWithoutCode ? m_material.nameWithoutCode() : QString();
-    const QString spec = m_material.specification ? m_material.specification() : QString();
+    const QString spec = m_material.materialSpec ? m_material.materialSpec() : QString();
     const QString unit = m_material.unit ? m_material.unit() : QString();
     for (int row = 2; row <= m_tableRowCount; ++row) {
         if (GetTableCell(row, 2) == code && GetTableCell(row, 3) == name && GetTableCell(row, 4) == spec &&

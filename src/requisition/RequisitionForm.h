@@ -26,7 +26,7 @@ public:
         std::function<bool()> codeValid;
         std::function<QString()> code;            // `txtCode`
         std::function<QString()> nameWithoutCode; // the name without its 2-character code
-        std::function<QString()> specification;
+        std::function<QString()> materialSpec;
         std::function<QString()> unit; // `InferUnit` of the `comName` text
     };
 

@@ -80,7 +80,7 @@ void TestRequisitionForm::init() {
     material.codeValid = [this] { return m_valid; };
     material.code = [this] { return m_pick.code; };
     material.nameWithoutCode = [this] { return m_pick.name; };
-    material.specification = [this] { return m_pick.spec; };
+    material.materialSpec = [this] { return m_pick.spec; };
     material.unit = [this] { return m_pick.unit; };
     m_form = std::make_unique<RequisitionForm>(*m_frame, *m_office, material);
     m_form->setDateSource([] { return QStringLiteral("2026/12/8"); });
@@ -110,7 +110,7 @@ void TestRequisitionForm::sameSelectionTwiceRaisesTheQuantity() {
     QCOMPARE(m_form->tableRowCount(), 2);
     QCOMPARE(m_form->GetTableCell(2, 6), QStringLiteral("2"));
     QCOMPARE(m_form->GetTableCell(2, 1), QStringLiteral("1"));
-    // A different specification is a new line; the same one again raises its own quantity.
+    // A different description is a new line; the same one again raises its own quantity.
     pick(QStringLiteral("0101010000000001"), QStringLiteral("闸阀"), QStringLiteral("DN150 PN16"),
          QStringLiteral("台"));
     m_form->cmdFill_Click();

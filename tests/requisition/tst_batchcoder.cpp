@@ -42,9 +42,9 @@ QStringList rowOf(const Worksheet *sheet, int row) {
     return cells;
 }
 
-QStringList dataRow(const QString &code, const QString &name, const QString &specification,
+QStringList dataRow(const QString &code, const QString &name, const QString &materialSpec,
                     const QString &unit) {
-    return {QString(), code, name, QString(), specification, unit, QString(), QString()};
+    return {QString(), code, name, QString(), materialSpec, unit, QString(), QString()};
 }
 
 bool pythonHas(const QString &module) {

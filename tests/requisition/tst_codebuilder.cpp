@@ -47,7 +47,7 @@ private slots:
         QCOMPARE(rig.code(), QStringLiteral("0101010101010000"));
         QVERIFY(rig.builder.CodeValid());
         QVERIFY(rig.builder.DataSourceValid());
-        QCOMPARE(rig.builder.specificationText(), QStringLiteral("DN50 铸铁 380V "));
+        QCOMPARE(rig.builder.materialSpecText(), QStringLiteral("DN50 铸铁 380V "));
 
         // The user walks the lists: each choice reloads the lists below it and recomposes the code.
         rig.panel.comCategory->setCurrentIndex(1);
@@ -58,7 +58,7 @@ private slots:
         rig.panel.comParameter[1]->setCurrentIndex(2);
         rig.panel.comParameter[3]->setCurrentIndex(1);
         QCOMPARE(rig.code(), QStringLiteral("0102020300020000"));
-        QCOMPARE(rig.builder.specificationText(), QStringLiteral("PN40 电动 "));
+        QCOMPARE(rig.builder.materialSpecText(), QStringLiteral("PN40 电动 "));
 
         // A names column holding only its header gives the one synthesized name.
         rig.panel.comCategory->setCurrentIndex(2);

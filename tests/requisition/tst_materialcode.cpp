@@ -94,13 +94,13 @@ private slots:
         QVERIFY(!DataSourceValid({"0101-泵类"}, {"01-离心泵"}, badValue));
     }
 
-    void specificationLeavesOutNoValueParameters() {
-        QCOMPARE(SpecificationText({"00-无", "00-无", "00-无", "00-无", "00-无"}), QString());
-        QCOMPARE(SpecificationText({"01-a", "00-无", "02b", "00", "00-x"}), QStringLiteral("a b "));
-        QCOMPARE(SpecificationText({"01-DN50", "02-不锈钢", "01-380V", "00-无", "00-无"}),
+    void materialSpecLeavesOutNoValueParameters() {
+        QCOMPARE(MaterialSpecText({"00-无", "00-无", "00-无", "00-无", "00-无"}), QString());
+        QCOMPARE(MaterialSpecText({"01-a", "00-无", "02b", "00", "00-x"}), QStringLiteral("a b "));
+        QCOMPARE(MaterialSpecText({"01-DN50", "02-不锈钢", "01-380V", "00-无", "00-无"}),
                  QStringLiteral("DN50 不锈钢 380V "));
         // A value that is only its code contributes an empty text and its blank.
-        QCOMPARE(SpecificationText({"01", "00", "00", "00", "00"}), QStringLiteral(" "));
+        QCOMPARE(MaterialSpecText({"01", "00", "00", "00", "00"}), QStringLiteral(" "));
     }
 
     void codesAreStrippedForKeysAndNames() {
