@@ -245,7 +245,7 @@ private slots:
         // sends nothing: take the connection that announces itself.
         QTcpSocket *member = nullptr;
         QStringList first;
-        const QDeadlineTimer deadline(20000);
+        const QDeadlineTimer deadline(60000); // an instrumented build starting on a busy machine
         while (!member && !deadline.hasExpired()) {
             if (!host.waitForNewConnection(200))
                 continue;
