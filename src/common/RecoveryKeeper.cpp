@@ -215,6 +215,9 @@ bool RecoveryKeeper::writeNow() {
         }
     }
     m_sinceWrite.start();
+    // While copies exist, look again now and then: a save that said nothing still removes its copy.
+    if (std::any_of(m_kept.cbegin(), m_kept.cend(), [](const Kept &kept) { return kept.written; }))
+        m_timer.start(std::max(m_intervalMs, int(kSettleMs)));
     return allWritten;
 }
 
