@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -157,8 +158,9 @@ private slots:
     }
 
     // A document and a workbook opened again are what they were: every block, format, width, border and
-    // the page setup (the archive of the reopened document equals the original's), still unsaved, under
-    // their names. A damaged copy is refused and opens nothing; so is every shortened archive.
+    // the page setup (the archive of the reopened document equals the original's, and so does its .docx),
+    // still unsaved, under their names and files. A damaged copy is refused and opens nothing; so is every
+    // shortened archive.
     void copiesComeBackAsTheyWereAndDamagedOnesAreRefused() {
         QTemporaryDir dir;
         const QString folder = dir.filePath(QStringLiteral("Recovery"));
@@ -174,6 +176,8 @@ private slots:
             keeper.watch(excel);
             document::Document *form = word->Documents().Add();
             buildForm(form);
+            QVERIFY(form->SaveAs(dir.filePath(QStringLiteral("original.docx"))));
+            form->setSaved(false); // as if changed after the save
             archive = document::DocumentArchive::write(*form);
             pages = form->pageCount();
             QVERIFY(pages >= 2);
@@ -194,9 +198,26 @@ private slots:
         }
         QVERIFY(keeper.found().isEmpty());
         document::Document *form = document::Application::instances().value(0)->documentList().value(0);
-        QVERIFY(form && !form->Saved() && form->Name() == QStringLiteral("文档1"));
+        QVERIFY(form && !form->Saved() && form->Name() == QStringLiteral("original.docx"));
+        QCOMPARE(form->FullName(),
+                 QFileInfo(dir.filePath(QStringLiteral("original.docx"))).absoluteFilePath());
         QCOMPARE(document::DocumentArchive::write(*form), archive);
         QCOMPARE(form->pageCount(), pages);
+        // And the .docx made from it is the original's, part for part (only the creation time differs).
+        QVERIFY(form->SaveAs(dir.filePath(QStringLiteral("reopened.docx"))));
+        QProcess python;
+        python.start(
+            QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import sys, zipfile\n"
+                            "a, b = (zipfile.ZipFile(p) for p in sys.argv[1:3])\n"
+                            "names = sorted(n for n in a.namelist() if n != 'docProps/core.xml')\n"
+                            "assert names == sorted(n for n in b.namelist() if n != 'docProps/core.xml')\n"
+                            "bad = [n for n in names if a.read(n) != b.read(n)]\n"
+                            "print(' '.join(bad) if bad else 'same')\n"),
+             dir.filePath(QStringLiteral("original.docx")), dir.filePath(QStringLiteral("reopened.docx"))});
+        QVERIFY(python.waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).trimmed(), QStringLiteral("same"));
         sheet::Workbook *book = sheet::Application::instances().value(0)->workbookList().value(0);
         QVERIFY(book && !book->Saved() && book->Name() == QStringLiteral("工作簿1") &&
                 book->FullName().isEmpty());
@@ -204,10 +225,13 @@ private slots:
         QVERIFY(book->Sheets(1)->isNumber(2, 2));
         QCOMPARE(book->Sheets(1)->value(2, 2), QStringLiteral("12500.5"));
         QCOMPARE(book->Sheets(QStringLiteral("第二页"))->value(3, 3), QStringLiteral("C3"));
-        // Opened again, they go on in the same copies.
-        const QString formCopy = keeper.copyOf(form);
-        QVERIFY(!formCopy.isEmpty());
+        // Saved, its copy went; changed again, it goes on under the copy it came from.
+        QVERIFY(keeper.copyOf(form).isEmpty());
+        form->setSaved(false);
         keeper.keepAll();
+        const QString formCopy = keeper.copyOf(form);
+        QVERIFY(formCopy.endsWith(keeper.store().entries().value(0).id + QStringLiteral(".tdoc")) ||
+                formCopy.endsWith(keeper.store().entries().value(1).id + QStringLiteral(".tdoc")));
         for (auto *app : document::Application::instances())
             app->Quit();
         for (auto *app : sheet::Application::instances())
@@ -217,7 +241,7 @@ private slots:
         // Damaged: one byte of the document's copy changed in a count, then the copy cut short.
         QFile file(formCopy);
         QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.seek(archive.size() - 30) && file.write("\xff\xff\xff\xff", 4) == 4);
+        QVERIFY(file.seek(file.size() - 30) && file.write("\xff\xff\xff\xff", 4) == 4);
         file.close();
         RecoveryKeeper damaged(folder);
         QCOMPARE(damaged.found().size(), 2);
