@@ -1,9 +1,11 @@
 #include "FrmMain.h"
 
 #include "AppIcon.h"
+#include "ElidedLabel.h"
 #include "FrmAbout.h"
 #include "FrmMember.h"
 #include "FrmPlatform.h"
+#include "FrmRecover.h"
 #include "HelpText.h"
 
 #include "cadtext/CadConnection.h"
@@ -17,6 +19,7 @@
 #include "infosys/InfoPanel.h"
 #include "infosys/InfoSystem.h"
 #include "requisition/BatchCoder.h"
+#include "requisition/BusyPointer.h"
 #include "requisition/CodeBuilder.h"
 #include "requisition/RequisitionForm.h"
 #include "requisition/RequisitionPanel.h"
@@ -25,9 +28,12 @@
 
 #include "common/DataFolder.h"
 #include "common/OptionGroup.h"
+#include "common/RecoveryKeeper.h"
 #include "common/Twips.h"
 #include "common/ZipCommands.h"
 #include "common/modCommon.h"
+#include "platform/document/Application.h"
+#include "platform/sheet/Application.h"
 #include "session/Dispatcher.h"
 #include "session/HostRole.h"
 #include "session/MemberRole.h"
@@ -99,6 +105,7 @@ FrmMain::FrmMain(const QString &settingsPath, QWidget *parent)
     startInfoSystem();
     startRequisition();
     startCadText();
+    startRecovery();
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -217,6 +224,33 @@ void FrmMain::startCadText() {
     new CadTextTools(*cadPanel, officeSlots, *m_cadText, tools, m_cadText);
 }
 
+void FrmMain::startRecovery() {
+    m_recovery = new RecoveryKeeper(
+        modCommon::JoinPath(QFileInfo(m_settingsPath).absolutePath(), QStringLiteral("Recovery")), this);
+    m_recovery->setBusyTest([] { return BusyPointer::isBusy(); });
+    m_recovery->setReporter([this](const QString &text) { setTip(text); });
+    connect(&officeSlots, &OfficeSlots::excelAttached, m_recovery,
+            qOverload<tavlo::sheet::Application *>(&RecoveryKeeper::watch));
+    connect(&officeSlots, &OfficeSlots::wordAttached, m_recovery,
+            qOverload<tavlo::document::Application *>(&RecoveryKeeper::watch));
+}
+
+void FrmMain::offerRecovery() {
+    if (m_unloaded || m_recovery->found().isEmpty())
+        return;
+    QStringList names;
+    for (const RecoveryEntry &entry : m_recovery->found())
+        names << entry.name;
+    const QString text =
+        QStringLiteral("找到上次未保存的 %1 个文件的恢复副本：%2").arg(names.size()).arg(names.join(u'、'));
+    setTip(text);
+    qInfo().noquote() << QStringLiteral("Tavlo: ") + text;
+    auto *dialog = new FrmRecover(
+        *m_recovery, [this](const QString &result) { setTip(result); }, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
 void FrmMain::NotifyUser() {
     bringToFront();
     m_sound->play(SoundPlayer::notifySound());
@@ -267,7 +301,8 @@ void FrmMain::applyCustomisation(const QString &text) {
 
 void FrmMain::buildStatusLine(QWidget *parent) {
     LabTip[0] = addLabel(parent, QStringLiteral("提示："), twipsRect(120, 6210, 510, 300));
-    LabTip[1] = addLabel(parent, QString(), twipsRect(630, 6210, 9975, 300));
+    LabTip[1] = new ElidedLabel(parent);
+    LabTip[1]->setGeometry(twipsRect(630, 6210, 9975, 300));
     LabTip[0]->setObjectName(QStringLiteral("LabTip0"));
     LabTip[1]->setObjectName(QStringLiteral("LabTip1"));
 }
@@ -294,6 +329,8 @@ void FrmMain::Form_Load() {
     if (m_settings.autoConnect == 1)
         startAutomaticConnection();
     addTrayIcon();
+    // Once the window is up.
+    QTimer::singleShot(0, this, &FrmMain::offerRecovery);
 }
 
 void FrmMain::LoadSettings() {
@@ -340,6 +377,11 @@ void FrmMain::SaveSettings() {
         setTip(QStringLiteral("设置未能保存：") + error);
         qWarning().noquote() << QStringLiteral("Tavlo: 设置未能保存：") + error;
     }
+}
+
+void FrmMain::commitData() {
+    SaveSettings();
+    m_recovery->writeNow();
 }
 
 void FrmMain::addTrayIcon() {
@@ -436,6 +478,8 @@ void FrmMain::changeEvent(QEvent *event) {
 
 void FrmMain::terminate() {
     m_terminating = true;
+    // Nobody may be there to answer a question about unsaved work: its copies are written first.
+    m_recovery->keepAll();
     close();
 }
 
@@ -455,6 +499,8 @@ void FrmMain::Form_Unload() {
     m_unloaded = true;
     SaveSettings();
     finishRequisitionForm();
+    if (m_terminating)
+        m_recovery->keepAll(); // the finished form as it will be lost
     modCommon::WaitMilliseconds(50);
     closeSockets();
     if (m_tray)

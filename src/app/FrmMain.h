@@ -9,6 +9,7 @@
 #include <array>
 
 class CadConnection;
+class RecoveryKeeper;
 class CadPanel;
 class Chat;
 class ChatPanel;
@@ -50,6 +51,8 @@ public:
     void Form_Load();
     // Writes every setting to Tavlo.ini (at shutdown, and when the desktop session is about to end).
     void SaveSettings();
+    // The desktop session is about to end: settings saved, recovery copies brought up to date.
+    void commitData();
 
     void ShowPanel(int index);
     int currentPanel() const;
@@ -109,6 +112,8 @@ public:
     CadConnection *cadText() const { return m_cadText; }
 
     QSystemTrayIcon *trayIcon() const { return m_tray; }
+    // Recovery copies of the unsaved workbooks and documents on screen.
+    RecoveryKeeper *recovery() const { return m_recovery; }
     ZipCommands *zipCommands() const { return m_zipCommands; }
 
     // The spreadsheet slots the tools work through; all released at shutdown.
@@ -152,6 +157,9 @@ private:
     void buildStatusLine(QWidget *parent);
     void centreOnScreen();
     void addTrayIcon();
+    void startRecovery();
+    // Copies an earlier run left: said on the status line and offered in FrmRecover.
+    void offerRecovery();
 
     void LoadSettings();
     void Form_Unload();
@@ -177,6 +185,7 @@ private:
     RequisitionForm *m_requisitionForm = nullptr;
     CadConnection *m_cadText = nullptr;
     SessionPanel *m_sessionPanel = nullptr;
+    RecoveryKeeper *m_recovery = nullptr;
     bool m_unloaded = false;
     bool m_terminating = false;
 };

@@ -4,6 +4,7 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,10 +18,28 @@ void onSignal(int) {
 } // namespace
 #endif
 
+void SignalWatcher::catchSignals() {
+#ifdef Q_OS_UNIX
+    if (signalPipe[0] < 0) {
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+            return;
+        // A burst of signals must never block the handler.
+        ::fcntl(signalPipe[0], F_SETFL, ::fcntl(signalPipe[0], F_GETFL) | O_NONBLOCK);
+    }
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(sig, &action, nullptr);
+#endif
+}
+
 SignalWatcher::SignalWatcher(QObject *parent)
     : QObject(parent) {
 #ifdef Q_OS_UNIX
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+    catchSignals();
+    if (signalPipe[1] < 0)
         return;
     m_notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
@@ -28,12 +47,6 @@ SignalWatcher::SignalWatcher(QObject *parent)
         [[maybe_unused]] ssize_t got = ::read(signalPipe[1], &byte, 1);
         emit terminationRequested();
     });
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(sig, &action, nullptr);
 #endif
 }
 

@@ -10,6 +10,10 @@ class SignalWatcher : public QObject {
     Q_OBJECT
 
 public:
+    // Catches the signals from now on, before any event loop or window exists: one that arrives early
+    // waits and is delivered once a watcher is made and the event loop runs. Call it first in main().
+    static void catchSignals();
+
     explicit SignalWatcher(QObject *parent = nullptr);
     ~SignalWatcher() override;
 

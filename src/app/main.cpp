@@ -10,6 +10,8 @@
 #include <QTranslator>
 
 int main(int argc, char *argv[]) {
+    // First of all: a SIGTERM during the slow start-up waits for the window and ends it normally.
+    SignalWatcher::catchSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavlo"));
     QApplication::setOrganizationName(QStringLiteral("Tavlo"));
@@ -30,7 +32,7 @@ int main(int argc, char *argv[]) {
     SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window, &FrmMain::terminate);
     // Logging out or a system shutdown may end the event loop without closing the window first.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &FrmMain::SaveSettings);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &FrmMain::commitData);
     QObject::connect(&app, &QApplication::aboutToQuit, &window, &FrmMain::close);
 
     window.Form_Load();

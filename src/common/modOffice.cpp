@@ -56,6 +56,7 @@ void OfficeSlots::AttachExcel(int slot, bool visible, bool newInstance) {
         }
         s->application = app;
         watchApplication(app);
+        emit excelAttached(app);
     }
     if (startedHere || visible)
         s->application->setVisible(visible);
@@ -164,6 +165,7 @@ void OfficeSlots::AttachWord(bool visible, bool newInstance) {
             startedHere = true;
         }
         m_word.application = app;
+        emit wordAttached(app);
     }
     if (startedHere || visible)
         m_word.application->setVisible(visible);

@@ -36,6 +36,8 @@ struct WordSlot {
 // No operation raises or reports an error: a failed step leaves the slot as the caller can see it.
 class OfficeSlots : public QObject {
     Q_OBJECT
+    Q_MOC_INCLUDE("platform/sheet/Application.h")
+    Q_MOC_INCLUDE("platform/document/Application.h")
 
 public:
     static constexpr int kExcelSlotCount = 7;
@@ -110,6 +112,11 @@ public:
     // bottom border hidden. Sets pageNumbersInserted; false when there is no document.
     void AddPageNumberFooter();
     bool pageNumbersInserted = false;
+
+signals:
+    // A slot started or attached an instance (so its workbooks or documents can be followed).
+    void excelAttached(tavlo::sheet::Application *application);
+    void wordAttached(tavlo::document::Application *application);
 
 private slots:
     void startWatch();

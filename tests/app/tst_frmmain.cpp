@@ -1,3 +1,4 @@
+#include "app/ElidedLabel.h"
 #include "app/FrmMain.h"
 #include "app/FrmMember.h"
 #include "app/FrmPlatform.h"
@@ -7,10 +8,12 @@
 #include "platform/sheet/Worksheet.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -138,6 +141,31 @@ private slots:
         w.mnuExit_Click();
         QCOMPARE(seen, (QStringList{"question", "save dialog", "question"}));
         QVERIFY(tavlo::sheet::Application::instances().isEmpty());
+    }
+
+    // A status text longer than the line, set by any tool, shows cut short with the whole text as its
+    // tooltip; a short one shows whole, without a tooltip.
+    void aLongStatusTextIsElidedWithTheWholeTextAsTooltip() {
+        FrmMain w(settingsPath());
+        w.Form_Load();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *tip = qobject_cast<ElidedLabel *>(w.LabTip[1]);
+        QVERIFY(tip);
+        const QString reason = QStringLiteral("“/home/设计部/编码/物料编码表.xlsx”：无法打开（") +
+                               QString(60, u'损') + QStringLiteral("）结尾");
+        tip->setText(reason);
+        QCOMPARE(tip->text(), reason);
+        QVERIFY(tip->isElided());
+        QVERIFY(tip->shownText().endsWith(QChar(0x2026)));
+        QVERIFY(tip->fontMetrics().horizontalAdvance(tip->shownText()) <= tip->contentsRect().width());
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), tip->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(tip, &help);
+        QCOMPARE(tip->toolTip(), reason);
+        w.setTip(QStringLiteral("批量编码完成：共写入 66 行"));
+        QVERIFY(!tip->isElided());
+        QApplication::sendEvent(tip, &help);
+        QVERIFY(tip->toolTip().isEmpty());
     }
 
     void clearEmptiesBothTrafficLogs() {

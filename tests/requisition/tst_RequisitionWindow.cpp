@@ -1,12 +1,18 @@
 // The requisition form in the main window: materials picked in the code builder from the corpus coding
 // workbook, filled with the frame's buttons, a second form, the finish, the fit option kept in Tavlo.ini,
-// and the shutdown finishing an open form.
+// the shutdown finishing an open form, and the form and a batch result brought back after the program was
+// told to end.
 #include "app/FrmMain.h"
+#include "app/FrmRecover.h"
+#include "common/RecoveryKeeper.h"
 #include "common/modOffice.h"
 #include "platform/document/Application.h"
 #include "platform/document/Document.h"
 #include "platform/sheet/Application.h"
+#include "platform/sheet/Workbook.h"
+#include "platform/sheet/Worksheet.h"
 #include "platform/text/IniFile.h"
+#include "requisition/BatchCoder.h"
 #include "requisition/CodeBuilder.h"
 #include "requisition/RequisitionForm.h"
 #include "requisition/RequisitionPanel.h"
@@ -15,7 +21,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -41,6 +50,7 @@ class TestRequisitionWindow : public QObject {
 private slots:
     void twoFormsFromTheCodeBuilder();
     void shutdownFinishesTheForm();
+    void formAndBatchResultComeBackAfterTermination();
 };
 
 void TestRequisitionWindow::twoFormsFromTheCodeBuilder() {
@@ -136,6 +146,84 @@ void TestRequisitionWindow::shutdownFinishesTheForm() {
     QVERIFY(Application::instances().isEmpty());
     // Padded to the page end before the program let go of it.
     QVERIFY(rowsAtClose > rows);
+}
+
+// Two fills of the same material and a batch result, never saved; the program is told to end (as SIGTERM
+// or a logout does). The next start offers both; "打开" brings them back as they were, still unsaved, and
+// saving the form removes its copy.
+void TestRequisitionWindow::formAndBatchResultComeBackAfterTermination() {
+    QTemporaryDir home;
+    qputenv("TAVLO_HOME", home.path().toUtf8());
+    const QString ini = home.filePath(QStringLiteral("Tavlo.ini"));
+    const QDir recovery(home.filePath(QStringLiteral("Recovery")));
+    QString code;
+    QString resultName;
+    QList<QStringList> resultRows;
+    {
+        FrmMain window(ini);
+        window.Form_Load();
+        window.codeBuilder()->openDataSource(corpus("coding-workbook.xlsx"));
+        QVERIFY(window.codeBuilder()->DataSourceValid());
+        QTest::mouseClick(window.wordFrame->cmdFill, Qt::LeftButton);
+        QTest::mouseClick(window.wordFrame->cmdFill, Qt::LeftButton);
+        code = window.requisitionPanel->txtCode->text();
+        QCOMPARE(window.requisitionForm()->GetTableCell(2, 6), QStringLiteral("2"));
+        window.requisitionPanel->optName->setChecked(true);
+        QTest::mouseClick(window.requisitionPanel->cmdBatch, Qt::LeftButton);
+        tavlo::sheet::Workbook *result = window.batchCoder()->lastOutput();
+        QVERIFY(result && !result->Saved());
+        resultName = result->Name();
+        const tavlo::sheet::Worksheet *sheet = result->Sheets(1);
+        const int lastRow = sheet->UsedRange().lastRow();
+        QVERIFY(lastRow >= 4);
+        for (int row = 1; row <= lastRow; ++row) {
+            QStringList cells;
+            for (int column = 1; column <= 8; ++column)
+                cells << sheet->value(row, column);
+            resultRows << cells;
+        }
+        QVERIFY(recovery.entryList({QStringLiteral("*.json")}, QDir::Files).isEmpty());
+        window.terminate();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(Application::instances().isEmpty());
+    QCOMPARE(recovery.entryList({QStringLiteral("*.json")}, QDir::Files).size(), 2);
+
+    FrmMain again(ini);
+    again.show();
+    again.Form_Load();
+    QPointer<FrmRecover> dialog;
+    QTRY_VERIFY((dialog = again.findChild<FrmRecover *>()) && dialog->isVisible());
+    QCOMPARE(dialog->lstCopies->count(), 2);
+    QVERIFY(again.LabTip[1]->text().contains(resultName));
+    lookAt();
+    QTest::mouseClick(dialog->cmdOpen, Qt::LeftButton);
+    QTRY_VERIFY(!dialog);
+    QCOMPARE(again.LabTip[1]->text(), QStringLiteral("已打开 2 个恢复的文件"));
+
+    QCOMPARE(Application::instances().size(), 1);
+    Document *form = Application::instances().first()->documentList().value(0);
+    QVERIFY(form && !form->Saved() && form->window()->isVisible());
+    const Table *table = form->Tables(form->TablesCount());
+    QCOMPARE(table->cellText(2, 2), code);
+    QCOMPARE(table->cellText(2, 6), QStringLiteral("2"));
+    QCOMPARE(form->pageSetup().orientation, PageSetup::Landscape);
+
+    tavlo::sheet::Workbook *book = nullptr;
+    for (tavlo::sheet::Application *app : tavlo::sheet::Application::instances())
+        for (tavlo::sheet::Workbook *open : app->workbookList())
+            if (open->Name() == resultName)
+                book = open;
+    QVERIFY(book && !book->Saved());
+    for (int row = 1; row <= resultRows.size(); ++row)
+        for (int column = 1; column <= 8; ++column)
+            QCOMPARE(book->Sheets(1)->value(row, column), resultRows[row - 1][column - 1]);
+    lookAt();
+
+    QVERIFY(form->SaveAs(home.filePath(QStringLiteral("申请单.docx"))));
+    QCOMPARE(recovery.entryList({QStringLiteral("*.json")}, QDir::Files).size(), 1);
+    again.terminate();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 QTEST_MAIN(TestRequisitionWindow)

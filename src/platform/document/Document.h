@@ -132,6 +132,7 @@ private:
     friend class Application;
     friend class Selection;
     friend class DocumentList;
+    friend class DocumentArchive;
     Document(Application *application, const QString &name);
     int lastParagraphBlock() const;
     int blockOfTable(const Table *table) const;

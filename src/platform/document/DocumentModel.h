@@ -118,6 +118,7 @@ public:
 
 private:
     friend class Document;
+    friend class DocumentArchive;
     void touched(int row);
 
     Document *m_document;

@@ -60,6 +60,22 @@ Workbook *WorkbookList::Open(const QString &path) {
     return book;
 }
 
+Workbook *WorkbookList::OpenCopy(const QString &path, const QString &name, const QString &fullName) {
+    Application *app = m_application;
+    if (!app->isAlive())
+        return nullptr;
+    BookContent content;
+    QString error;
+    if (!readWorkbookFile(QFileInfo(path).absoluteFilePath(), &content, &error)) {
+        app->m_lastError = error;
+        return nullptr;
+    }
+    auto *book = new Workbook(app, name, fullName, std::move(content));
+    book->m_saved = false;
+    app->adopt(book);
+    return book;
+}
+
 Application::Application()
     : m_workbooks(this) {
     runningList().append(this);

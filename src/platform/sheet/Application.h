@@ -22,6 +22,9 @@ public:
     // `Workbooks.Open`: reads the file by its content. A file already open in this application gives that
     // workbook. nullptr on failure, with the reason in Application::lastError().
     Workbook *Open(const QString &path);
+    // Opens a copy kept aside (a recovery copy) as the unsaved workbook it was taken from: named `name`,
+    // saving to `fullName` (empty for a workbook never saved), and counted as changed.
+    Workbook *OpenCopy(const QString &path, const QString &name, const QString &fullName);
 
 private:
     Application *m_application;
