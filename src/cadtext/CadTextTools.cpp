@@ -38,6 +38,13 @@ QString doneMessage(const char *verb, int count) {
     return QString::fromUtf8(verb) + QString::number(count) + QStringLiteral(" 处文字。");
 }
 
+// Said after the count when single-line texts had to be cut to the length CAD programs accept.
+QString cutNote(int cut) {
+    if (cut <= 0)
+        return {};
+    return QStringLiteral("其中 %1 处单行文字超过 256 个字符，已截断。").arg(cut);
+}
+
 // A column box shows the number while a run lasts; its typed text waits in the tool tip.
 class ColumnBoxes {
 public:
@@ -318,6 +325,7 @@ void CadTextTools::ReplaceTexts(int fromRow, int toRow, int fromColumn, int toCo
     if (!begin())
         return;
     int count = 0;
+    int cut = 0;
     const CadSlot *cad = m_connection.cadSlots.slot(CadSlots::kReplacement);
     const ExcelSlot *excel = m_office.excel(kManuscriptSlot);
     if (set && cad->document && excel->worksheet) {
@@ -329,10 +337,12 @@ void CadTextTools::ReplaceTexts(int fromRow, int toRow, int fromColumn, int toCo
         const auto manuscript =
             TextReplacement::Manuscript::fromSheet(*excel->worksheet, fromRow, toRow, fromColumn, toColumn);
         CadDocument *document = cad->document;
+        const int cutBefore = document->cutTextCount();
         count =
             TextReplacement::ReplaceTexts(set->items(), *document, manuscript, options, stepper(document));
+        cut = document->isAlive() ? document->cutTextCount() - cutBefore : 0;
     }
-    m_connection.FinishProgress(doneMessage("成功替换", count));
+    m_connection.FinishProgress(doneMessage("成功替换", count) + cutNote(cut));
     end();
 }
 
@@ -353,6 +363,7 @@ void CadTextTools::ConvertChinese(int mode) {
     if (!begin())
         return;
     int count = 0;
+    int cut = 0;
     const CadSlot *cad = m_connection.cadSlots.slot(CadSlots::kReplacement);
     if (set && cad->document) {
         ChineseConversion::Options options;
@@ -360,8 +371,10 @@ void CadTextTools::ConvertChinese(int mode) {
         options.mode = mode;
         options.convertFont = m_panel.chkConvertFont->isChecked();
         CadDocument *document = cad->document;
+        const int cutBefore = document->cutTextCount();
         count = ChineseConversion::ConvertChinese(set->items(), *document, options, stepper(document));
+        cut = document->isAlive() ? document->cutTextCount() - cutBefore : 0;
     }
-    m_connection.FinishProgress(doneMessage("成功替换", count));
+    m_connection.FinishProgress(doneMessage("成功替换", count) + cutNote(cut));
     end();
 }

@@ -13,9 +13,10 @@ namespace {
 
 class Converter : public TextWalk::Visitor {
 public:
-    explicit Converter(const Options &options)
+    Converter(const CadDocument &document, const Options &options)
         : m_options(options)
-        , m_style(QString::fromLatin1(kShiftStyle)) {}
+        , m_style(QString::fromLatin1(kShiftStyle))
+        , m_fits([&codec = document.codec()](QStringView c) { return codec.canHold(c); }) {}
 
     int count() const { return m_count; }
 
@@ -29,7 +30,18 @@ public:
             table.SetCellTextStyle(row, column, m_style);
         table.Update();
     }
-    void multilineText(CadEntity &text) override { convertShown(text); }
+    void multilineText(CadEntity &text) override {
+        // Linked columns are one text: converted in place column by column, counted once.
+        for (CadEntity *column : text.linkedColumns()) {
+            const QString before = column->TextString();
+            const QString converted = convert(before);
+            if (converted != before)
+                column->setTextString(converted);
+            if (m_options.convertFont)
+                column->setStyleName(m_style);
+        }
+        convertShown(text);
+    }
     void singleLineText(CadEntity &text) override { convertShown(text); }
     void attribute(CadEntity &attribute) override {
         convertString(attribute, &CadEntity::TagString, &CadEntity::setTagString);
@@ -46,7 +58,7 @@ private:
     using Setter = void (CadEntity::*)(const QString &);
 
     QString convert(const QString &text) const {
-        return modCommon::ConvertChineseScript(text, m_options.mode);
+        return modCommon::ConvertChineseScript(text, m_options.mode, m_fits);
     }
 
     // A string left as it was is not written again, so the drawing keeps its bytes there.
@@ -67,6 +79,9 @@ private:
 
     const Options &m_options;
     const QString m_style;
+    // A converted character the drawing's code page lacks would be written as a \U+ escape that the
+    // big fonts cannot show: the original character stays instead.
+    const tavlo::text::CharacterFits m_fits;
     int m_count = 0;
 };
 
@@ -84,7 +99,7 @@ int ConvertChinese(const QList<CadEntity *> &selection, CadDocument &document, c
                    const TextWalk::StepCallback &beforeEach) {
     if (options.convertFont)
         prepareShiftStyle(document, options.mode);
-    Converter converter(options);
+    Converter converter(document, options);
     TextWalk::visitSelection(selection, options.walk, converter, beforeEach);
     document.Regen(1);
     return converter.count();

@@ -40,7 +40,7 @@ public:
         candidate(table.Handle(), raw, MTextCleaning::CleanMText(raw), true);
     }
     void multilineText(CadEntity &text) override {
-        const QString raw = text.TextString();
+        const QString raw = TextWalk::multilineContent(text);
         candidate(text.Handle(), raw, MTextCleaning::CleanMText(raw), false);
     }
     void singleLineText(CadEntity &text) override {

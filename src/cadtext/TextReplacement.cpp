@@ -61,10 +61,13 @@ public:
         if (outcome.count == 0)
             return;
         m_count += outcome.count;
-        if (outcome.text != text.TextString())
-            text.setTextString(outcome.text);
-        if (m_options.convertFont)
+        if (outcome.text != TextWalk::multilineContent(text))
+            TextWalk::setMultilineContent(text, outcome.text);
+        if (m_options.convertFont) {
             text.setStyleName(m_style);
+            for (CadEntity *column : text.linkedColumns())
+                column->setStyleName(m_style);
+        }
         text.Update();
     }
 

@@ -54,7 +54,7 @@ void visitBlockContents(const CadEntity &reference, const Options &options, Visi
                 visitor.attributeDefinition(*inner);
             break;
         case Kind::MText:
-            if (stylePasses(options, inner->StyleName()))
+            if (stylePasses(options, inner->StyleName()) && !inner->isLinkedColumn())
                 visitor.multilineText(*inner);
             break;
         case Kind::Text:
@@ -93,6 +93,28 @@ bool colorPasses(const Options &options, int color) {
     return options.lists.color.isEmpty() || color == modAutoCAD::ColorNameToIndex(options.lists.color);
 }
 
+QString multilineContent(const CadEntity &text) {
+    const QList<CadEntity *> columns = text.linkedColumns();
+    if (columns.isEmpty())
+        return text.TextString();
+    static const QString columnBreak = QStringLiteral("\\N");
+    QString content = text.TextString();
+    for (const CadEntity *column : columns) {
+        if (content.endsWith(columnBreak))
+            content.chop(columnBreak.size());
+        content += column->TextString();
+    }
+    return content;
+}
+
+void setMultilineContent(CadEntity &text, const QString &content) {
+    if (content != text.TextString())
+        text.setTextString(content);
+    for (CadEntity *column : text.linkedColumns())
+        if (!column->TextString().isEmpty())
+            column->setTextString(QString());
+}
+
 void visitEntity(CadEntity *entity, const Options &options, Visitor &visitor) {
     if (!entity || !entity->isAlive())
         return;
@@ -113,7 +135,8 @@ void visitEntity(CadEntity *entity, const Options &options, Visitor &visitor) {
             visitor.attributeDefinition(*entity);
         break;
     case Kind::MText:
-        visitor.multilineText(*entity);
+        if (!entity->isLinkedColumn()) // its text is part of the first column's
+            visitor.multilineText(*entity);
         break;
     case Kind::Text:
         visitor.singleLineText(*entity);

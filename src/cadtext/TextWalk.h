@@ -51,6 +51,12 @@ bool colorPasses(const Options &options, int color);
 // attribute definition (with chkAttributeDefinition); every multiline and single-line text.
 void visitEntity(CadEntity *entity, const Options &options, Visitor &visitor);
 
+// The whole string of a multiline text: the text of its linked columns follows its own (a column's
+// closing column break dropped), as a CAD program treats them as one text.
+QString multilineContent(const CadEntity &text);
+// Writes a multiline text whole: all of it into the first column, the further columns emptied.
+void setMultilineContent(CadEntity &text, const QString &content);
+
 // Called before entity `done` of `total`; returning false ends the walk (its drawing has gone).
 using StepCallback = std::function<bool(int done, int total)>;
 

@@ -127,14 +127,9 @@ bool IsLettersOnly(const QString &text) {
     return letters.match(text).hasMatch();
 }
 
-QString ConvertChineseScript(const QString &text, int direction) {
+QString ConvertChineseScript(const QString &text, int direction, const tavlo::text::CharacterFits &fits) {
     const auto target = direction == 0 ? tavlo::text::Script::Simplified : tavlo::text::Script::Traditional;
-    QString result = text;
-    for (QChar &c : result) {
-        if (IsChineseCharacter(c))
-            c = tavlo::text::mapChineseCharacter(c, target);
-    }
-    return result;
+    return tavlo::text::convertChineseText(text, target, fits);
 }
 
 bool IsNumeric(const QString &text, double *value) {

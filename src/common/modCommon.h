@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/text/ChineseScript.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -37,9 +39,10 @@ bool IsChineseCharacter(QChar c);
 bool ContainsChinese(const QString &text);
 int CountChinese(const QString &text);
 bool IsLettersOnly(const QString &text);
-// direction 0 = to simplified, 1 = to traditional. Only Chinese characters change, one at a time,
-// so the result has the same length as the text.
-QString ConvertChineseScript(const QString &text, int direction);
+// direction 0 = to simplified, 1 = to traditional. Words are converted as words (沉降 stays 沉降,
+// 制图 becomes 製圖), the rest character by character; only ideographs change. `fits` may refuse a
+// converted character (one the target's code page lacks): the original one then stays.
+QString ConvertChineseScript(const QString &text, int direction, const tavlo::text::CharacterFits &fits = {});
 
 // A number as a user types it: optional sign, digits with an optional decimal point, optional exponent.
 bool IsNumeric(const QString &text, double *value = nullptr);

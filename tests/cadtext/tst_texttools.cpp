@@ -129,6 +129,24 @@ QJsonObject compareWithEzdxf(const QString &before, const QString &after) {
     return json.object();
 }
 
+// Runs a Python snippet with the arguments; its standard output parsed as JSON.
+QJsonObject runPython(const QString &script, const QStringList &arguments) {
+    QProcess p;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PYTHONUTF8"), QStringLiteral("1"));
+    p.setProcessEnvironment(environment);
+    p.start(python, QStringList{QStringLiteral("-c"), script} + arguments);
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    const QJsonDocument json = QJsonDocument::fromJson(p.readAllStandardOutput());
+    if (!json.isObject())
+        qWarning().noquote() << p.readAllStandardError();
+    return json.object();
+}
+
 bool haveEzdxf() {
     QProcess p;
     p.start(python, {QStringLiteral("-c"), QStringLiteral("import ezdxf")});
@@ -157,6 +175,8 @@ private slots:
 
     void roundTripReplacesEveryTextAndNothingElse_data();
     void roundTripReplacesEveryTextAndNothingElse();
+    void conversionKeepsWhatTheCodePageCannotHold();
+    void linkedColumnsAreOneText();
 };
 
 void TestTextTools::cleaningRemovesFormatCodes_data() {
@@ -459,7 +479,8 @@ void TestTextTools::conversionTouchesOnlyChineseCharacters() {
     const int visited = 1 + 2 * (3 + 18 + 10) + 4 * (1 + 6 + 4);
     QCOMPARE(ChineseConversion::ConvertChinese(selection, *document, options), visited);
     QCOMPARE(text->TextString(), QStringLiteral("簡體字abc"));
-    QCOMPARE(mtext->TextString(), QStringLiteral("{\\Fsimsun|b0;\\H2.5;設計單位}\\P審核 Checked"));
+    // OpenCC's standard traditional form of 审核 is 審覈.
+    QCOMPARE(mtext->TextString(), QStringLiteral("{\\Fsimsun|b0;\\H2.5;設計單位}\\P審覈 Checked"));
     QCOMPARE(text->StyleName(), QStringLiteral("SHIFT_STYLE"));
     QCOMPARE(document->TextStyles().Item(QStringLiteral("SHIFT_STYLE"))->BigFontFile(),
              QStringLiteral("gbcbig.shx"));
@@ -562,6 +583,101 @@ void TestTextTools::roundTripReplacesEveryTextAndNothingElse() {
         }
         QVERIFY(cellsReplaced > 0);
     }
+}
+
+// Traditional to simplified in a GBK drawing: a simplified form the code page lacks (㑩 for 儸) would be
+// written as an escape the Chinese big fonts cannot show, so the original character stays.
+void TestTextTools::conversionKeepsWhatTheCodePageCannotHold() {
+    if (!haveEzdxf())
+        QSKIP("python3-ezdxf is not installed");
+    auto document = load(QStringLiteral("01_text_mtext_r2000_gbk.dxf"));
+    QVERIFY(document);
+    CadEntity *text = byHandle(*document, QStringLiteral("36"));
+    CadEntity *other = byHandle(*document, QStringLiteral("37"));
+    text->setTextString(QStringLiteral("羅儸 沉降觀測 製圖 乾隆"));
+    other->setTextString(QStringLiteral("沉降观测 制图 标准件 俱乐部"));
+    ChineseConversion::Options options;
+    options.walk = everything();
+    options.mode = 0;
+    ChineseConversion::ConvertChinese({text}, *document, options);
+    options.mode = 1;
+    ChineseConversion::ConvertChinese({other}, *document, options);
+    QCOMPARE(text->TextString(), QStringLiteral("罗儸 沉降观测 制图 乾隆"));
+    QCOMPARE(other->TextString(), QStringLiteral("沉降觀測 製圖 標準件 俱樂部"));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("converted.dxf"));
+    QVERIFY2(document->SaveAs(path), qPrintable(document->lastError()));
+    QVERIFY(!TestFiles::read(path).contains("\\U+3469"));
+    const QJsonObject back = runPython(QStringLiteral(R"(
+import ezdxf, json, sys
+doc = ezdxf.readfile(sys.argv[1])
+print(json.dumps({'text': doc.entitydb['36'].dxf.text, 'other': doc.entitydb['37'].dxf.text}))
+)"),
+                                       {path});
+    QCOMPARE(back[QLatin1String("text")].toString(), QStringLiteral("罗儸 沉降观测 制图 乾隆"));
+    QCOMPARE(back[QLatin1String("other")].toString(), QStringLiteral("沉降觀測 製圖 標準件 俱樂部"));
+}
+
+// A multiline text set in columns, as releases before R2018 keep it (one MTEXT per column, linked from
+// the first): extracted as one row under the first column's handle, replaced and converted as one text.
+void TestTextTools::linkedColumnsAreOneText() {
+    if (!haveEzdxf())
+        QSKIP("python3-ezdxf is not installed");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("columns.dxf"));
+    const char *make = R"(
+import ezdxf, json, sys
+doc = ezdxf.new('R2000')
+doc.header['$DWGCODEPAGE'] = 'ANSI_936'
+mtext = doc.modelspace().add_mtext_static_columns(['第一栏说明\\P续', '第二栏施工要求', '第三栏'], width=50,
+                                                  gutter_width=5, height=20)
+doc.saveas(sys.argv[1])
+back = ezdxf.readfile(sys.argv[1])
+main = back.entitydb[mtext.dxf.handle]
+print(json.dumps({'main': main.dxf.handle, 'columns': main.columns.count}))
+)";
+    const QJsonObject made = runPython(QString::fromUtf8(make), {path});
+    QCOMPARE(made[QLatin1String("columns")].toInt(), 3);
+    const QString main = made[QLatin1String("main")].toString();
+    QString error;
+    auto document = CadDocument::load(path, &error);
+    QVERIFY2(document, qPrintable(error));
+
+    Sheet sheet;
+    QCOMPARE(sheet.extract(*document, extractEverything()), 1);
+    QCOMPARE(sheet->value(2, 2), main);
+    QCOMPARE(sheet->value(2, 3), QStringLiteral("第一栏说明续第二栏施工要求第三栏"));
+
+    ChineseConversion::Options convert;
+    convert.walk = everything();
+    convert.mode = 1;
+    QCOMPARE(ChineseConversion::ConvertChinese(selectAll(*document, convert.walk), *document, convert), 1);
+    Sheet converted;
+    QCOMPARE(converted.extract(*document, extractEverything()), 1);
+    QCOMPARE(converted->value(2, 3), QStringLiteral("第一欄說明續第二欄施工要求第三欄"));
+
+    sheet->setValue(2, 4, QStringLiteral("Notes: first, then second, then third"));
+    TextReplacement::Options options;
+    options.walk = everything();
+    const auto manuscript = TextReplacement::Manuscript::fromSheet(*sheet, 1, sheet.lastRow(), 3, 4);
+    QCOMPARE(
+        TextReplacement::ReplaceTexts(selectAll(*document, options.walk), *document, manuscript, options), 1);
+    const QString after = dir.filePath(QStringLiteral("after.dxf"));
+    QVERIFY2(document->SaveAs(after), qPrintable(document->lastError()));
+    const QJsonObject back = runPython(QStringLiteral(R"(
+import ezdxf, json, sys
+from ezdxf.audit import Auditor
+doc = ezdxf.readfile(sys.argv[1])
+auditor = doc.audit()
+main = doc.entitydb[sys.argv[2]]
+print(json.dumps({'text': main.all_columns_raw_content(), 'errors': len(auditor.errors),
+                  'mtexts': len(doc.modelspace().query('MTEXT'))}))
+)"),
+                                       {after, main});
+    QCOMPARE(back[QLatin1String("text")].toString(), QStringLiteral("Notes: first, then second, then third"));
+    QCOMPARE(back[QLatin1String("errors")].toInt(), 0);
+    QCOMPARE(back[QLatin1String("mtexts")].toInt(), 1);
 }
 
 QTEST_MAIN(TestTextTools)

@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRadioButton>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -77,6 +79,61 @@ private slots:
         QCOMPARE(ConvertChineseScript(traditional, 0), QStringLiteral("泵房平面图 A-12, (3/4)"));
         const QString mixed = QStringLiteral("電纜😀x");
         QCOMPARE(ConvertChineseScript(mixed, 0).size(), mixed.size());
+    }
+
+    // Words convert as words, in both directions, and every GB2312 level-1 character comes back from a
+    // trip to traditional and back.
+    void scriptConversionKnowsWordsAndRoundTrips() {
+        const QList<std::pair<QString, QString>> words = {
+            {QStringLiteral("沉降观测"), QStringLiteral("沉降觀測")},
+            {QStringLiteral("制图"), QStringLiteral("製圖")},
+            {QStringLiteral("标准件"), QStringLiteral("標準件")},
+            {QStringLiteral("复杂"), QStringLiteral("複雜")},
+            {QStringLiteral("干扰"), QStringLiteral("干擾")},
+            {QStringLiteral("关系"), QStringLiteral("關係")},
+            {QStringLiteral("剩余"), QStringLiteral("剩餘")},
+            {QStringLiteral("俱乐部"), QStringLiteral("俱樂部")},
+            {QStringLiteral("显著"), QStringLiteral("顯著")},
+            {QStringLiteral("乾隆"), QStringLiteral("乾隆")},
+        };
+        QVERIFY2(tavlo::text::chineseScriptError().isEmpty(), qPrintable(tavlo::text::chineseScriptError()));
+        for (const auto &[simplified, traditional] : words) {
+            QCOMPARE(ConvertChineseScript(simplified, 1), traditional);
+            QCOMPARE(ConvertChineseScript(traditional, 0), simplified);
+        }
+        QCOMPARE(ConvertChineseScript(QStringLiteral("{\\H2.5;制图}\\P设计 A-1"), 1),
+                 QStringLiteral("{\\H2.5;製圖}\\P設計 A-1"));
+
+        // 乾 alone is the traditional form of 干 (dry); only words such as 乾隆 keep it.
+        const QString noRoundTrip = QStringLiteral("乾");
+        QStringDecoder gb2312("GB2312");
+        QStringList level1;
+        for (int high = 0xB0; high <= 0xD7; ++high)
+            for (int low = 0xA1; low <= (high == 0xD7 ? 0xF9 : 0xFE); ++low) { // level 1 ends at D7F9
+                const char bytes[2] = {char(high), char(low)};
+                const QString c = gb2312.decode(QByteArrayView(bytes, 2));
+                if (c.size() == 1 && c[0] != QChar(0xFFFD) && !noRoundTrip.contains(c))
+                    level1 << c;
+            }
+        QCOMPARE(level1.size(), 3755 - noRoundTrip.size());
+        const QString text = level1.join(u'\n');
+        const QString back = ConvertChineseScript(ConvertChineseScript(text, 1), 0);
+        QStringList changed;
+        const QStringList backLines = back.split(u'\n');
+        for (qsizetype i = 0; i < level1.size(); ++i)
+            if (i >= backLines.size() || backLines[i] != level1[i])
+                changed << level1[i] + QStringLiteral("→") + backLines.value(i);
+        QVERIFY2(changed.isEmpty(), qPrintable(changed.join(u' ')));
+        QCOMPARE(ConvertChineseScript(QStringLiteral("乾"), 0), QStringLiteral("干"));
+
+        // A converted character the target cannot hold leaves the original in place.
+        const tavlo::text::CharacterFits gbk = [](QStringView c) {
+            QStringEncoder encoder("GBK");
+            const QByteArray bytes = encoder.encode(c);
+            return !encoder.hasError() && QString(QStringDecoder("GBK").decode(bytes)) == c;
+        };
+        QCOMPARE(ConvertChineseScript(QStringLiteral("羅儸"), 0), QStringLiteral("罗㑩"));
+        QCOMPARE(ConvertChineseScript(QStringLiteral("羅儸"), 0, gbk), QStringLiteral("罗儸"));
     }
 
     void numbers() {

@@ -48,6 +48,11 @@ private:
     QList<CadEntity *> selectAll(CadDocument &document) const;
     TextWalk::StepCallback progress(const QString &name);
     bool save(CadDocument &document, const QString &source);
+    void reportCutTexts(const CadDocument &document) {
+        if (document.cutTextCount() > 0)
+            m_out << document.Name() << ": " << document.cutTextCount()
+                  << " single-line texts cut to 256 characters (the most a CAD program takes)" << Qt::endl;
+    }
     std::optional<Failure> checkOutputFolder(const QStringList &drawings);
     int fail(int code, const QString &message) {
         m_err << "tavlo-cadtext: " << message << Qt::endl;
@@ -234,12 +239,13 @@ int Command::extract(const QStringList &drawings) {
     options.noDuplicate = m_parser.isSet("no-duplicates");
     options.chineseOnly = m_parser.isSet("chinese-only");
     int total = 0;
-    for (const auto &document : documents) {
+    for (auto &document : documents) {
         const int count =
             TextExtraction::ExtractTexts(selectAll(*document), document->Name(), *sheet,
                                          sheet->UsedRange().lastRow(), options, progress(document->Name()));
         total += count;
         m_out << document->Name() << ": " << count << " texts extracted" << Qt::endl;
+        document.reset(); // its texts are in the sheet now: the memory goes before the next one is walked
     }
     if (!book->SaveAs(bookPath))
         return fail(Failed, QString("cannot save %1: %2").arg(bookPath, book->lastError()));
@@ -299,6 +305,7 @@ int Command::replace(const QStringList &drawings) {
         const int count = TextReplacement::ReplaceTexts(selectAll(*document), *document, manuscript, options,
                                                         progress(document->Name()));
         m_out << document->Name() << ": " << count << " texts replaced" << Qt::endl;
+        reportCutTexts(*document);
         if (!save(*document, path))
             result = Failed;
     }
@@ -325,6 +332,7 @@ int Command::convert(const QStringList &drawings) {
         const int count = ChineseConversion::ConvertChinese(selectAll(*document), *document, options,
                                                             progress(document->Name()));
         m_out << document->Name() << ": " << count << " texts converted" << Qt::endl;
+        reportCutTexts(*document);
         if (!save(*document, path))
             result = Failed;
     }

@@ -3,6 +3,7 @@
 #include "CadApplication.h"
 #include "DxfFile.h"
 #include "TableCells.h"
+#include "TextMetrics.h"
 #include "platform/text/AtomicFile.h"
 
 #include <QDir>
@@ -435,6 +436,19 @@ CadEntity *CadDocument::entityByHandle(const QString &handle) const {
     return m_byHandle.value(handle.toUpper());
 }
 
+bool CadDocument::isLinkedColumn(const CadEntity *entity) const {
+    if (m_closed)
+        return false;
+    if (!m_linkedColumns) {
+        m_linkedColumns.emplace();
+        for (const CadEntity &e : m_allEntities)
+            if (e.kind() == CadEntity::Kind::MText)
+                for (const CadEntity *column : e.linkedColumns())
+                    m_linkedColumns->insert(column);
+    }
+    return m_linkedColumns->contains(entity);
+}
+
 QString CadDocument::headerValue(const QString &variable, int code) const {
     if (m_closed)
         return {};
@@ -740,8 +754,53 @@ CadEntity *cellMText(const CadDocument &document, const CadEntity &table, const 
     return nullptr;
 }
 
-// Replaces the string of a value block (group 1 and its 2/3 continuations, and 302) with `bytes`.
-void setValueBlock(DxfFile &file, DxfChunk *chunk, int from, int to, const QByteArray &bytes) {
+// The format string (group 300) of a value block; empty when it has none.
+QByteArray valueFormat(const DxfFile &file, const DxfChunk &chunk, int from, int to) {
+    for (int i = from; i < to && i < int(chunk.pairs.size()); ++i)
+        if (chunk.pairs[i].code == 300)
+            return file.trimmedValue(chunk.pairs[i]).toByteArray();
+    return {};
+}
+
+// The text a cell shows under its format's letter case: %tc1 upper case, %tc2 lower case, %tc3 a
+// capital first letter, %tc4 a capital first letter in each word. Format codes keep their letters.
+QString shownCellText(const QString &text, QByteArrayView format) {
+    const QByteArray f = format.toByteArray().toLower();
+    const int mode = f.contains("%tc1")   ? 1
+                     : f.contains("%tc2") ? 2
+                     : f.contains("%tc3") ? 3
+                     : f.contains("%tc4") ? 4
+                                          : 0;
+    if (mode == 0)
+        return text;
+    QString shown;
+    shown.reserve(text.size());
+    bool wordStart = true;
+    bool first = true;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length = mtextToken(text, i);
+        QString token = text.mid(i, length);
+        i += length;
+        if (length != 1 || !token[0].isLetter()) {
+            if (length == 1 && token[0].isSpace())
+                wordStart = true;
+            shown += token;
+            continue;
+        }
+        if (mode == 1 || ((mode == 3 && first) || (mode == 4 && wordStart)))
+            token = token.toUpper();
+        else if (mode == 2 || mode == 3 || mode == 4)
+            token = token.toLower();
+        first = wordStart = false;
+        shown += token;
+    }
+    return shown;
+}
+
+// Replaces the string of a value block (group 1 and its 2/3 continuations, and 302) with `bytes`; the
+// formatted string 302 gets `shown`, the text as the cell's format shows it.
+void setValueBlock(DxfFile &file, DxfChunk *chunk, int from, int to, const QByteArray &bytes,
+                   const QByteArray &shown) {
     int one = -1;
     for (int i = from; i < to; ++i)
         if (chunk->pairs[i].code == 1) {
@@ -755,7 +814,7 @@ void setValueBlock(DxfFile &file, DxfChunk *chunk, int from, int to, const QByte
             break;
         }
     if (formatted >= 0)
-        file.setValue(chunk, formatted, bytes);
+        file.setValue(chunk, formatted, shown);
     if (one >= 0) {
         // Continuation chunks before the 1 would repeat old text: remove them.
         for (int i = one - 1; i >= from; --i)
@@ -865,16 +924,24 @@ bool CadEntity::SetText(int row, int column, const QString &text) {
         return true;
     DxfFile &file = m_document->file();
     const QByteArray bytes = m_document->encode(text);
+    // A letter-case format shows the text changed: the formatted string and the block's MTEXT show
+    // the same text, as the CAD program draws it.
+    const QString shownText = shownCellText(text, valueFormat(file, *m_chunk, from, to));
+    const QByteArray shownBytes = shownText == text ? bytes : m_document->encode(shownText);
     // The anonymous block's MTEXT, found by position before anything moves.
     CadEntity *shown = cellMText(*m_document, *this, cells, row, column);
-    setValueBlock(file, m_chunk, from, to, bytes);
+    setValueBlock(file, m_chunk, from, to, bytes, shownBytes);
     forgetTableLayout();
     if (shown)
-        shown->setTextString(text);
+        shown->setTextString(shownText);
     if (DxfChunk *content = tableContent(*m_document, *m_chunk)) {
         int cf, ct;
-        if (contentValue(file, *content, row * cells.columns + column, &cf, &ct))
-            setValueBlock(file, content, cf, ct, bytes);
+        if (contentValue(file, *content, row * cells.columns + column, &cf, &ct)) {
+            // The block opens with its own 300 marker ("VALUE"); the format string follows it.
+            const QString contentShown = shownCellText(text, valueFormat(file, *content, cf + 1, ct));
+            setValueBlock(file, content, cf, ct, bytes,
+                          contentShown == text ? bytes : m_document->encode(contentShown));
+        }
     }
     m_document->markModified();
     return true;

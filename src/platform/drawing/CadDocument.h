@@ -7,12 +7,14 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 class QTimer;
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tavlo::drawing {
@@ -167,6 +169,8 @@ public:
     const QList<CadEntity *> &entities() const { return m_entities; }
     QList<CadEntity *> modelSpace() const;
     CadEntity *entityByHandle(const QString &handle) const;
+    // True for an MTEXT that another one names as its further column (see CadEntity::linkedColumns).
+    bool isLinkedColumn(const CadEntity *entity) const;
     // A header variable's value of the given group code: headerValue("$EXTMIN", 10) for the x of the
     // drawing's lower-left extent; empty when the header has none.
     QString headerValue(const QString &variable, int code) const;
@@ -185,6 +189,9 @@ public:
     // Writes a new file and from then on is that file (its first Save makes no backup of it).
     bool SaveAs(const QString &path);
     QString lastError() const { return m_lastError; }
+    // Single-line strings cut to the length CAD programs accept (256 characters), since opening.
+    int cutTextCount() const { return m_cutTexts; }
+    void countCutText() { ++m_cutTexts; }
 
     // Closes the drawing without saving.
     void Close();
@@ -233,10 +240,12 @@ private:
     bool m_modified = false;
     bool m_closed = false;
     bool m_backupDone = false;
+    int m_cutTexts = 0;
     QElapsedTimer m_lastChange;
     QTimer *m_changeTimer = nullptr;
 
-    mutable QHash<QString, CadEntity *> m_byHandle; // built on first use
+    mutable QHash<QString, CadEntity *> m_byHandle;                 // built on first use
+    mutable std::optional<QSet<const CadEntity *>> m_linkedColumns; // built on first use
     std::deque<CadEntity> m_allEntities; // owns every entity, attributes included (stable addresses)
     QList<CadEntity *> m_entities;
     std::vector<std::unique_ptr<CadBlock>> m_blocks;

@@ -27,6 +27,8 @@ double toReal(QByteArrayView v, double fallback) {
     return ok ? d : fallback;
 }
 
+} // namespace
+
 // Where a multiline text may be cut into chunks: never inside a \ code, a \U+ or \M+ escape, or a
 // surrogate pair. Returns the length of the token starting at i.
 qsizetype mtextToken(const QString &text, qsizetype i) {
@@ -48,8 +50,6 @@ qsizetype mtextToken(const QString &text, qsizetype i) {
     }
     return 2;
 }
-
-} // namespace
 
 struct CadEntity::Extras {
     QList<CadEntity *> attributes; // block references
@@ -210,6 +210,33 @@ static bool isSingleLine(CadEntity::Kind kind) {
     return kind == K::Text || kind == K::Attribute || kind == K::AttributeDefinition;
 }
 
+// A single-line string as CAD programs take it: one line of at most 256 characters, and no DXF string
+// longer than 2,049 bytes in the file's encoding (characters the code page lacks take 7 bytes as \U+
+// escapes). A longer string is cut at a character boundary and counted in the document.
+static QByteArray singleLineBytes(CadDocument *document, const QString &text) {
+    constexpr qsizetype maxCharacters = 256;
+    constexpr qsizetype maxBytes = 2049;
+    QString line = text;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' ')).remove(QLatin1Char('\r'));
+    bool cut = false;
+    if (line.size() > maxCharacters) {
+        qsizetype keep = maxCharacters;
+        if (line[keep - 1].isHighSurrogate())
+            --keep;
+        line.truncate(keep);
+        cut = true;
+    }
+    QByteArray bytes = document->encode(line);
+    while (bytes.size() > maxBytes && !line.isEmpty()) {
+        line.chop(line.size() > 1 && line.back().isLowSurrogate() ? 2 : 1);
+        bytes = document->encode(line);
+        cut = true;
+    }
+    if (cut)
+        document->countCutText();
+    return bytes;
+}
+
 QString CadEntity::StyleName() const {
     if (!hasStyle(m_kind) || !isAlive())
         return {};
@@ -288,6 +315,34 @@ QString CadEntity::TextString() const {
     }
 }
 
+QList<CadEntity *> CadEntity::linkedColumns() const {
+    QList<CadEntity *> columns;
+    if (m_kind != Kind::MText || !isAlive())
+        return columns;
+    const DxfFile &file = m_document->file();
+    const auto &pairs = m_chunk->pairs;
+    bool inList = false;
+    for (const DxfPair &pair : pairs) {
+        if (pair.code == 1000) {
+            const QByteArrayView value = file.trimmedValue(pair);
+            if (value == "ACAD_MTEXT_COLUMNS_BEGIN")
+                inList = true;
+            else if (value == "ACAD_MTEXT_COLUMNS_END" && inList)
+                break;
+        } else if (inList && pair.code == 1005) {
+            CadEntity *column =
+                m_document->entityByHandle(QString::fromLatin1(file.trimmedValue(pair).toByteArray()));
+            if (column && column != this && column->m_kind == Kind::MText && !columns.contains(column))
+                columns.append(column);
+        }
+    }
+    return columns;
+}
+
+bool CadEntity::isLinkedColumn() const {
+    return m_kind == Kind::MText && isAlive() && m_document->isLinkedColumn(this);
+}
+
 // Writes a multiline string over the pairs [from, one]: 3 chunks of at most 250 bytes in the file's
 // encoding, cut only between tokens, then the last chunk in group 1 at `one`.
 static void writeChunkedText(CadDocument *document, DxfChunk *chunk, int from, int one, const QString &text) {
@@ -296,7 +351,8 @@ static void writeChunkedText(CadDocument *document, DxfChunk *chunk, int from, i
     QByteArray current;
     QString flat = text;
     flat.replace(QLatin1String("\r\n"), QLatin1String("\\P"))
-        .replace(QLatin1Char('\n'), QLatin1String("\\P"));
+        .replace(QLatin1Char('\n'), QLatin1String("\\P"))
+        .replace(QLatin1Char('\r'), QLatin1String("\\P"));
     for (qsizetype i = 0; i < flat.size();) {
         const qsizetype length = mtextToken(flat, i);
         const QByteArray bytes = document->encode(flat.mid(i, length));
@@ -353,17 +409,17 @@ void CadEntity::setTextString(const QString &text) {
     if (isSingleLine(m_kind)) {
         int from, to;
         const int one = textRange(&from, &to);
-        QString single = text;
-        single.replace(QLatin1Char('\n'), QLatin1Char(' ')).remove(QLatin1Char('\r'));
         const QString old = one >= 0 ? TextString() : QString();
+        const QByteArray bytes = singleLineBytes(m_document, text);
+        const QString single = m_document->decode(bytes);
         if (one >= 0) {
-            file.setValue(m_chunk, one, m_document->encode(single));
+            file.setValue(m_chunk, one, bytes);
         } else {
             // A text written without its string: group 1 follows the height.
             const int height = DxfFile::find(*m_chunk, 40, 1, ownLimit(file, *m_chunk));
             if (height < 0)
                 return;
-            file.insertPair(m_chunk, height + 1, 1, m_document->encode(single));
+            file.insertPair(m_chunk, height + 1, 1, bytes);
         }
         // A multi-line attribute shows its embedded multiline text: the new string replaces the line the
         // single-line value held (its first), the other lines stay.
@@ -525,9 +581,7 @@ void CadEntity::setTagString(const QString &tag) {
     const int at = DxfFile::find(*m_chunk, 2, 1, ownLimit(m_document->file(), *m_chunk));
     if (at < 0)
         return;
-    QString single = tag;
-    single.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    m_document->file().setValue(m_chunk, at, m_document->encode(single));
+    m_document->file().setValue(m_chunk, at, singleLineBytes(m_document, tag));
     m_document->markModified();
 }
 
@@ -542,15 +596,14 @@ void CadEntity::setPromptString(const QString &prompt) {
         return;
     const int limit = ownLimit(m_document->file(), *m_chunk);
     const int at = DxfFile::find(*m_chunk, 3, 1, limit);
-    QString single = prompt;
-    single.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QByteArray bytes = singleLineBytes(m_document, prompt);
     if (at >= 0) {
-        m_document->file().setValue(m_chunk, at, m_document->encode(single));
+        m_document->file().setValue(m_chunk, at, bytes);
     } else {
         const int tag = DxfFile::find(*m_chunk, 2, 1, limit);
         if (tag < 0)
             return;
-        m_document->file().insertPair(m_chunk, tag, 3, m_document->encode(single));
+        m_document->file().insertPair(m_chunk, tag, 3, bytes);
     }
     m_document->markModified();
 }

@@ -67,6 +67,12 @@ public:
     // decoded; a multiline text keeps its format codes (\P, {\H2.5;...}) and is joined from its chunks.
     QString TextString() const;
     void setTextString(const QString &text);
+    // A multiline text set in linked columns: drawings before R2018 keep each further column as an MTEXT
+    // of its own, named in the first one's extended data. linkedColumns() gives those further columns
+    // in order (empty for other texts); isLinkedColumn() is true for such a further column, whose text
+    // belongs to the first one's.
+    QList<CadEntity *> linkedColumns() const;
+    bool isLinkedColumn() const;
     // Width factor (group 41) of single-line texts, attributes and attribute definitions: 1 when absent.
     double ScaleFactor() const;
     void setScaleFactor(double factor);

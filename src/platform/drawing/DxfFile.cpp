@@ -73,14 +73,23 @@ std::unique_ptr<DxfFile> DxfFile::parse(const QByteArray &bytes, QString *error)
     quint32 pos = 0;
     quint32 lineNumber = 0;
 
+    // Lines end in LF or CR LF; a file whose first line ends in a lone CR (as old Mac programs wrote
+    // them) has CR-only lines throughout.
+    const void *firstLf = std::memchr(data, '\n', size);
+    const void *firstCr = std::memchr(data, '\r', size);
+    const bool crOnly =
+        firstCr && (!firstLf || (firstCr < firstLf && static_cast<const char *>(firstCr) + 1 !=
+                                                          static_cast<const char *>(firstLf)));
+    const char lineEnd = crOnly ? '\r' : '\n';
+
     // One line: [start, contentEnd) and its ending of eol bytes.
     auto readLine = [&](quint32 *start, quint32 *contentEnd, quint8 *eol) {
         *start = pos;
-        const void *nl = std::memchr(data + pos, '\n', size - pos);
+        const void *nl = std::memchr(data + pos, lineEnd, size - pos);
         quint32 end = nl ? quint32(static_cast<const char *>(nl) - data) : size;
         quint32 next = nl ? end + 1 : size;
         quint8 eolLength = nl ? 1 : 0;
-        if (nl && end > pos && data[end - 1] == '\r') {
+        if (nl && !crOnly && end > pos && data[end - 1] == '\r') {
             --end;
             eolLength = 2;
         }
@@ -218,13 +227,18 @@ int DxfFile::find(const DxfChunk &chunk, int code, int from, int to) {
 DxfPair DxfFile::makePair(const DxfPair &like, int code, QByteArrayView value) {
     const QByteArrayView likeBytes = bytesOf(like);
     const QByteArrayView likeCode = likeBytes.first(like.codeLineLength);
-    const bool crlf = likeCode.endsWith("\r\n");
-    const qsizetype likeCodeWidth = likeCode.size() - (crlf ? 2 : (likeCode.endsWith("\n") ? 1 : 0));
+    // The neighbour's own line ending: CR LF, LF or a lone CR.
+    qsizetype eolLength = 0;
+    while (eolLength < 2 && eolLength < likeCode.size() &&
+           (likeCode[likeCode.size() - 1 - eolLength] == '\n' ||
+            likeCode[likeCode.size() - 1 - eolLength] == '\r'))
+        ++eolLength;
+    const qsizetype likeCodeWidth = likeCode.size() - eolLength;
     const bool padded = likeCodeWidth > 0 && likeCode[0] == ' ';
     QByteArray codeText = QByteArray::number(code);
     if (padded && codeText.size() < likeCodeWidth)
         codeText = QByteArray(likeCodeWidth - codeText.size(), ' ') + codeText;
-    const QByteArray eol = crlf ? QByteArray("\r\n") : QByteArray("\n");
+    const QByteArray eol = eolLength > 0 ? likeCode.last(eolLength).toByteArray() : QByteArray("\n");
 
     DxfPair pair;
     pair.code = qint16(code);

@@ -21,7 +21,8 @@ struct DxfPair {
 
     quint32 valueStart() const { return start + codeLineLength; }
     quint32 valueLength() const { return bits & 0x1FFFFFFFu; }
-    // 0 (last line of a file without a final newline), 1 (LF) or 2 (CR LF)
+    // 0 (last line of a file without a final newline), 1 (LF, or CR in a file of CR-only lines) or
+    // 2 (CR LF)
     int eolLength() const { return int((bits >> 29) & 3u); }
     quint32 end() const { return valueStart() + valueLength() + quint32(eolLength()); }
     // The offsets point into the edit buffer, not the file's bytes.

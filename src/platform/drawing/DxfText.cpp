@@ -210,6 +210,14 @@ QByteArray DxfTextCodec::encode(const QString &text) const {
     return out;
 }
 
+bool DxfTextCodec::canHold(QStringView character) const {
+    if (isUtf8() || (character.size() == 1 && character[0].unicode() < 0x80))
+        return true;
+    bool ok = false;
+    encodeWith(m_codecName, character.toString(), &ok);
+    return ok;
+}
+
 QString decodeDxfEscapes(const QString &text) {
     static const char *const mifCodecs[] = {"", "Shift_JIS", "Big5", "windows-949", "ibm-1363", "GBK"};
     QString out;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 namespace tavlo::drawing {
 
@@ -22,6 +23,8 @@ public:
     QString decode(QByteArrayView raw) const;
     // Text to bytes in this encoding; a character it cannot carry is written as \U+XXXX.
     QByteArray encode(const QString &text) const;
+    // True when the code page holds the character (one code point) without a \U+ escape.
+    bool canHold(QStringView character) const;
 
 private:
     QByteArray m_codecName; // empty: UTF-8

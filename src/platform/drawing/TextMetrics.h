@@ -19,5 +19,8 @@ struct TextExtent {
 TextExtent measureText(const QString &text, double height, double widthFactor);
 // A multiline text's plain lines: format codes removed, \P breaks lines.
 QStringList plainMTextLines(const QString &text);
+// The length of the multiline-text token at text[i]: a whole \ code with its argument, a \U+ or \M+
+// escape, a surrogate pair, or one character. Chunks are cut and letters changed only between tokens.
+qsizetype mtextToken(const QString &text, qsizetype i);
 
 } // namespace tavlo::drawing

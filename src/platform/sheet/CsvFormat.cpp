@@ -110,20 +110,36 @@ QString quoteField(const QString &field) {
 
 } // namespace
 
-QString write(const SheetData &sheet) {
-    QString out;
+namespace {
+
+// Hands each record (with its CR LF) to `sink`, blank records for rows without cells included.
+template <typename Sink> void writeRecords(const SheetData &sheet, Sink sink) {
     int nextRow = 1;
+    const QString crlf = QStringLiteral("\r\n");
     sheet.forEachRow([&](int row, const std::vector<Cell> &cells) {
         for (; nextRow < row; ++nextRow)
-            out += QStringLiteral("\r\n");
+            sink(crlf);
         QStringList fields;
         for (int c = 0; c < int(cells.size()); ++c)
             fields << quoteField(valueText(cells[c], sheet.effectiveFormat(row, c + 1)));
         while (!fields.isEmpty() && fields.last().isEmpty())
             fields.removeLast();
-        out += fields.join(u',') + QStringLiteral("\r\n");
+        sink(fields.join(u',') + crlf);
         nextRow = row + 1;
     });
+}
+
+} // namespace
+
+QString write(const SheetData &sheet) {
+    QString out;
+    writeRecords(sheet, [&out](const QString &record) { out += record; });
+    return out;
+}
+
+QByteArray writeUtf8(const SheetData &sheet) {
+    QByteArray out("\xEF\xBB\xBF");
+    writeRecords(sheet, [&out](const QString &record) { out += record.toUtf8(); });
     return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include "BookContent.h"
 
+#include <QByteArray>
 #include <QString>
 
 // Comma-separated values: one sheet, every field a text.
@@ -19,5 +20,8 @@ bool parse(const QString &text, SheetData *sheet, const ReadLimits &limits, QStr
 // line break or blanks at either end; records end with CR LF. Rows and columns start at A1, as a spreadsheet
 // saves them.
 QString write(const SheetData &sheet);
+// The same as UTF-8 with a byte-order mark, as it is saved, built record by record so that a large sheet
+// never stands in memory a second time as one text.
+QByteArray writeUtf8(const SheetData &sheet);
 
 } // namespace tavlo::sheet::csv

@@ -86,8 +86,13 @@ bool SheetData::setCell(int row, int column, const Cell &cell, qsizetype slotLim
     const qsizetype growth = std::max<qsizetype>(0, column - current);
     if (m_slots + growth > slotLimit)
         return false;
-    if (it == m_rows.end())
+    if (it == m_rows.end()) {
         it = m_rows.emplace(row, std::vector<Cell>{}).first;
+        // A new row is usually as wide as the others: room for that many cells (up to 64) at once,
+        // rather than an allocation (and a doubled capacity) for each cell added to its right.
+        if (m_columnExtentValid)
+            it->second.reserve(size_t(std::clamp(m_lastColumn, column, std::max(column, 64))));
+    }
     std::vector<Cell> &cells = it->second;
     if (growth > 0)
         cells.resize(size_t(column));

@@ -144,7 +144,7 @@ bool writeWorkbookFile(const QString &path, const BookView &book, QString *error
             break;
         }
         const int active = std::clamp(book.activeSheet, 0, int(book.sheets.size()) - 1);
-        bytes = text::encodeFileText(csv::write(*book.sheets[active]), text::Encoding::Utf8Bom);
+        bytes = csv::writeUtf8(*book.sheets[active]);
         ok = true;
         break;
     }

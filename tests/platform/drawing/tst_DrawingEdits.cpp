@@ -106,6 +106,9 @@ private slots:
     void filtersSelectWhatTheIndependentQueryFinds_data();
     void filtersSelectWhatTheIndependentQueryFinds();
     void editsRewriteOnlyTheirPairsAndSavesKeepABackup();
+    void crOnlyLinesAreReadAndKept();
+    void longStringsStayWithinWhatCadProgramsRead();
+    void tableCellsShowTheirLetterCaseInBothPlaces();
 };
 
 void TestDrawingEdits::initTestCase() {
@@ -496,6 +499,129 @@ void TestDrawingEdits::editsRewriteOnlyTheirPairsAndSavesKeepABackup() {
     QVERIFY(!doc->lastError().isEmpty());
     QVERIFY(doc->SaveAs(dir.filePath(QStringLiteral("copy.dxf"))));
     QCOMPARE(doc->Name(), QStringLiteral("copy.dxf"));
+}
+
+// A drawing whose lines end in a lone CR (as old Mac programs wrote them) opens, is written back byte for
+// byte, and an edit keeps its line ends.
+void TestDrawingEdits::crOnlyLinesAreReadAndKept() {
+    QByteArray bytes = TestFiles::read(corpus(QStringLiteral("01_text_mtext_r2000_gbk.dxf")));
+    bytes.replace("\r\n", "\n");
+    bytes.replace('\n', '\r');
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("mac.dxf"));
+    QVERIFY(TestFiles::write(path, bytes));
+    QString error;
+    auto doc = CadDocument::load(path, &error);
+    QVERIFY2(doc, qPrintable(error));
+    QVERIFY(doc->toBytes() == bytes);
+    CadEntity *text = doc->entityByHandle(QStringLiteral("36"));
+    QVERIFY(text);
+    QCOMPARE(text->TextString(), QStringLiteral("中文测试文字"));
+    text->setTextString(QStringLiteral("新文字\r\n第二行"));
+    text->setStyleName(QStringLiteral("Standard"));
+    doc->TextStyles().Add(QStringLiteral("SHIFT_STYLE"));
+    QVERIFY(doc->Save());
+    const QByteArray saved = TestFiles::read(path);
+    QVERIFY(!saved.contains('\n'));
+    QVERIFY2(audit(path).contains(QLatin1String("No errors found")), qPrintable(audit(path)));
+    const QJsonObject back = runPython(QStringLiteral(R"(
+import ezdxf, json, sys
+doc = ezdxf.readfile(sys.argv[1])
+print(json.dumps({'text': doc.entitydb['36'].dxf.text, 'style': doc.styles.has_entry('SHIFT_STYLE')}))
+)"),
+                                       {path});
+    QCOMPARE(back[QLatin1String("text")].toString(), QStringLiteral("新文字 第二行"));
+    QVERIFY(back[QLatin1String("style")].toBool());
+}
+
+// A translation longer than a single-line text may be: texts, tags and prompts are cut at 256 characters
+// (and so stay under the 2,049 bytes of a DXF string even as \U+ escapes) and counted; a multiline text
+// keeps all of it in chunks of at most 250 bytes.
+void TestDrawingEdits::longStringsStayWithinWhatCadProgramsRead() {
+    QTemporaryDir dir;
+    const QString path = copyToTemp(dir, QStringLiteral("03b_blocks_attribs_r2000_gbk.dxf"));
+    QString error;
+    auto doc = CadDocument::load(path, &error);
+    QVERIFY2(doc, qPrintable(error));
+    // Korean: the GBK code page holds none of it, so every character becomes a 7-byte escape.
+    const QString korean = QStringLiteral("설계도면번호").repeated(50);
+    QCOMPARE(korean.size(), 300);
+    QCOMPARE(doc->cutTextCount(), 0);
+    doc->entityByHandle(QStringLiteral("72"))->setTextString(korean);
+    doc->entityByHandle(QStringLiteral("54"))->setTagString(korean);
+    doc->entityByHandle(QStringLiteral("42"))->setTextString(korean);
+    doc->entityByHandle(QStringLiteral("4F"))->setTextString(QStringLiteral("房间 Room"));
+    QCOMPARE(doc->cutTextCount(), 2);
+    QCOMPARE(doc->entityByHandle(QStringLiteral("72"))->TextString(), korean.left(256));
+    QVERIFY(doc->Save());
+
+    for (const QByteArray &line : TestFiles::read(path).split('\n'))
+        QVERIFY2(line.size() <= 2049, line.left(40).constData());
+    QVERIFY2(audit(path).contains(QLatin1String("No errors found")), qPrintable(audit(path)));
+    const QJsonObject back = runPython(QStringLiteral(R"(
+import ezdxf, json, sys
+from ezdxf.lldxf.encoding import decode_dxf_unicode as decode
+doc = ezdxf.readfile(sys.argv[1])
+db = doc.entitydb
+print(json.dumps({'text': decode(db['72'].dxf.text), 'tag': decode(db['54'].dxf.tag),
+                  'mtext': decode(db['42'].text), 'room': db['4F'].dxf.text}))
+)"),
+                                       {path});
+    QCOMPARE(back[QLatin1String("text")].toString(), korean.left(256));
+    QCOMPARE(back[QLatin1String("tag")].toString(), korean.left(256));
+    QCOMPARE(back[QLatin1String("mtext")].toString(), korean);
+    QCOMPARE(back[QLatin1String("room")].toString(), QStringLiteral("房间 Room"));
+}
+
+// A cell whose format shows its text in capitals (%tc1): the formatted string, the table's block and the
+// table content all show the same capitals, while the value keeps the text as written.
+void TestDrawingEdits::tableCellsShowTheirLetterCaseInBothPlaces() {
+    QByteArray bytes = TestFiles::read(corpus(QStringLiteral("real/ezdxf__acad_table_simple.dxf")));
+    QCOMPARE(bytes.count("  1\nTitle\n 94\n        0\n300\n\n302\nTitle\n"), 2); // entity and content
+    bytes.replace("  1\nTitle\n 94\n        0\n300\n\n302\nTitle\n",
+                  "  1\nTitle\n 94\n        0\n300\n%tc1\n302\nTITLE\n");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("upper.dxf"));
+    QVERIFY(TestFiles::write(path, bytes));
+    QString error;
+    auto doc = CadDocument::load(path, &error);
+    QVERIFY2(doc, qPrintable(error));
+    CadEntity *table = nullptr;
+    for (CadEntity *e : doc->entities())
+        if (e->EntityName() == QLatin1String("AcDbTable"))
+            table = e;
+    QVERIFY(table);
+    QVERIFY(table->SetText(0, 0, QStringLiteral("泵房 pump house \\P{\\H2.5;plan}")));
+    QVERIFY(table->SetText(1, 0, QStringLiteral("first")));
+    QCOMPARE(table->GetText(0, 0), QStringLiteral("泵房 pump house \\P{\\H2.5;plan}"));
+    QVERIFY(doc->Save());
+
+    QVERIFY2(audit(path).contains(QLatin1String("No errors found")), qPrintable(audit(path)));
+    const QJsonObject back = runPython(QStringLiteral(R"(
+import ezdxf, json, sys
+doc = ezdxf.readfile(sys.argv[1])
+table = doc.modelspace().query('ACAD_TABLE').first
+tags = list(table.xtags.get_subclass('AcDbTable'))
+shown = [t.value for t in tags if t.code == 302]
+block = [e.text for e in doc.blocks.get(table.xtags.get_subclass('AcDbBlockReference').get_first_value(2))
+         if e.dxftype() == 'MTEXT']
+content = [t.value for sub in doc.objects.query('TABLECONTENT').first.xtags.subclasses for t in sub
+           if t.code == 302]
+print(json.dumps({'shown': shown, 'block': block, 'content': content}))
+)"),
+                                       {path});
+    const QString upper = QStringLiteral("泵房 PUMP HOUSE \\P{\\H2.5;PLAN}");
+    const auto list = [&back](const char *key) {
+        QStringList values;
+        for (const auto &v : back[QLatin1String(key)].toArray())
+            values << v.toString();
+        return values;
+    };
+    QVERIFY2(list("shown").contains(upper), qPrintable(list("shown").join(u'|')));
+    QVERIFY2(list("block").contains(upper), qPrintable(list("block").join(u'|')));
+    QVERIFY2(list("content").contains(upper), qPrintable(list("content").join(u'|')));
+    // A cell without a letter-case format shows its text as written.
+    QVERIFY(list("block").contains(QStringLiteral("first")));
 }
 
 QTEST_MAIN(TestDrawingEdits)
