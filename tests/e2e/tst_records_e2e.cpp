@@ -300,7 +300,8 @@ private slots:
         for (const QString &name : std::as_const(acknowledged))
             QCOMPARE(names.count(name), 1);
         // Neither the journal nor a temporary file is left.
-        QCOMPARE(QDir(tavlo.home()).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(tavlo.home()).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
     // Needs root: mounts a 1 MiB tmpfs as the data folder. A record that arrives once the disk is full
