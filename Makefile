@@ -24,7 +24,9 @@ test: build-test
 	JOBS=$(JOBS) scripts/run-tests build/test
 
 bench: build-release
-	@for b in build/release/bench/bench_*; do [ -x "$$b" ] && QT_QPA_PLATFORM=offscreen "$$b"; done
+	@for b in build/release/bench/bench_*; do \
+		if [ -f "$$b" ] && [ -x "$$b" ]; then QT_QPA_PLATFORM=offscreen "$$b" || exit 1; fi; \
+	done
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -3,6 +3,7 @@
 #include "InfoPanel.h"
 #include "QueryMatch.h"
 #include "QueryOutput.h"
+#include "RecordBook.h"
 #include "RecordText.h"
 
 #include "common/modCommon.h"
@@ -14,11 +15,13 @@
 #include "platform/text/IniFile.h"
 #include "platform/text/TextCodec.h"
 #include "session/Dispatcher.h"
+#include "session/HostRequests.h"
 #include "session/Session.h"
 #include "session/SessionSockets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -26,6 +29,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 using tavlo::sheet::Workbook;
@@ -41,13 +45,6 @@ constexpr int kRowColumns = RecordSchema::kCustomisable; // what a query searche
 constexpr int kPauseMs = 50;
 // A row is uploaded only when these columns (1-based) hold something.
 constexpr std::array<int, 5> kRequiredColumns{1, 3, 7, 8, 9};
-
-QStringList rowCells(Worksheet *sheet, int row, int columns) {
-    QStringList cells;
-    for (int c = 1; c <= columns; ++c)
-        cells << sheet->value(row, c);
-    return cells;
-}
 
 // False (with the sheet's reason) as soon as one cell cannot be written.
 bool writeTextRow(Worksheet *sheet, int row, const QStringList &fields, QString *error = nullptr) {
@@ -72,15 +69,36 @@ InfoSystem::InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, 
     , m_context(std::move(context)) {
     connect(m_panel.cmdRecord, &QPushButton::clicked, this, &InfoSystem::cmdRecord_Click);
     connect(m_panel.cmdQuery, &QPushButton::clicked, this, &InfoSystem::cmdQuery_Click);
+    m_book = new RecordBook(
+        workbookPath(),
+        [this] {
+            const RecordSchema schema = currentSchema();
+            return QStringList(schema.attributes.begin(), schema.attributes.end());
+        },
+        this);
+    connect(m_book, &RecordBook::flushFailed, this, [this](const QString &error) {
+        tip(QStringLiteral("记录已存入日志，但 %1 未能更新（%2），稍后再写入")
+                .arg(QString::fromLatin1(kWorkbookName), error));
+    });
+    // Records a crash kept from the workbook go in before anything else reads it.
+    const QString recovered = m_book->recover();
+    if (!recovered.isEmpty())
+        tip(recovered);
+    connect(qApp, &QCoreApplication::aboutToQuit, m_book, &RecordBook::flush);
+
     Dispatcher &dispatcher = m_session.dispatcher();
     m_dispatcher = &dispatcher;
-    // The session serves members' requests one at a time after its own pause: no waiting here.
-    dispatcher.setRecordStore([this](const QString &record) {
-        const bool stored = writeRecord(record);
-        if (!stored)
+    // The session serves members' requests from a timer: no waiting here.
+    dispatcher.requests().setRecordBatchStore([this](const QStringList &records) {
+        const QList<bool> stored = writeRecords(records);
+        if (stored.contains(false))
             tip(QStringLiteral("成员的记录") + notRecordedText(QString()));
         return stored;
     });
+    dispatcher.registerHandler(QStringLiteral("[记录结果]"),
+                               [this](const IncomingLine &line) { onRecordResult(line.payload); });
+    // Answers to what was sent before never come once the session is over.
+    connect(&m_session, &Session::sessionReset, this, [this] { m_awaitingResults.clear(); });
     dispatcher.setQueryRunner([this](const QString &query) { return findRows(query); });
     connect(&dispatcher, &Dispatcher::queryResultsReady, this,
             [this](const QStringList &rows) { ShowResults(rows, m_panel.comShowMode->currentText()); });
@@ -88,10 +106,15 @@ InfoSystem::InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, 
 }
 
 InfoSystem::~InfoSystem() {
+    // Whatever waits reaches MIS.xls; nobody may be left to show a failure (the journal keeps it).
+    m_book->disconnect(this);
+    m_book->flush();
     // The session may be gone already when both belong to a window that is being destroyed.
     if (m_dispatcher) {
+        m_dispatcher->requests().setRecordBatchStore({});
         m_dispatcher->setRecordStore({});
         m_dispatcher->setQueryRunner({});
+        m_dispatcher->unregisterHandler(QStringLiteral("[记录结果]"));
     }
     if (m_editor)
         m_editor->terminate();
@@ -119,6 +142,14 @@ QString InfoSystem::ownAddress() const {
 QString InfoSystem::storedRowList() const {
     return modCommon::ReadSetting(m_context.settingsPath, QStringLiteral("MIS"), QStringLiteral("RowList"),
                                   QString());
+}
+
+int InfoSystem::recordsWaiting() const {
+    return m_book->waitingRecords();
+}
+
+bool InfoSystem::flushWorkbook() {
+    return m_book->flush();
 }
 
 bool InfoSystem::storeRowList(const QString &rowList, QString *error) {
@@ -172,6 +203,7 @@ void InfoSystem::cmdRecord_Click() {
             tip(kNotRecorded + QStringLiteral("（记录过长，无法发送给主机）"));
         } else {
             m_session.QueueToHost(QStringLiteral("[记录]") + record);
+            m_awaitingResults.push_back(0);
         }
         return;
     }
@@ -195,114 +227,79 @@ bool InfoSystem::RecordToWorkbook(const QString &recordText) {
 }
 
 bool InfoSystem::writeRecord(const QString &recordText) {
-    m_lastRow = 0;
-    m_lastError.clear();
-    const QStringList fields = recordText.split(u'|');
-    if (fields.size() > tavlo::sheet::kMaxXlsColumns)
-        return refuseRecord(QStringLiteral("记录的字段多于 %1 个").arg(tavlo::sheet::kMaxXlsColumns));
-    for (int k = 0; k < fields.size(); ++k) {
-        if (fields[k].size() > kMaxFieldLength)
-            return refuseRecord(QStringLiteral("第 %1 项超过 %2 个字符")
-                                    .arg(QString::number(k + 1), QString::number(kMaxFieldLength)));
-    }
-    const QString path = workbookPath();
-    // A workbook that cannot be read is never replaced: the records in it would be lost.
-    const bool exists = QFileInfo::exists(path);
-    Worksheet *sheet = exists ? openRecordWorkbook(OfficeSlots::RecordEntry) : createRecordWorkbook();
-    if (!sheet)
-        return refuseRecord(m_lastError.isEmpty() ? QStringLiteral("没有可用的电子表格程序") : m_lastError);
-    const int row = m_office.LastUsedRow(OfficeSlots::RecordEntry) + 1;
-    QString error;
-    bool saved = false;
-    if (row > tavlo::sheet::kMaxXlsRows)
-        error = QStringLiteral("%1 的工作表已满（最多 %2 行）")
-                    .arg(QString::fromLatin1(kWorkbookName), QString::number(tavlo::sheet::kMaxXlsRows));
-    else if (!writeTextRow(sheet, row, fields, &error))
-        error = QStringLiteral("第 %1 行无法写入：%2").arg(QString::number(row), error);
-    else if (!(saved = sheet->workbook()->SaveAs(path)))
-        error = sheet->workbook()->lastError();
-    // Closed without saving when anything failed: the file keeps what it held.
-    closeRecordWorkbook(OfficeSlots::RecordEntry);
-    if (!saved)
-        return refuseRecord(error);
-    m_lastRow = row;
-    return true;
+    return writeRecords({recordText}).value(0);
 }
 
-Worksheet *InfoSystem::createRecordWorkbook() {
-    m_office.AttachExcel(OfficeSlots::RecordEntry, false, true);
-    ExcelSlot *slot = m_office.excel(OfficeSlots::RecordEntry);
-    Workbook *book = slot && slot->application ? slot->application->Workbooks().Add() : nullptr;
-    Worksheet *sheet = book ? book->Sheets(1) : nullptr;
-    if (!sheet) {
-        m_office.CloseExcel(OfficeSlots::RecordEntry);
-        return nullptr;
+QString InfoSystem::refusalOf(const QStringList &fields) {
+    if (fields.size() > tavlo::sheet::kMaxXlsColumns)
+        return QStringLiteral("记录的字段多于 %1 个").arg(tavlo::sheet::kMaxXlsColumns);
+    for (int k = 0; k < fields.size(); ++k) {
+        if (fields[k].size() > kMaxFieldLength)
+            return QStringLiteral("第 %1 项超过 %2 个字符")
+                .arg(QString::number(k + 1), QString::number(kMaxFieldLength));
     }
-    // The header names the columns once, with the names of the day the workbook is made.
-    const RecordSchema schema = currentSchema();
-    for (int c = 1; c <= RecordSchema::kAttributeCount; ++c)
-        sheet->setValue(1, c, schema.attributes[c - 1]);
-    slot->workbook = book;
-    slot->worksheet = sheet;
-    return sheet;
+    return {};
+}
+
+QList<bool> InfoSystem::writeRecords(const QStringList &recordTexts) {
+    m_lastRow = 0;
+    m_lastError.clear();
+    QList<bool> stored(recordTexts.size(), false);
+    QList<QStringList> accepted;
+    QList<int> indexes;
+    for (int i = 0; i < recordTexts.size(); ++i) {
+        const QStringList fields = recordTexts[i].split(u'|');
+        const QString refusal = refusalOf(fields);
+        if (!refusal.isEmpty()) {
+            m_lastError = refusal;
+            continue;
+        }
+        accepted.append(fields);
+        indexes.append(i);
+    }
+    const QList<RecordBook::Outcome> outcomes = m_book->append(accepted);
+    for (int k = 0; k < outcomes.size(); ++k) {
+        if (outcomes[k].row > 0) {
+            stored[indexes[k]] = true;
+            m_lastRow = outcomes[k].row;
+        } else {
+            m_lastError = outcomes[k].error;
+        }
+    }
+    return stored;
 }
 
 RecordSchema InfoSystem::currentSchema() const {
     return m_context.schema ? m_context.schema() : RecordSchemaText::designed();
 }
 
-Worksheet *InfoSystem::openRecordWorkbook(int slotNumber) {
-    m_office.AttachExcel(slotNumber, false, true);
-    ExcelSlot *slot = m_office.excel(slotNumber);
-    if (!slot || !slot->application)
-        return nullptr;
-    slot->application->setDisplayAlerts(false);
-    Workbook *book = slot->application->Workbooks().Open(workbookPath());
-    Worksheet *sheet = book ? book->Sheets(1) : nullptr;
-    if (!sheet) {
-        m_lastError = book ? QStringLiteral("%1 中没有工作表").arg(QString::fromLatin1(kWorkbookName))
-                           : slot->application->lastError();
-        m_office.CloseExcel(slotNumber);
-        return nullptr;
-    }
-    book->setSaved(true);
-    slot->workbook = book;
-    slot->worksheet = sheet;
-    return sheet;
-}
-
-void InfoSystem::closeRecordWorkbook(int slotNumber) {
-    ExcelSlot *slot = m_office.excel(slotNumber);
-    if (slot && slot->workbook)
-        slot->workbook->Close();
-    m_office.CloseExcel(slotNumber);
-}
-
 void InfoSystem::uploadAfterJoining() {
+    m_awaitingResults.clear();
+    m_confirmedRows.clear();
     const QString rowList = RecordText::NormaliseRowList(storedRowList());
     if (rowList.isEmpty())
         return;
     if (!UploadLocalRecords(rowList))
         return;
-    // Cleared at once, so the rows are never sent to another host again.
+    // Rows that could not be sent (incomplete, or gone from the workbook) leave the list now; a row that
+    // went leaves it once the host answers that it stored it.
+    QString left;
+    for (int row : std::as_const(m_uploadedRows)) {
+        if (!m_confirmedRows.contains(row))
+            left += u'|' + QString::number(row);
+    }
     QString error;
-    if (!storeRowList(QString(), &error))
-        tip(QStringLiteral("本机记录已上传，但待上传列表未能清除（%1），下次加入时会再次上传").arg(error));
+    if (left != rowList && !storeRowList(left, &error))
+        tip(QStringLiteral("本机记录已上传，但待上传列表未能更新（%1），下次加入时会再次上传").arg(error));
 }
 
 bool InfoSystem::UploadLocalRecords(const QString &rowList) {
-    const QString path = workbookPath();
-    if (!QFileInfo::exists(path))
+    m_uploadedRows.clear();
+    if (!m_book->available())
         return false;
     modCommon::WaitMilliseconds(kPauseMs);
-    const QPointer<Worksheet> sheet = openRecordWorkbook(OfficeSlots::UploadOnJoin);
-    if (!sheet)
-        return false;
-
     for (int row : RecordText::RowNumbers(rowList)) {
-        if (!sheet)
-            break;
-        QStringList cells = rowCells(sheet, row, RecordSchema::kAttributeCount);
+        QStringList cells = m_book->cells(row, RecordSchema::kAttributeCount);
         for (QString &cell : cells)
             cell = cell.trimmed();
         const bool complete = std::all_of(kRequiredColumns.begin(), kRequiredColumns.end(),
@@ -310,11 +307,39 @@ bool InfoSystem::UploadLocalRecords(const QString &rowList) {
         if (!complete)
             continue;
         m_session.QueueToHost(QStringLiteral("[记录]") + cells.join(u'|'));
+        m_awaitingResults.push_back(row);
+        m_uploadedRows.append(row);
         modCommon::WaitMilliseconds(kPauseMs);
     }
-    const bool read = !sheet.isNull();
-    closeRecordWorkbook(OfficeSlots::UploadOnJoin);
-    return read;
+    return true;
+}
+
+void InfoSystem::onRecordResult(const QString &result) {
+    if (m_session.isHost() || m_awaitingResults.empty())
+        return;
+    const int row = m_awaitingResults.front();
+    m_awaitingResults.pop_front();
+    if (row <= 0 || result != kRecorded + u'!')
+        return;
+    m_confirmedRows.append(row);
+    // Answers come in bursts: the settings file is written once per burst.
+    if (!m_confirmStoreQueued) {
+        m_confirmStoreQueued = true;
+        QTimer::singleShot(0, this, &InfoSystem::storeConfirmedUploads);
+    }
+}
+
+void InfoSystem::storeConfirmedUploads() {
+    m_confirmStoreQueued = false;
+    const QString stored = RecordText::NormaliseRowList(storedRowList());
+    QString left;
+    for (int row : RecordText::RowNumbers(stored)) {
+        if (!m_confirmedRows.contains(row))
+            left += u'|' + QString::number(row);
+    }
+    QString error;
+    if (left != stored && !storeRowList(left, &error))
+        tip(QStringLiteral("本机记录已上传，但待上传列表未能更新（%1），下次加入时会再次上传").arg(error));
 }
 
 void InfoSystem::cmdQuery_Click() {
@@ -351,19 +376,13 @@ QStringList InfoSystem::SearchWorkbook(const QString &queryText) {
 QStringList InfoSystem::findRows(const QString &queryText) {
     QStringList found;
     const auto query = QueryMatch::ParseQueryText(queryText);
-    const QString path = workbookPath();
-    if (!query || !QFileInfo::exists(path))
+    if (!query || !m_book->available())
         return found;
-    const QPointer<Worksheet> sheet = openRecordWorkbook(OfficeSlots::QuerySource);
-    if (!sheet)
-        return found;
-    const int last = m_office.LastUsedRow(OfficeSlots::QuerySource);
-    for (int row = 2; sheet && row <= last; ++row) {
-        const QString rowText = RecordText::BuildRowText(rowCells(sheet, row, kRowColumns));
-        if (QueryMatch::RowMatches(rowText, *query))
+    const QueryMatch::RowMatcher matcher(*query);
+    for (const QString &rowText : m_book->rowTexts()) {
+        if (matcher.matches(rowText))
             found << rowText;
     }
-    closeRecordWorkbook(OfficeSlots::QuerySource);
     return found;
 }
 

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
 
 class Dispatcher;
@@ -14,13 +15,13 @@ class InfoPanel;
 class OfficeSlots;
 class QProcess;
 class QWidget;
+class RecordBook;
 class Session;
-namespace tavlo::sheet {
-class Worksheet;
-}
 
 // Record entry and keyword query of the information system. Records live in "MIS.xls" in the data
-// folder: on the host when a session is up, locally (and remembered for a later upload) otherwise.
+// folder: on the host when a session is up, locally (and remembered for a later upload) otherwise. The
+// workbook stays loaded (RecordBook): a record is journaled on the disk before it counts and the
+// workbook rewritten once a burst of records is over; a query reads memory.
 class InfoSystem : public QObject {
     Q_OBJECT
 
@@ -65,8 +66,13 @@ public:
 
     QString workbookPath() const;
     QString queryFilePath() const;
-    // The rows recorded offline and not yet uploaded, as stored.
+    // The rows recorded offline and not yet uploaded, as stored. A row leaves the list once the host
+    // answered "录入成功!" for it.
     QString storedRowList() const;
+    // Records stored but not yet written into MIS.xls (they are in the journal beside it).
+    int recordsWaiting() const;
+    // Writes what waits into MIS.xls now; true when the file holds every record.
+    bool flushWorkbook();
     // The text viewer of the last NotePad display, while it is open.
     QWidget *queryViewer() const { return m_viewer; }
 
@@ -75,15 +81,17 @@ public:
 
 private:
     // RecordToWorkbook and SearchWorkbook without their opening pause, for the host's request queue
-    // which pauses by timer.
+    // which serves them from a timer.
     bool writeRecord(const QString &recordText);
+    // Stores records that arrived together with one write to the disk; one result per record.
+    QList<bool> writeRecords(const QStringList &recordTexts);
+    // Why a record cannot be stored whatever the workbook holds; empty when it can.
+    static QString refusalOf(const QStringList &fields);
     QStringList findRows(const QString &queryText);
-    // The record workbook in a spreadsheet slot, its first sheet taken; nullptr when it cannot be read.
-    tavlo::sheet::Worksheet *openRecordWorkbook(int slotNumber);
-    // A new record workbook with its header row, in the record-entry slot.
-    tavlo::sheet::Worksheet *createRecordWorkbook();
-    void closeRecordWorkbook(int slotNumber);
     RecordSchema currentSchema() const;
+    // A "[记录结果]" reached this member: the upload it answers is done when it says "录入成功!".
+    void onRecordResult(const QString &result);
+    void storeConfirmedUploads();
     bool storeRowList(const QString &rowList, QString *error);
     bool refuseRecord(const QString &reason);
     // "未录入成功" (with `mark`) followed by the reason of the last refusal.
@@ -102,4 +110,10 @@ private:
     QPointer<QWidget> m_viewer;
     QPointer<QProcess> m_editor;
     QPointer<Dispatcher> m_dispatcher;
+    RecordBook *m_book;
+    // What each "[记录]" sent to the host and not yet answered was: a local row being uploaded, or 0.
+    std::deque<int> m_awaitingResults;
+    QList<int> m_uploadedRows;  // local rows the last upload sent
+    QList<int> m_confirmedRows; // uploaded rows the host stored, to leave the pending-upload list
+    bool m_confirmStoreQueued = false;
 };

@@ -95,4 +95,44 @@ bool RowMatches(const QString &rowText, const Query &query) {
     return false;
 }
 
+RowMatcher::RowMatcher(const Query &query)
+    : m_query(query) {
+    for (const QString &keyword : query.keywords) {
+        m_keywords.push_back(Keyword{
+            keyword, QStringMatcher(keyword, query.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive),
+            !keyword.isEmpty() && modCommon::IsNumeric(keyword)});
+    }
+}
+
+bool RowMatcher::keywordMatches(const QString &rowText, const Keyword &keyword) const {
+    if (rowText.isEmpty())
+        return false;
+    if (keyword.text.isEmpty())
+        return true;
+    const qsizetype at = keyword.matcher.indexIn(rowText);
+    if (at < 0)
+        return false;
+    if (!m_query.wholeWord)
+        return true;
+    const qsizetype end = at + keyword.text.size();
+    const bool startOk = at == 0 || IsBoundary(rowText[at - 1], keyword.text.front(), keyword.number);
+    const bool endOk = end >= rowText.size() || IsBoundary(rowText[end], keyword.text.back(), keyword.number);
+    return startOk && endOk;
+}
+
+bool RowMatcher::matches(const QString &rowText) const {
+    if (m_query.andMode) {
+        for (const Keyword &keyword : m_keywords) {
+            if (!keywordMatches(rowText, keyword))
+                return false;
+        }
+        return true;
+    }
+    for (const Keyword &keyword : m_keywords) {
+        if (!keyword.text.isEmpty() && keywordMatches(rowText, keyword))
+            return true;
+    }
+    return false;
+}
+
 } // namespace QueryMatch

@@ -3,8 +3,10 @@
 #include <QChar>
 #include <QString>
 #include <QStringList>
+#include <QStringMatcher>
 
 #include <optional>
+#include <vector>
 
 // Keyword queries over record rows: the query text that travels to the host, and the matching rules.
 namespace QueryMatch {
@@ -30,5 +32,23 @@ bool IsBoundary(QChar n, QChar edge, bool keywordIsNumber);
 // The first occurrence of the keyword decides; an empty keyword matches any non-empty row.
 bool KeywordMatches(const QString &rowText, const QString &keyword, bool matchCase, bool wholeWord);
 bool RowMatches(const QString &rowText, const Query &query);
+
+// RowMatches for many rows: the keywords are prepared once.
+class RowMatcher {
+public:
+    explicit RowMatcher(const Query &query);
+    bool matches(const QString &rowText) const;
+
+private:
+    struct Keyword {
+        QString text;
+        QStringMatcher matcher;
+        bool number = false;
+    };
+    bool keywordMatches(const QString &rowText, const Keyword &keyword) const;
+
+    Query m_query;
+    std::vector<Keyword> m_keywords;
+};
 
 } // namespace QueryMatch

@@ -91,7 +91,8 @@ void TestCadConnection::cleanup() {
     delete m_frame;
     for (CadApplication *application : CadApplication::instances())
         application->Quit();
-    QTest::qWait(10);
+    // The applications that quit are gone before the next test starts.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void TestCadConnection::openingFillsTheFrameAndAttachesToAnOpenDrawing() {

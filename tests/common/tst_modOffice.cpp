@@ -215,7 +215,10 @@ void TestModOffice::watchReleasesSlotWhoseWindowTheUserClosed() {
     QWidget *window = slot->workbook->window();
     QVERIFY(window && window->isVisible());
     QPointer<Application> app = slot->application;
-    QTest::qWait(600);
+    int ticks = 0;
+    QObject watching;
+    connect(&m_slots.tmrExcel, &QTimer::timeout, &watching, [&ticks] { ++ticks; });
+    QTRY_VERIFY(ticks > 0);
     QVERIFY(slot->application); // alive workbooks are left alone
     window->close();            // the user closes the window
     QTRY_VERIFY_WITH_TIMEOUT(!slot->application && !slot->workbook, 2000);

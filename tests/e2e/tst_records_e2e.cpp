@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -77,6 +78,25 @@ QString rowList(const QString &iniPath) {
     return tavlo::text::IniFile::load(iniPath).value(QStringLiteral("MIS"), QStringLiteral("RowList"));
 }
 
+const QString kPython = QStringLiteral("/usr/bin/python3");
+
+// Column 1 of the first sheet as python3-xlrd reads it; one "<unreadable>" entry when it cannot.
+QStringList firstColumn(const QString &path) {
+    QProcess p;
+    p.start(kPython, {QStringLiteral("-c"),
+                      QStringLiteral("import sys, xlrd\n"
+                                     "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+                                     "print('\\n'.join(str(v) for v in s.col_values(0)))\n"),
+                      path});
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return {QStringLiteral("<unreadable>")};
+    return QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+bool xlrdReads(const QString &path) {
+    return !firstColumn(path).contains(QStringLiteral("<unreadable>"));
+}
+
 QString recordOf(int row) {
     return QStringLiteral("泵%1|型%1|DN%1|一期|2026|南方|台|%1|1.5|NC%1|127.0.0.9").arg(row);
 }
@@ -121,14 +141,16 @@ class TestRecordsEndToEnd : public QObject {
     Q_OBJECT
 
 private slots:
-    // 120 rows recorded offline, the settings file read-only as every run leaves it: the next join sends
-    // each of them once, the list is cleared, and the join after that sends none.
+    // 120 rows recorded offline, the settings file read-only as every run leaves it. A row leaves the
+    // list only once the host answered "录入成功!" for it: the first host answers half of them and
+    // goes, the next join sends the other half, and the join after that sends none.
     void offlineRowsAreUploadedOnceAndNeverAgain() {
         QTcpServer host;
         // 127.0.0.2 is this computer, but not the address a join treats as itself.
         QVERIFY(host.listen(QHostAddress(QStringLiteral("127.0.0.2")), 0));
         TavloProcess tavlo;
         constexpr int kRows = 120;
+        constexpr int kAnswered = 60;
         {
             Application *app = Application::create();
             auto *book = app->Workbooks().Add();
@@ -144,9 +166,12 @@ private slots:
             QVERIFY(book->SaveAs(tavlo.file(QStringLiteral("MIS.xls"))));
             app->Quit();
         }
-        QString rows;
-        for (int row = 2; row <= kRows + 1; ++row)
+        QString rows, unanswered;
+        for (int row = 2; row <= kRows + 1; ++row) {
             rows += u'|' + QString::number(row);
+            if (row > kAnswered + 1)
+                unanswered += u'|' + QString::number(row);
+        }
         QVERIFY(rows.size() > 255);
         const QString ini = tavlo.file(QStringLiteral("Tavlo.ini"));
         tavlo.writeFile(
@@ -158,20 +183,39 @@ private slots:
                 .toUtf8());
         QVERIFY(QFile::setPermissions(ini, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
 
+        const auto answer = [](QTcpSocket *member, int count) {
+            for (int i = 0; i < count; ++i)
+                sendLine(*member, QStringLiteral("[记录结果]录入成功!"));
+        };
         QVERIFY(tavlo.start());
         QTcpSocket *member = nullptr;
         std::unique_ptr<LineReader> reader = acceptMember(host, &member);
         QVERIFY(reader);
-        const QStringList lines = reader->read(kRows + 1, 60000);
+        QStringList lines = reader->read(kRows + 1, 60000);
         QCOMPARE(lines.size(), kRows + 1);
         QCOMPARE(lines[0], QStringLiteral("[加入]甲"));
         for (int i = 1; i <= kRows; ++i)
             QCOMPARE(lines[i], QStringLiteral("[记录]") + recordOf(i + 1));
+        QCOMPARE(rowList(ini), rows);
+        answer(member, kAnswered);
+        QTRY_COMPARE_WITH_TIMEOUT(rowList(ini), unanswered, 10000);
+        delete member; // the host goes before it answered the rest
+        QCOMPARE(tavlo.terminate(), 0);
+        QCOMPARE(rowList(ini), unanswered);
+        QVERIFY(
+            !(QFileInfo(ini).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
+
+        QVERIFY(tavlo.start());
+        reader = acceptMember(host, &member);
+        QVERIFY(reader);
+        lines = reader->read(kRows - kAnswered + 1, 60000);
+        QCOMPARE(lines.size(), kRows - kAnswered + 1);
+        for (int i = 1; i <= kRows - kAnswered; ++i)
+            QCOMPARE(lines[i], QStringLiteral("[记录]") + recordOf(kAnswered + i + 1));
+        answer(member, kRows - kAnswered);
         QTRY_VERIFY_WITH_TIMEOUT(rowList(ini).isEmpty(), 10000);
         QCOMPARE(tavlo.terminate(), 0);
         QVERIFY(rowList(ini).isEmpty());
-        QVERIFY(
-            !(QFileInfo(ini).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
         delete member;
 
         QVERIFY(tavlo.start());
@@ -180,6 +224,84 @@ private slots:
         QCOMPARE(reader->read(2, 3000), QStringList{QStringLiteral("[加入]甲")});
         QCOMPARE(tavlo.terminate(), 0);
         delete member;
+    }
+
+    // The host is killed (SIGKILL) at random moments while a member records as fast as the answers
+    // come: after every kill MIS.xls is readable by python3-xlrd, and once the program is back every
+    // record that was answered "录入成功!" is in it, none twice, and no temporary file is left.
+    void aKilledHostLosesNoAcknowledgedRecord() {
+        if (!QFile::exists(kPython) ||
+            QProcess::execute(kPython, {QStringLiteral("-c"), QStringLiteral("import xlrd")}) != 0)
+            QSKIP("needs /usr/bin/python3 with xlrd");
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        const quint16 port = probe.serverPort();
+        probe.close();
+        TavloProcess tavlo;
+        {
+            // A workbook of some size, so that kills also land while it is being rewritten.
+            Application *app = Application::create();
+            auto *sheet = app->Workbooks().Add()->Sheets(1);
+            for (int row = 1; row <= 3000; ++row) {
+                sheet->setValue(row, 1, QStringLiteral("旧%1").arg(row));
+                sheet->setValue(row, 2, QStringLiteral("型号%1").arg(row));
+            }
+            QVERIFY(sheet->workbook()->SaveAs(tavlo.file(QStringLiteral("MIS.xls"))));
+            app->Quit();
+        }
+        tavlo.writeFile(QStringLiteral("Tavlo.ini"),
+                        QStringLiteral("[Tavlo]\nPort=%1\nRecentID=主\nAutoConnect=1\nRecentServer=True\n")
+                            .arg(port)
+                            .toUtf8());
+        QStringList acknowledged;
+        int sent = 0;
+        constexpr int kRounds = 4;
+        for (int round = 0; round <= kRounds; ++round) {
+            QVERIFY(tavlo.start());
+            QTcpSocket client;
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (client.connectToHost(QHostAddress::LocalHost, port), client.waitForConnected(500)), 60000);
+            sendLine(client, QStringLiteral("[加入]甲"));
+            LineReader reader(&client);
+            QCOMPARE(reader.read(7, 60000).size(), 7);
+            // Back after a kill: everything acknowledged is in the workbook, once.
+            const QStringList names = firstColumn(tavlo.file(QStringLiteral("MIS.xls")));
+            for (const QString &name : std::as_const(acknowledged))
+                QVERIFY2(names.count(name) == 1, qPrintable(name));
+            QCOMPARE(
+                QDir(tavlo.home()).entryList({QStringLiteral(".MIS.xls.*.tmp")}, QDir::Files | QDir::Hidden),
+                QStringList());
+            if (round == kRounds)
+                break;
+
+            const QDeadlineTimer killAt(QRandomGenerator::global()->bounded(200, 2500));
+            int answered = 7;
+            while (true) {
+                const QString name = QStringLiteral("记%1").arg(++sent);
+                sendLine(client, QStringLiteral("[记录]%1|型|DN|期|2026|方|台|1|2|NC|127.0.0.9").arg(name));
+                // Now and then the kill lands while the record is on its way.
+                if (killAt.hasExpired() && QRandomGenerator::global()->bounded(2) == 0)
+                    break;
+                const QStringList lines = reader.read(++answered, 30000);
+                QCOMPARE(lines.size(), answered);
+                QCOMPARE(lines.last(), QStringLiteral("[记录结果]录入成功!"));
+                acknowledged << name;
+                if (killAt.hasExpired())
+                    break;
+            }
+            tavlo.process().kill();
+            QVERIFY(tavlo.process().waitForFinished(20000));
+            QVERIFY2(xlrdReads(tavlo.file(QStringLiteral("MIS.xls"))), "MIS.xls unreadable after a kill");
+        }
+        QVERIFY(!acknowledged.isEmpty());
+        QCOMPARE(tavlo.terminate(), 0);
+        // At a normal exit the workbook holds everything and the journal is gone.
+        const QStringList names = firstColumn(tavlo.file(QStringLiteral("MIS.xls")));
+        for (const QString &name : std::as_const(acknowledged))
+            QCOMPARE(names.count(name), 1);
+        // Neither the journal nor a temporary file is left.
+        QCOMPARE(QDir(tavlo.home()).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
     // Needs root: mounts a 1 MiB tmpfs as the data folder. A record that arrives once the disk is full

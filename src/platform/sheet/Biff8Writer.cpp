@@ -73,6 +73,16 @@ QByteArray characters(const QString &text, bool compressed) {
     return out;
 }
 
+// How many of the `room` code units from `done` on may go into one record: a character made of a
+// surrogate pair is never cut in two, or readers that decode each record's part apart choke on it.
+qsizetype unitsThatFit(const QString &text, qsizetype done, qsizetype room) {
+    const qsizetype take = std::min(room, text.size() - done);
+    if (take > 0 && done + take < text.size() && text[done + take - 1].isHighSurrogate() &&
+        text[done + take].isLowSurrogate())
+        return take - 1;
+    return take;
+}
+
 QByteArray bof(quint16 kind) {
     // BIFF8, build 3515 of 1996, no file history, lowest version 6.
     return record(kBof, Bytes().u16(0x0600).u16(kind).u16(0x0DBB).u16(0x07CC).u32(0).u32(6).data());
@@ -176,7 +186,7 @@ QByteArray continuedString(quint16 type, const QString &text) {
     qsizetype done = 0;
     for (;;) {
         const qsizetype room = (kMaxRecordData - current.size()) / charBytes;
-        const qsizetype take = std::min(room, text.size() - done);
+        const qsizetype take = unitsThatFit(text, done, room);
         current += characters(text.mid(done, take), compressed);
         done += take;
         out += record(first ? type : quint16(kContinue), current);
@@ -336,7 +346,7 @@ SharedStrings buildSharedStrings(const QStringList &strings, quint32 totalRefere
         current += Bytes().u16(quint16(text.size())).u8(compressed ? 0 : 1).data();
         qsizetype done = 0;
         while (done < text.size()) {
-            const qsizetype room = (kMaxRecordData - current.size()) / charBytes;
+            const qsizetype room = unitsThatFit(text, done, (kMaxRecordData - current.size()) / charBytes);
             if (room <= 0) {
                 flush();
                 // A string continued in the next record repeats its flags byte there.

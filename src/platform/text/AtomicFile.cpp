@@ -1,8 +1,10 @@
 #include "AtomicFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
@@ -264,6 +266,22 @@ void AtomicFileWriter::cancelWriting() {
 }
 
 #endif
+
+int removeLeftoverTemporaries(const QString &target) {
+    const QFileInfo info(targetOf(target));
+    // The random part is a 32-bit number in base 36: one to seven digits or small letters.
+    const QRegularExpression ours(QStringLiteral("^\\.") + QRegularExpression::escape(info.fileName()) +
+                                  QStringLiteral("\\.[0-9a-z]{1,7}\\.tmp$"));
+    int removed = 0;
+    const QDir folder = info.absoluteDir();
+    const QStringList hidden = folder.entryList({u'.' + info.fileName() + QStringLiteral(".*.tmp")},
+                                                QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QString &name : hidden) {
+        if (ours.match(name).hasMatch() && QFile::remove(folder.filePath(name)))
+            ++removed;
+    }
+    return removed;
+}
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error) {
     AtomicFileWriter file(path);

@@ -42,6 +42,11 @@ private:
 // on failure, with the reason in *error.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
+// Removes what a writer of `target` left when the program died in the middle of a write: hidden files
+// beside the target named as AtomicFileWriter names its temporary files (".<name>.<random>.tmp"). Only
+// call it while no writer of that target can be running. Returns how many files went.
+int removeLeftoverTemporaries(const QString &target);
+
 // A short Chinese text for a system error number (errno): "磁盘空间不足" for a full disk, and so on.
 QString systemErrorText(int errorNumber);
 

@@ -64,7 +64,7 @@ void TestDrawingWindow::init() {
 
 void TestDrawingWindow::cleanup() {
     m_application->Quit();
-    QTest::qWait(10);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_application = nullptr;
     m_document = nullptr;
 }

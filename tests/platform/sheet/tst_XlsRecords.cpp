@@ -233,6 +233,8 @@ private slots:
     void xlsFormulasBecomeXlsxFormulaText();
     void nulAndTabSurviveRewrites();
     void mutatedHandMadeFilesFailCleanly();
+    void charactersBeyondTheBasicPlaneStayWholeAtEveryRecordEnd_data();
+    void charactersBeyondTheBasicPlaneStayWholeAtEveryRecordEnd();
 
 private:
     QTemporaryDir m_dir;
@@ -577,6 +579,37 @@ void TestXlsRecords::mutatedHandMadeFilesFailCleanly() {
         }
     }
     QVERIFY(refused > 0);
+}
+
+void TestXlsRecords::charactersBeyondTheBasicPlaneStayWholeAtEveryRecordEnd_data() {
+    QTest::addColumn<QString>("text");
+    // A wide string fills 4,106 code units of the SST record, then 4,111 of each CONTINUE record: the
+    // prefix moves every emoji's surrogate pair across those ends.
+    const QString emoji = QStringLiteral("\U0001F600");
+    for (int prefix = 0; prefix < 4; ++prefix) {
+        for (int count : {4100, 6000})
+            QTest::addRow("prefix %d, %d emoji", prefix, count)
+                << QString(prefix, u'汉') + emoji.repeated(count);
+    }
+}
+
+void TestXlsRecords::charactersBeyondTheBasicPlaneStayWholeAtEveryRecordEnd() {
+    QFETCH(QString, text);
+    if (!m_python)
+        QSKIP("needs /usr/bin/python3 with xlrd");
+    BookContent book;
+    book.sheets.emplace_back(QStringLiteral("MIS"));
+    SheetData &sheet = book.sheets.front();
+    QVERIFY(sheet.setCell(1, 1, Cell::fromText(QStringLiteral("前"))));
+    QVERIFY(sheet.setCell(1, 2, Cell::fromText(text)));
+    QVERIFY(sheet.setCell(2, 1, Cell::fromText(QStringLiteral("后"))));
+    const QString file = path(QStringLiteral("emoji.xls"));
+    QString error;
+    QVERIFY2(writeWorkbookFile(file, BookView{{&sheet}, 0}, &error), qPrintable(error));
+    QCOMPARE(independentCells(file),
+             (QStringList{QStringLiteral("MIS|1|1|1|'前'"), QStringLiteral("MIS|1|2|1|'") + text + u'\'',
+                          QStringLiteral("MIS|2|1|1|'后'")}));
+    QCOMPARE(ourCells(file).value(1), QStringLiteral("MIS|1|2|1|") + text + u'|');
 }
 
 QTEST_GUILESS_MAIN(TestXlsRecords)
