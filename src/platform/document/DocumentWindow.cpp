@@ -188,25 +188,13 @@ QVariant PageView::inputMethodQuery(Qt::InputMethodQuery query) const {
 void PageView::paintSelection(QPainter &painter) {
     const TextPosition caret = m_editor->caret();
     const TextPosition anchor = m_editor->anchor();
-    if (m_editor->hasSelection()) {
-        // One band per line of the selected text, from its start on the line to its end on the line.
+    if (m_editor->hasSelection() && m_document) {
         const int from = std::min(caret.offset, anchor.offset);
         const int to = std::max(caret.offset, anchor.offset);
-        TextPosition p = caret;
-        QRect band;
-        for (int o = from; o <= to; ++o) {
-            p.offset = o;
-            const QRect r = caretRect(p);
-            if (r.isEmpty())
-                continue;
-            if (!band.isNull() && r.top() != band.top()) {
-                painter.fillRect(band, QColor(0x33, 0x99, 0xff, 0x50));
-                band = QRect();
-            }
-            band = band.isNull() ? r : band.united(r);
+        for (const auto &[page, box] : selectionBoxes(*m_document, caret, from, to)) {
+            const QRectF onScreen(pageRect(page).topLeft() + box.topLeft() * scale(), box.size() * scale());
+            painter.fillRect(onScreen, QColor(0x33, 0x99, 0xff, 0x50));
         }
-        if (!band.isNull())
-            painter.fillRect(band, QColor(0x33, 0x99, 0xff, 0x50));
     }
     const QRect r = caretRect(caret);
     if (!r.isEmpty())

@@ -192,6 +192,31 @@ bool caretBox(const Document &d, const TextPosition &p, int *page, QRectF *box) 
     return false;
 }
 
+QList<std::pair<int, QRectF>> selectionBoxes(const Document &d, const TextPosition &p, int from, int to) {
+    QList<std::pair<int, QRectF>> boxes;
+    const Layout &layout = d.layout();
+    TextBox text;
+    if (from >= to || !textBox(d, p, &text))
+        return boxes;
+    const auto &ranges = text.lines->ranges;
+    for (const auto &[onPage, f] : fragmentsOf(layout, p.block, p.row)) {
+        const auto [first, count] = linesShown(*f, p.cell, int(ranges.size()));
+        for (int line = first; line < first + count && line < ranges.size(); ++line) {
+            const int start = ranges[line].first;
+            const int end = start + ranges[line].second;
+            const int a = std::max(from, start);
+            const int b = std::min(to, end);
+            if (a >= b)
+                continue;
+            const double top = d.pageSetup().topMargin + f->y + (line - first) * text.lines->lineHeight;
+            const double left = xOfOffset(text, line, a);
+            boxes.append(
+                {onPage, QRectF(left, top, xOfOffset(text, line, b) - left, text.lines->lineHeight)});
+        }
+    }
+    return boxes;
+}
+
 TextPosition positionAt(const Document &d, int page, QPointF point) {
     const Layout &layout = d.layout();
     if (page < 1 || page > layout.pages.size() || layout.pages[page - 1].fragments.isEmpty())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
@@ -32,6 +33,10 @@ QString textAt(const Document &document, const TextPosition &position);
 // Where the caret at `position` stands in the current layout: its page (1-based) and the line's box in
 // page points (width 0). False when the position is not laid out.
 bool caretBox(const Document &document, const TextPosition &position, int *page, QRectF *box);
+// The boxes (page, rectangle in page points) that show the characters [from, to) of the paragraph or cell
+// at `position`, one per line.
+QList<std::pair<int, QRectF>> selectionBoxes(const Document &document, const TextPosition &position, int from,
+                                             int to);
 // The text position nearest to `point` (page points) on page `page`.
 TextPosition positionAt(const Document &document, int page, QPointF point);
 // The first place where text can be typed: the first paragraph or cell.
