@@ -11,7 +11,8 @@ namespace tavlo::window {
 
 namespace {
 
-constexpr int kGap = 8; // pixels between the main window and the new one
+constexpr int kGap = 8;         // pixels between the main window and the new one
+constexpr int kNarrowest = 400; // a window beside the main one is made no narrower than this
 
 QWidget *mainWindowFor(const QWidget *window) {
     QWidget *active = QApplication::activeWindow();
@@ -26,16 +27,23 @@ QWidget *mainWindowFor(const QWidget *window) {
 } // namespace
 
 QRect besideAnchor(const QRect &anchor, const QSize &size, const QRect &screen) {
-    const int width = std::min(size.width(), screen.width());
+    int width = std::min(size.width(), screen.width());
     const int height = std::min(size.height(), screen.height());
+    const int rightRoom = screen.right() + 1 - (anchor.right() + 1 + kGap);
+    const int leftRoom = anchor.left() - kGap - screen.left();
     int x;
-    if (anchor.right() + kGap + width <= screen.right() + 1)
+    if (width <= rightRoom) {
         x = anchor.right() + 1 + kGap;
-    else if (anchor.left() - kGap - width >= screen.left())
+    } else if (width <= leftRoom) {
         x = anchor.left() - kGap - width;
-    else
+    } else if (std::max(rightRoom, leftRoom) >= kNarrowest) {
+        // Narrower, on the roomier side, so the main window's buttons stay in reach.
+        width = std::max(rightRoom, leftRoom);
+        x = rightRoom >= leftRoom ? anchor.right() + 1 + kGap : screen.left();
+    } else {
         x = screen.right() + 1 - width;
-    int y = std::clamp(anchor.top(), screen.top(), screen.bottom() + 1 - height);
+    }
+    const int y = std::clamp(anchor.top(), screen.top(), screen.bottom() + 1 - height);
     x = std::clamp(x, screen.left(), screen.right() + 1 - width);
     return QRect(x, y, width, height);
 }

@@ -8,7 +8,8 @@ namespace tavlo::window {
 
 // Where a window of `size` opens next to `anchor` (the frame of the window it belongs to) inside the
 // screen's available area `screen`: to the right of the anchor when there is room, else to its left,
-// else over its right part; vertically level with the anchor; always kept on the screen.
+// else narrowed to the roomier side (when that leaves it usable), else over the anchor's right part;
+// vertically level with the anchor; always kept on the screen.
 QRect besideAnchor(const QRect &anchor, const QSize &size, const QRect &screen);
 
 // Moves a top-level `window` beside the program's main window, on that window's screen: the active

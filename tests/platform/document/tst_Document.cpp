@@ -222,10 +222,11 @@ void TestDocument::windowsOpenBesideTheMainWindow() {
     QCOMPARE(besideAnchor(QRect(2000, 100, 800, 600), QSize(900, 700), screen), QRect(2808, 100, 900, 700));
     // No room on the right: on the left.
     QCOMPARE(besideAnchor(QRect(2900, 100, 800, 600), QSize(900, 700), screen), QRect(1992, 100, 900, 700));
-    // No room on either side: over the main window's right part, kept on its screen and shrunk to it.
-    QCOMPARE(besideAnchor(QRect(2200, 500, 1000, 500), QSize(1000, 760), screen),
-             QRect(2840, 280, 1000, 760));
-    QCOMPARE(besideAnchor(QRect(2200, 0, 1000, 500), QSize(3000, 2000), screen), screen);
+    // Not wide enough on either side: narrowed to the roomier one, kept on the screen.
+    QCOMPARE(besideAnchor(QRect(2200, 500, 1000, 500), QSize(1000, 760), screen), QRect(3208, 280, 632, 760));
+    QCOMPARE(besideAnchor(QRect(2600, 0, 1000, 500), QSize(3000, 2000), screen), QRect(1920, 0, 672, 1040));
+    // Too little room anywhere: over the main window's right part.
+    QCOMPARE(besideAnchor(QRect(1950, 0, 1800, 500), QSize(1000, 760), screen), QRect(2840, 0, 1000, 760));
 
     // The document window opens on the main window's screen, not at its origin over it.
     QWidget main;
