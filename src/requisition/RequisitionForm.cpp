@@ -15,6 +15,8 @@
 #include <QLocale>
 #include <QPushButton>
 
+#include <algorithm>
+
 using namespace tavlo::document;
 
 namespace {
@@ -128,6 +130,11 @@ void RequisitionForm::cmdFill_Click() {
     d->setOrientation(PageSetup::Landscape);
     if (!m_office.pageNumbersInserted)
         m_office.AddPageNumberFooter();
+    // The user may have inserted or deleted rows in the window: the form's lines are the rows between the
+    // head row and the two closing rows, as the finish counts them.
+    if (m_tableRowCount > 0)
+        if (const Table *t = lastTable())
+            m_tableRowCount = std::max(1, t->RowsCount() - 2);
 
     if (m_frame.chkNewTable->isChecked()) {
         if (Table *t = lastTable()) {

@@ -5,15 +5,23 @@
 #include "common/modOffice.h"
 #include "platform/document/Application.h"
 #include "platform/document/Document.h"
+#include "platform/document/DocumentWindow.h"
+#include "platform/document/Editor.h"
+#include "platform/document/Layout.h"
 #include "requisition/WordFrame.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QInputMethodEvent>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -58,6 +66,9 @@ private slots:
     void secondFormStartsOnANewPage();
     void userClosingTheDocumentReleasesTheSlot();
     void filesReadBackByIndependentReaders();
+    void fitToContentKeepsCodesAndWordsWhole();
+    void rowTallerThanAPageBreaksAcrossPages();
+    void formFinishedByTypingInItsWindow();
 
 private:
     void pick(const QString &code, const QString &name, const QString &spec, const QString &unit) {
@@ -364,6 +375,255 @@ print(json.dumps({'rows': rows, 'fields': fields, 'orient': str(s.orientation), 
     for (const auto &c : merged)
         spans += c.toObject()[QStringLiteral("span")].toInt();
     QCOMPARE(spans, o[QStringLiteral("grid")].toArray().size());
+}
+
+namespace {
+
+// Per table of a .docx read by python-docx: the grid's column widths, and per row each cell's text, width
+// and grid span.
+const char *kTablesScript = R"(
+import docx, json, sys
+from docx.oxml.ns import qn
+d = docx.Document(sys.argv[1])
+out = []
+for t in d.tables:
+    rows = []
+    for tr in t._tbl.tr_lst:
+        cells = []
+        for tc in tr.tc_lst:
+            span = tc.tcPr.find(qn('w:gridSpan'))
+            cells.append({'text': docx.table._Cell(tc, t).text, 'w': int(tc.tcPr.find(qn('w:tcW')).get(qn('w:w'))),
+                          'span': int(span.get(qn('w:val'))) if span is not None else 1})
+        rows.append(cells)
+    out.append({'grid': [int(c.get(qn('w:w'))) for c in t._tbl.tblGrid.iter(qn('w:gridCol'))], 'rows': rows})
+print(json.dumps(out, ensure_ascii=False))
+)";
+
+// Chinese text typed as an input method hands it over: committed to the widget with focus.
+void commitText(QWidget *widget, const QString &text) {
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+// The lines a row's cell is broken into by the layout.
+int linesOf(const Document &d, const Table &t, int row, int column) {
+    d.layout();
+    return int(t.row(row).measure->cells[column - 1].ranges.size());
+}
+
+} // namespace
+
+void TestRequisitionForm::fitToContentKeepsCodesAndWordsWhole() {
+    // 22 lines, fitted to their content with the frame's option and buttons, as a user does it.
+    m_frame->show();
+    QTest::mouseClick(m_frame->optBehavior[1], Qt::LeftButton);
+    QVERIFY(m_frame->optBehavior[1]->isChecked());
+    for (int i = 1; i <= 22; ++i) {
+        pick(QStringLiteral("01010100000000%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("闸阀"),
+             QStringLiteral("DN%1 PN16").arg(i * 25), QStringLiteral("台"));
+        QTest::mouseClick(m_frame->cmdFill, Qt::LeftButton);
+    }
+    QPointer<Document> d = m_office->word().document.data();
+    QVERIFY(d);
+    QTest::mouseClick(m_frame->cmdFinish, Qt::LeftButton);
+    QVERIFY(d);
+    const Table &t = *d->Tables(1);
+    const double textWidth = d->pageSetup().textWidth();
+    // The content wants more than the text width: the table takes the text width, and only the widest
+    // columns give way; no code or word is broken anywhere.
+    QVERIFY2(qAbs(t.width() - textWidth) < 0.01, qPrintable(QString::number(t.width())));
+    for (int r = 1; r <= t.RowsCount(); ++r)
+        for (int c = 1; c <= t.CellsCount(r); ++c)
+            QVERIFY(t.cell(r, c).width >= narrowestCellWidth(t.cell(r, c)) - 0.01);
+    for (int r = 2; r <= 23; ++r) {
+        QCOMPARE(linesOf(*d, t, r, 2), 1); // the 16-digit code
+        QCOMPARE(linesOf(*d, t, r, 3), 1); // the name
+        QCOMPARE(linesOf(*d, t, r, 4), 1); // "DN550 PN16"
+    }
+    for (int c : {2, 3, 4, 7, 10})
+        QVERIFY2(linesOf(*d, t, 1, c) == 1, qPrintable(t.cellText(1, c)));
+    // Fewer pages than with fixed widths, not more.
+    QCOMPARE(d->pageCount(), 2);
+
+    // The .docx carries the same widths.
+    if (!pythonHasDocx())
+        QSKIP("python3-docx is not installed");
+    QTemporaryDir dir;
+    const QString docx = dir.filePath(QStringLiteral("fit.docx"));
+    QVERIFY2(d->SaveAs(docx), qPrintable(d->lastError()));
+    const QJsonArray tables =
+        QJsonDocument::fromJson(runPython(QString::fromUtf8(kTablesScript), {docx})).array();
+    QCOMPARE(tables.size(), 1);
+    const QJsonObject table = tables[0].toObject();
+    int total = 0;
+    for (const auto &w : table[QStringLiteral("grid")].toArray())
+        total += w.toInt();
+    QVERIFY(qAbs(total - t.width() * 20) <= 2);
+    const QJsonArray head = table[QStringLiteral("rows")].toArray()[0].toArray();
+    QCOMPARE(head.size(), 10);
+    for (int c = 1; c <= 10; ++c)
+        QVERIFY(qAbs(head[c - 1].toObject()[QStringLiteral("w")].toInt() - t.cell(1, c).width * 20) <= 2);
+}
+
+void TestRequisitionForm::rowTallerThanAPageBreaksAcrossPages() {
+    const QString name = QString(32764, QChar(0x9600)); // 阀 × 32,764
+    pick(QStringLiteral("0101010000000001"), name, QStringLiteral("DN100"), QStringLiteral("台"));
+    m_frame->show();
+    QTest::mouseClick(m_frame->cmdFill, Qt::LeftButton);
+    QPointer<Document> d = m_office->word().document.data();
+    QVERIFY(d);
+    const Layout &layout = d->layout();
+    const Table &t = *d->Tables(1);
+    const int lines = linesOf(*d, t, 2, 3);
+    QVERIFY(lines > 1000);
+    // Every line of the name is on some page, once, and nothing runs past a page's text area.
+    int shown = 0;
+    for (const LaidPage &page : layout.pages)
+        for (const Fragment &f : page.fragments) {
+            QVERIFY(f.y + f.height <= d->pageSetup().textHeight() + 0.01);
+            if (f.block == 3 && f.row == 2)
+                shown += f.cellLines.isEmpty() ? lines : f.cellLines[2].second;
+        }
+    QCOMPARE(shown, lines);
+    QVERIFY2(d->pageCount() > 200, qPrintable(QString::number(d->pageCount())));
+    QVERIFY(d->tableSpansPages(1));
+    QCOMPARE(d->pageOfRow(d->Tables(1), 1), 1);
+    // Adding a line at the end adds no page while the last page has room.
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("long.pdf"));
+    QVERIFY2(d->SaveAs(pdf), qPrintable(d->lastError()));
+    if (!QFile::exists(QStringLiteral("/usr/bin/pdfinfo")))
+        QSKIP("pdfinfo (poppler-utils) is not installed");
+    QProcess info;
+    info.start(QStringLiteral("/usr/bin/pdfinfo"), {pdf});
+    QVERIFY(info.waitForFinished(60000));
+    const QString out = QString::fromUtf8(info.readAllStandardOutput());
+    QVERIFY2(out.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(d->pageCount()))),
+             qPrintable(out));
+}
+
+void TestRequisitionForm::formFinishedByTypingInItsWindow() {
+    m_frame->show();
+    QTest::mouseClick(m_frame->cmdFill, Qt::LeftButton);
+    pick(QStringLiteral("0202020000000002"), QStringLiteral("球阀"), QStringLiteral("DN25"),
+         QStringLiteral("个"));
+    QTest::mouseClick(m_frame->cmdFill, Qt::LeftButton);
+    QPointer<Document> d = m_office->word().document.data();
+    auto *window = qobject_cast<DocumentWindow *>(d->window());
+    QVERIFY(window && window->isVisible());
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    PageView *view = window->pageView();
+    Table *t = d->Tables(1);
+    const int tableBlock = 3;
+    QCOMPARE(d->block(tableBlock).table.get(), t);
+    auto clickAt = [&](const TextPosition &p) {
+        const QRect r = view->caretRect(p);
+        QVERIFY(!r.isEmpty());
+        QTest::mouseClick(view, Qt::LeftButton, {}, r.center() + QPoint(1, 0));
+    };
+
+    // The price of line 1, Tab, its supplier; a new paragraph of the cell with Enter.
+    clickAt({tableBlock, 2, 7, 0});
+    QCOMPARE(window->editor()->caret(), (TextPosition{tableBlock, 2, 7, 0}));
+    QTest::keyClicks(view, QStringLiteral("1200"));
+    QTest::keyClick(view, Qt::Key_Tab);
+    commitText(view, QStringLiteral("华东阀门厂"));
+    QTest::keyClick(view, Qt::Key_Return);
+    commitText(view, QStringLiteral("②"));
+    QCOMPARE(t->cellText(2, 7), QStringLiteral("1200"));
+    QCOMPARE(t->cellText(2, 8), QStringLiteral("华东阀门厂\r②"));
+    QVERIFY(!d->Saved());
+    // Backspace, Shift+Tab back and Down into line 2; undo and redo.
+    QTest::keyClick(view, Qt::Key_Backspace);
+    QTest::keyClick(view, Qt::Key_Backspace);
+    QCOMPARE(t->cellText(2, 8), QStringLiteral("华东阀门厂"));
+    QTest::keyClick(view, Qt::Key_Backtab);
+    QTest::keyClick(view, Qt::Key_Down);
+    QCOMPARE(window->editor()->caret().row, 3);
+    QCOMPARE(window->editor()->caret().cell, 7);
+    QTest::keyClicks(view, QStringLiteral("35"));
+    QCOMPARE(t->cellText(3, 7), QStringLiteral("35"));
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(t->cellText(3, 7), QString());
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(t->cellText(2, 8), QStringLiteral("华东阀门厂\r②"));
+    QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(t->cellText(2, 8), QStringLiteral("华东阀门厂"));
+    QCOMPARE(t->cellText(3, 7), QString());
+    QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(t->cellText(3, 7), QStringLiteral("35"));
+
+    // Copy a cell's text, paste it into the title paragraph; Enter splits it, Backspace joins it again.
+    clickAt({tableBlock, 2, 8, 0});
+    QTest::keyClick(view, Qt::Key_End, Qt::ShiftModifier);
+    window->actCopy->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("华东阀门厂"));
+    const int paragraphs = d->ParagraphsCount();
+    clickAt({0, 0, 0, 7});
+    QCOMPARE(window->editor()->caret(), (TextPosition{0, 0, 0, 7}));
+    QTest::keyClick(view, Qt::Key_Return);
+    QCOMPARE(d->ParagraphsCount(), paragraphs + 1);
+    QCOMPARE(d->block(1).paragraph.text, QString());
+    QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(d->block(1).paragraph.text, QStringLiteral("华东阀门厂"));
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Backspace);
+    QCOMPARE(d->ParagraphsCount(), paragraphs);
+    QCOMPARE(d->block(0).paragraph.text, QStringLiteral("物料采购申请单"));
+    QCOMPARE(d->block(tableBlock).table.get(), t);
+
+    // A row of the user's own below line 2, then a fill: the same material raises its quantity, a new one
+    // goes below the user's row, above the closing rows.
+    clickAt({tableBlock, 3, 2, 0});
+    window->actInsertRowBelow->trigger();
+    QCOMPARE(t->RowsCount(), 6);
+    QTest::keyClicks(view, QStringLiteral("9"));
+    QCOMPARE(t->cellText(4, 1), QStringLiteral("9"));
+    QTest::mouseClick(m_frame->cmdFill, Qt::LeftButton);
+    QCOMPARE(t->cellText(3, 6), QStringLiteral("2"));
+    pick(QStringLiteral("0303030000000003"), QStringLiteral("蝶阀"), QStringLiteral("DN300"),
+         QStringLiteral("个"));
+    QTest::mouseClick(m_frame->cmdFill, Qt::LeftButton);
+    QCOMPARE(t->RowsCount(), 7);
+    QCOMPARE(t->cellText(5, 1), QStringLiteral("4"));
+    QCOMPARE(t->cellText(5, 3), QStringLiteral("蝶阀"));
+    QCOMPARE(t->CellsCount(6), 1);
+    QVERIFY(t->cellText(6, 1).startsWith(QStringLiteral("技术条件:")));
+    // The fill is not the user's to undo; deleting the user's row is.
+    QVERIFY(!window->editor()->undoStack()->canUndo());
+    clickAt({tableBlock, 4, 1, 0});
+    window->actDeleteRow->trigger();
+    QCOMPARE(t->RowsCount(), 6);
+    QCOMPARE(t->cellText(4, 3), QStringLiteral("蝶阀"));
+
+    // Saved as .docx, then "保存" writes to the same file: python-docx reads the typed texts.
+    QTemporaryDir dir;
+    const QString docx = dir.filePath(QStringLiteral("申请单.docx"));
+    QVERIFY(window->saveTo(docx));
+    clickAt({tableBlock, 4, 10, 0});
+    commitText(view, QStringLiteral("急"));
+    QVERIFY(!d->Saved());
+    QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(d->Saved());
+    if (!pythonHasDocx())
+        QSKIP("python3-docx is not installed");
+    const QJsonArray tables =
+        QJsonDocument::fromJson(runPython(QString::fromUtf8(kTablesScript), {docx})).array();
+    QCOMPARE(tables.size(), 1);
+    const QJsonArray rows = tables[0].toObject()[QStringLiteral("rows")].toArray();
+    QCOMPARE(rows.size(), 6);
+    auto text = [&](int r, int c) {
+        return rows[r - 1].toArray()[c - 1].toObject()[QStringLiteral("text")].toString();
+    };
+    QCOMPARE(text(2, 7), QStringLiteral("1200"));
+    QCOMPARE(text(2, 8), QStringLiteral("华东阀门厂"));
+    QCOMPARE(text(3, 7), QStringLiteral("35"));
+    QCOMPARE(text(3, 6), QStringLiteral("2"));
+    QCOMPARE(text(4, 3), QStringLiteral("蝶阀"));
+    QCOMPARE(text(4, 10), QStringLiteral("急"));
 }
 
 QTEST_MAIN(TestRequisitionForm)

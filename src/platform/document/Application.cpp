@@ -3,6 +3,8 @@
 #include "Document.h"
 #include "DocumentWindow.h"
 
+#include "platform/window/WindowPlacement.h"
+
 #include <QPointer>
 
 namespace tavlo::document {
@@ -76,6 +78,8 @@ void Application::forget(Document *document) {
 
 void Application::showWindow(Document *document) {
     if (QWidget *window = document->window()) {
+        if (!window->isVisible())
+            tavlo::window::placeBesideMainWindow(window);
         window->show();
         window->raise();
     }

@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace tavlo::document {
 
 void Selection::EndKey() {
@@ -137,6 +139,42 @@ void Document::deleteLastParagraph() {
         // A paragraph after a table or a break cannot go: the document ends with a paragraph.
         lastParagraphForEdit().text.clear();
     }
+}
+
+void Document::setParagraphText(int block, const QString &text) {
+    if (m_closed || block < 0 || block >= blockCount() ||
+        m_blocks[size_t(block)].kind != Block::ParagraphBlock)
+        return;
+    Block &b = m_blocks[size_t(block)];
+    b.paragraph.text = text;
+    b.measure.reset();
+    contentChanged();
+}
+
+void Document::splitParagraph(int block, int offset) {
+    if (m_closed || block < 0 || block >= blockCount() ||
+        m_blocks[size_t(block)].kind != Block::ParagraphBlock)
+        return;
+    Block second;
+    second.paragraph = m_blocks[size_t(block)].paragraph;
+    const QString text = second.paragraph.text;
+    offset = std::clamp(offset, 0, int(text.size()));
+    second.paragraph.text = text.mid(offset);
+    m_blocks[size_t(block)].paragraph.text = text.left(offset);
+    m_blocks[size_t(block)].measure.reset();
+    m_blocks.insert(m_blocks.begin() + block + 1, std::move(second));
+    contentChanged();
+}
+
+void Document::joinWithNextParagraph(int block) {
+    if (m_closed || block < 0 || block + 1 >= blockCount() ||
+        m_blocks[size_t(block)].kind != Block::ParagraphBlock ||
+        m_blocks[size_t(block) + 1].kind != Block::ParagraphBlock)
+        return;
+    m_blocks[size_t(block)].paragraph.text += m_blocks[size_t(block) + 1].paragraph.text;
+    m_blocks[size_t(block)].measure.reset();
+    m_blocks.erase(m_blocks.begin() + block + 1);
+    contentChanged();
 }
 
 int Document::TablesCount() const {
@@ -280,9 +318,12 @@ int Document::pageOfRow(const Table *table, int row) const {
 
 bool Document::tableSpansPages(int index) const {
     const Table *table = Tables(index);
-    if (!table)
+    const int block = blockOfTable(table);
+    if (!table || block < 0)
         return false;
-    return pageOfRow(table, 1) != pageOfRow(table, table->RowsCount());
+    const Layout &l = layout();
+    const QList<int> &ends = l.rowEndPage[block];
+    return !ends.isEmpty() && pageOfRow(table, 1) != ends.last();
 }
 
 void Document::setSaved(bool saved) {

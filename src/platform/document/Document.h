@@ -73,6 +73,12 @@ public:
     // `Paragraphs(Paragraphs.Count).Range.Delete`: removes the last paragraph (the first one stays, emptied).
     void deleteLastParagraph();
 
+    // The text the user edits outside tables: a paragraph's text (block 0-based), a paragraph split in two
+    // at `offset` (the second part keeps the format) and a paragraph joined with the next one.
+    void setParagraphText(int block, const QString &text);
+    void splitParagraph(int block, int offset);
+    void joinWithNextParagraph(int block);
+
     // `Tables.Count`, `Tables(index)` (1-based); nullptr outside the range.
     int TablesCount() const;
     Table *Tables(int index) const;
@@ -99,9 +105,10 @@ public:
     // `Repaginate` + the built-in page-count property: pages of the current layout.
     int pageCount() const;
     const Layout &layout() const;
-    // The page (1-based) that row `row` of `table` lies on; 0 for a row the document does not hold.
+    // The page (1-based) where row `row` of `table` starts; 0 for a row the document does not hold.
     int pageOfRow(const Table *table, int row) const;
-    // True when the first and last row of `Tables(index)` lie on different pages.
+    // True when `Tables(index)` does not lie on one page: its last row ends on a page after the one where its
+    // first row starts.
     bool tableSpansPages(int index) const;
     // Changes since the document was made; a window repaints when it grows.
     quint64 revision() const { return m_revision; }

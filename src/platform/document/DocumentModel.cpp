@@ -1,6 +1,7 @@
 #include "DocumentModel.h"
 
 #include "Document.h"
+#include "Layout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,6 +31,81 @@ int borderSlot(Border which) {
 
 // Boundaries closer than this (points) are one grid line.
 constexpr double kGridTolerance = 0.05;
+
+// Spreads `need` over the columns [from, to) when they are narrower together: in proportion to what they
+// already have, evenly when they have nothing.
+void widenSpan(QList<double> &columns, int from, int to, double need) {
+    double have = 0;
+    for (int i = from; i < to; ++i)
+        have += columns[i];
+    if (need <= have + 1e-9)
+        return;
+    for (int i = from; i < to; ++i)
+        columns[i] += (need - have) * (have > 0 ? columns[i] / have : 1.0 / (to - from));
+}
+
+// Grid column widths for a fit to content: every column as wide as its content wants on unbroken lines;
+// when that is wider than `limit`, the widest columns give way first (one common cap), never below the
+// longest word or code of the column; only when even those do not fit is everything scaled down.
+QList<double> fitToContent(const std::vector<Row> &rows, const QList<double> &grid, double limit) {
+    const int columns = int(grid.size()) - 1;
+    auto columnOf = [&](double x) {
+        return int(std::lower_bound(grid.begin(), grid.end(), x - kGridTolerance) - grid.begin());
+    };
+    struct Span {
+        int from, to;
+        double least, most;
+    };
+    std::vector<Span> spans;
+    for (const Row &r : rows) {
+        double x = 0;
+        for (const Cell &c : r.cells) {
+            const int from = columnOf(x);
+            x += c.width;
+            const int to = std::clamp(columnOf(x), from + 1, columns);
+            if (from < columns)
+                spans.push_back({from, to, narrowestCellWidth(c), preferredCellWidth(c)});
+        }
+    }
+    // Single columns first, then wider spans, so a span only adds what its columns lack.
+    std::stable_sort(spans.begin(), spans.end(),
+                     [](const Span &a, const Span &b) { return a.to - a.from < b.to - b.from; });
+    QList<double> least(columns, 0), most(columns, 0);
+    for (const Span &s : spans) {
+        widenSpan(least, s.from, s.to, s.least);
+        widenSpan(most, s.from, s.to, std::max(s.most, s.least));
+    }
+    for (int i = 0; i < columns; ++i) {
+        least[i] = std::max(least[i], kMinimumFitWidth);
+        most[i] = std::max(most[i], least[i]);
+    }
+    auto total = [](const QList<double> &w) { return std::accumulate(w.begin(), w.end(), 0.0); };
+    if (limit <= 0 || total(most) <= limit)
+        return most;
+    if (total(least) >= limit) {
+        QList<double> scaled = least;
+        const double factor = limit / total(least);
+        for (double &w : scaled)
+            w *= factor;
+        return scaled;
+    }
+    // The cap at which the capped widths add up to the limit, found by bisection.
+    auto capped = [&](double cap) {
+        QList<double> w(columns);
+        for (int i = 0; i < columns; ++i)
+            w[i] = std::max(least[i], std::min(most[i], cap));
+        return w;
+    };
+    double low = 0, high = *std::max_element(most.begin(), most.end());
+    for (int i = 0; i < 60; ++i) {
+        const double mid = (low + high) / 2;
+        (total(capped(mid)) > limit ? high : low) = mid;
+    }
+    QList<double> w = capped(low);
+    // Hand the last fraction of a point to the widest column so the table meets the limit exactly.
+    *std::max_element(w.begin(), w.end()) += limit - total(w);
+    return w;
+}
 
 } // namespace
 
@@ -140,6 +216,24 @@ void Table::InsertRowsBelow(int row, int count) {
     touched(0);
 }
 
+Row Table::takeRow(int row) {
+    if (row < 1 || row > RowsCount())
+        return {};
+    Row taken = std::move(m_rows[size_t(row - 1)]);
+    taken.measure.reset();
+    m_rows.erase(m_rows.begin() + (row - 1));
+    touched(0);
+    return taken;
+}
+
+void Table::insertRow(int row, Row content) {
+    if (row < 1 || row > RowsCount() + 1)
+        return;
+    content.measure.reset();
+    m_rows.insert(m_rows.begin() + (row - 1), std::move(content));
+    touched(0);
+}
+
 QList<double> Table::gridBoundaries() const {
     QList<double> all{0};
     for (const Row &r : m_rows) {
@@ -179,24 +273,8 @@ void Table::AutoFitBehavior(AutoFit fit) {
     for (int i = 0; i < columns; ++i)
         widths[i] = grid[i + 1] - grid[i];
     if (fit == AutoFit::Content) {
-        // Each grid column as wide as the widest unbroken text of its single-column cells.
-        QList<double> wanted(columns, 0);
-        for (const Row &r : m_rows) {
-            double x = 0;
-            for (const auto &c : r.cells) {
-                const int from = columnOf(x);
-                x += c.width;
-                if (columnOf(x) - from == 1)
-                    wanted[from] = std::max(wanted[from], preferredCellWidth(c));
-            }
-        }
-        for (int i = 0; i < columns; ++i)
-            widths[i] = std::max(wanted[i], kMinimumFitWidth);
         const double limit = m_document ? m_document->pageSetup().textWidth() : 0;
-        const double total = std::accumulate(widths.begin(), widths.end(), 0.0);
-        if (limit > 0 && total > limit)
-            for (double &w : widths)
-                w *= limit / total;
+        widths = fitToContent(m_rows, grid, limit);
     } else {
         const double limit = m_document ? m_document->pageSetup().textWidth() : width();
         const double total = std::accumulate(widths.begin(), widths.end(), 0.0);

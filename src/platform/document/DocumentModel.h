@@ -108,6 +108,10 @@ public:
     // `Rows(row).Select` + `Selection.InsertRowsBelow count`: copies of the row (cells, widths, formats,
     // borders and height) without their texts.
     void InsertRowsBelow(int row, int count);
+    // Row `row` taken out of the table, and a row put in at `row` (RowsCount() + 1 appends): how the user's
+    // row deletion and insertion and their undoing change the table.
+    Row takeRow(int row);
+    void insertRow(int row, Row content);
     // `AutoFitBehavior`: content and window change the cell widths; fixed keeps them.
     void AutoFitBehavior(AutoFit fit);
     AutoFit autoFit() const { return m_fit; }

@@ -177,7 +177,6 @@ void writeTable(Xml &x, const Table &t) {
         const Row &row = t.row(r);
         x.start("w:tr");
         x.start("w:trPr");
-        x.empty("w:cantSplit");
         if (row.height > 0)
             x.empty("w:trHeight",
                     {{"w:val", num(toTwips(row.height))}, {"w:hRule", QStringLiteral("atLeast")}});

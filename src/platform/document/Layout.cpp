@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QHash>
 #include <QImage>
+#include <QTextBoundaryFinder>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -164,6 +165,22 @@ double preferredCellWidth(const Cell &cell) {
     return std::ceil(widest) + 2 * kCellPadding;
 }
 
+double narrowestCellWidth(const Cell &cell) {
+    double widest = 0;
+    for (const QString &paragraph : cell.text.split(QLatin1Char('\r'))) {
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Line, paragraph);
+        qsizetype start = 0;
+        while (start < paragraph.size()) {
+            qsizetype next = finder.toNextBoundary();
+            if (next <= start)
+                next = paragraph.size();
+            widest = std::max(widest, textAdvance(paragraph.mid(start, next - start).trimmed(), cell.format));
+            start = next;
+        }
+    }
+    return std::ceil(widest) + 2 * kCellPadding;
+}
+
 namespace {
 
 const Measure &measureParagraph(const Block &b, double width) {
@@ -191,6 +208,19 @@ const Measure &measureRow(const Row &row) {
     return *row.measure;
 }
 
+// Whether a row that does not fit in `space` starts there, broken at a line: it does when the first line
+// of every cell fits and some cell's text goes on past the page. A row whose text fits but whose minimum
+// height does not moves to the next page whole, as does one whose first line does not fit.
+bool startsOnThisPage(const Measure &m, double space) {
+    bool textGoesOn = false;
+    for (const Measure::Lines &lines : m.cells) {
+        if (lines.lineHeight > space + 1e-9)
+            return false;
+        textGoesOn = textGoesOn || lines.lineHeight * lines.ranges.size() > space + 1e-9;
+    }
+    return textGoesOn;
+}
+
 } // namespace
 
 Layout paginate(const Document &document) {
@@ -206,6 +236,7 @@ Layout paginate(const Document &document) {
     };
     layout.blockPage.resize(document.blockCount());
     layout.rowPage.resize(document.blockCount());
+    layout.rowEndPage.resize(document.blockCount());
     for (int i = 0; i < document.blockCount(); ++i) {
         const Block &b = document.block(i);
         switch (b.kind) {
@@ -228,7 +259,7 @@ Layout paginate(const Document &document) {
                 fit = std::clamp(fit, 1, lines - done);
                 if (layout.blockPage[i] == 0)
                     layout.blockPage[i] = int(layout.pages.size());
-                layout.pages.back().fragments.append(Fragment{i, 0, done, fit, y, fit * lineHeight});
+                layout.pages.back().fragments.append(Fragment{i, 0, done, fit, y, fit * lineHeight, {}});
                 y += fit * lineHeight;
                 done += fit;
             }
@@ -237,14 +268,56 @@ Layout paginate(const Document &document) {
         case Block::TableBlock: {
             const Table &t = *b.table;
             QList<int> &pages = layout.rowPage[i];
+            QList<int> &ends = layout.rowEndPage[i];
             pages.reserve(t.RowsCount());
+            ends.reserve(t.RowsCount());
             for (int r = 1; r <= t.RowsCount(); ++r) {
-                const double h = measureRow(t.row(r)).height;
-                if (y + h > available + 1e-9 && y > 0)
+                const Row &row = t.row(r);
+                const Measure &m = measureRow(row);
+                if (y + m.height > available + 1e-9 && y > 0 && !startsOnThisPage(m, available - y))
                     newPage();
-                layout.pages.back().fragments.append(Fragment{i, r, 0, 0, y, h});
                 pages.append(int(layout.pages.size()));
-                y += h;
+                if (y + m.height <= available + 1e-9) {
+                    layout.pages.back().fragments.append(Fragment{i, r, 0, 0, y, m.height, {}});
+                    y += m.height;
+                } else {
+                    // Broken across pages at line boundaries, each cell going on with its own lines.
+                    QList<int> next(m.cells.size(), 0);
+                    double done = 0;
+                    while (true) {
+                        double rest = std::max(0.0, row.height - done);
+                        for (qsizetype c = 0; c < m.cells.size(); ++c)
+                            rest =
+                                std::max(rest, m.cells[c].lineHeight * (m.cells[c].ranges.size() - next[c]));
+                        const double space = available - y;
+                        Fragment piece{i, r, 0, 0, y, 0, {}};
+                        if (rest <= space + 1e-9) {
+                            for (qsizetype c = 0; c < m.cells.size(); ++c)
+                                piece.cellLines.append({next[c], int(m.cells[c].ranges.size()) - next[c]});
+                            piece.height = rest;
+                            layout.pages.back().fragments.append(piece);
+                            y += rest;
+                            break;
+                        }
+                        for (qsizetype c = 0; c < m.cells.size(); ++c) {
+                            const Measure::Lines &lines = m.cells[c];
+                            const int left = int(lines.ranges.size()) - next[c];
+                            int fit = lines.lineHeight > 0 ? int(std::floor(space / lines.lineHeight + 1e-9))
+                                                           : left;
+                            // A line taller than the page still goes somewhere.
+                            if (y == 0 && fit < 1)
+                                fit = 1;
+                            fit = std::clamp(fit, 0, left);
+                            piece.cellLines.append({next[c], fit});
+                            next[c] += fit;
+                        }
+                        piece.height = space;
+                        layout.pages.back().fragments.append(piece);
+                        done += space;
+                        newPage();
+                    }
+                }
+                ends.append(int(layout.pages.size()));
             }
             layout.blockPage[i] = pages.isEmpty() ? int(layout.pages.size()) : pages.front();
             break;

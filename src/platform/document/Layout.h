@@ -30,10 +30,13 @@ const QPaintDevice *pointDevice();
 Measure::Lines breakLines(const QString &text, const CharFormat &format, double width);
 // The width a cell needs to show its longest paragraph on one line, padding included.
 double preferredCellWidth(const Cell &cell);
+// The width a cell needs so that no word or code of it breaks (line breaks only where the text allows
+// one: between Chinese characters, at blanks and after punctuation), padding included.
+double narrowestCellWidth(const Cell &cell);
 // The advance of a text in the format's font (points).
 double textAdvance(const QString &text, const CharFormat &format);
 
-// One piece of a page: a run of lines of a paragraph, or one table row.
+// One piece of a page: a run of lines of a paragraph, or a table row or the part of it on this page.
 struct Fragment {
     int block = 0;     // 0-based block index
     int row = 0;       // 1-based table row, 0 for a paragraph
@@ -41,6 +44,9 @@ struct Fragment {
     int lineCount = 0;
     double y = 0; // from the top of the text area, points
     double height = 0;
+    // A table row broken across pages: per cell, its first line and the count of lines shown here. Empty
+    // when the whole row lies on this page.
+    QList<std::pair<int, int>> cellLines;
 };
 
 struct LaidPage {
@@ -51,9 +57,11 @@ struct LaidPage {
 // after a change costs a walk over the blocks plus the measuring of what changed.
 struct Layout {
     QList<LaidPage> pages;
-    // Per block: the page (1-based) of its first piece; per table block the page of each row (index row-1).
+    // Per block: the page (1-based) of its first piece; per table block the page where each row starts
+    // and the page where it ends (index row-1): they differ for a row broken across pages.
     QList<int> blockPage;
     QList<QList<int>> rowPage;
+    QList<QList<int>> rowEndPage;
 
     int pageCount() const { return int(std::max<qsizetype>(1, pages.size())); }
 };

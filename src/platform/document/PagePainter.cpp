@@ -9,6 +9,8 @@
 #include <QPdfWriter>
 #include <QPrinter>
 
+#include <tuple>
+
 namespace tavlo::document {
 
 namespace {
@@ -40,18 +42,23 @@ void drawLines(QPainter &painter, const QString &text, const CharFormat &format,
     }
 }
 
-void drawRow(QPainter &painter, const Table &table, int row, QPointF origin) {
-    const Row &r = table.row(row);
+// One table row, or the piece of it that `fragment` places on this page.
+void drawRow(QPainter &painter, const Table &table, const Fragment &fragment, QPointF origin) {
+    const Row &r = table.row(fragment.row);
     if (!r.measure)
         return;
-    const double height = r.measure->height;
+    const double height = fragment.height;
     double x = origin.x();
     for (size_t c = 0; c < r.cells.size(); ++c) {
         const Cell &cell = r.cells[c];
         const QRectF box(x, origin.y(), cell.width, height);
         if (c < size_t(r.measure->cells.size())) {
             const Measure::Lines &lines = r.measure->cells[qsizetype(c)];
-            drawLines(painter, cell.text, cell.format, cell.alignment, lines, 0, int(lines.ranges.size()),
+            int first = 0;
+            int count = int(lines.ranges.size());
+            if (c < size_t(fragment.cellLines.size()))
+                std::tie(first, count) = fragment.cellLines[qsizetype(c)];
+            drawLines(painter, cell.text, cell.format, cell.alignment, lines, first, count,
                       QPointF(box.left() + kCellPadding, box.top()), cell.width - 2 * kCellPadding);
         }
         if (cell.border(Border::Top))
@@ -104,7 +111,7 @@ void paintPage(QPainter &painter, const Document &document, int page) {
                       b.measure->cells.front(), f.firstLine, f.lineCount, origin + QPointF(0, f.y),
                       setup.textWidth());
         } else if (b.kind == Block::TableBlock) {
-            drawRow(painter, *b.table, f.row, origin + QPointF(-kCellPadding, f.y));
+            drawRow(painter, *b.table, f, origin + QPointF(-kCellPadding, f.y));
         }
     }
     drawFooter(painter, document, page, layout.pageCount());

@@ -4,6 +4,8 @@
 #include "Workbook.h"
 #include "WorkbookFile.h"
 
+#include "platform/window/WindowPlacement.h"
+
 #include <QFileInfo>
 #include <QPointer>
 #include <QWidget>
@@ -127,6 +129,8 @@ void Application::forget(Workbook *workbook) {
 
 void Application::showWindow(Workbook *workbook) {
     if (QWidget *window = workbook->window()) {
+        if (!window->isVisible())
+            tavlo::window::placeBesideMainWindow(window);
         window->show();
         window->raise();
     }

@@ -4,11 +4,13 @@
 #include "platform/document/Document.h"
 #include "platform/document/DocumentWindow.h"
 #include "platform/document/Layout.h"
+#include "platform/window/WindowPlacement.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QProcess>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,6 +29,7 @@ private slots:
     void fontSubstitution();
     void windowShowsPagesAndClosesTheDocument();
     void packageIsComplete();
+    void windowsOpenBesideTheMainWindow();
 
 private:
     Application *m_app = nullptr;
@@ -120,7 +123,8 @@ void TestDocument::pagination() {
     const int perPage = int(textHeight / 100);
     QCOMPARE(m_doc->pageCount(), (13 + perPage - 1) / perPage);
     QCOMPARE(m_doc->pageOfRow(t, perPage), 1);
-    QCOMPARE(m_doc->pageOfRow(t, perPage + 1), 2); // a row never splits: the table goes on on the next page
+    // A row whose text fits is not broken for its height alone: the table goes on on the next page.
+    QCOMPARE(m_doc->pageOfRow(t, perPage + 1), 2);
     QVERIFY(m_doc->tableSpansPages(1));
     // A long text wraps in its cell and the row grows.
     t->setRowHeight(1, 0);
@@ -209,6 +213,38 @@ print('ok')
     p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, path});
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.readAllStandardOutput().trimmed(), QByteArray("ok"));
+}
+
+void TestDocument::windowsOpenBesideTheMainWindow() {
+    using tavlo::window::besideAnchor;
+    const QRect screen(1920, 0, 1920, 1040); // a second screen right of the first
+    // Room on the right: just right of the main window, level with it.
+    QCOMPARE(besideAnchor(QRect(2000, 100, 800, 600), QSize(900, 700), screen), QRect(2808, 100, 900, 700));
+    // No room on the right: on the left.
+    QCOMPARE(besideAnchor(QRect(2900, 100, 800, 600), QSize(900, 700), screen), QRect(1992, 100, 900, 700));
+    // Not wide enough on either side: narrowed to the roomier one, kept on the screen.
+    QCOMPARE(besideAnchor(QRect(2200, 500, 1000, 500), QSize(1000, 760), screen), QRect(3208, 280, 632, 760));
+    QCOMPARE(besideAnchor(QRect(2600, 0, 1000, 500), QSize(3000, 2000), screen), QRect(1920, 0, 672, 1040));
+    // Too little room anywhere: over the main window's right part.
+    QCOMPARE(besideAnchor(QRect(1950, 0, 1800, 500), QSize(1000, 760), screen), QRect(2840, 0, 1000, 760));
+
+    // The document window opens on the main window's screen, not at its origin over it.
+    QWidget main;
+    main.setWindowTitle(QStringLiteral("Tavlo"));
+    main.setGeometry(40, 60, 200, 150);
+    main.show();
+    main.activateWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QWidget *window = m_doc->window();
+    window->resize(300, 200);
+    m_app->setVisible(true);
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->screen(), main.screen());
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const QRect frame = window->frameGeometry();
+    QVERIFY2(frame.left() > main.frameGeometry().right() && !frame.intersects(main.frameGeometry()),
+             qPrintable(QStringLiteral("%1,%2").arg(frame.left()).arg(main.frameGeometry().right())));
+    QVERIFY(qAbs(frame.top() - main.frameGeometry().top()) < 50);
 }
 
 QTEST_MAIN(TestDocument)
