@@ -23,10 +23,12 @@ build-test: deps
 test: build-test
 	JOBS=$(JOBS) scripts/run-tests build/test
 
-# A release build wrapped by CPack into build/release/tavlo_<version>_<arch>.deb
+# A release build of what the package installs, wrapped by CPack into build/release/tavlo_<version>_<arch>.deb
 # (install it with `sudo apt install ./build/release/tavlo_*.deb`).
-package: build-release
-	cmake --build build/release --target package
+package: deps
+	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build build/release -j $(JOBS) --target tavlo tavlo-cadtext tavlo_man_pages
+	cd build/release && cpack
 
 bench: build-release
 	@for b in build/release/bench/bench_*; do [ -x "$$b" ] && QT_QPA_PLATFORM=offscreen "$$b"; done
