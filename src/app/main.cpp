@@ -47,15 +47,20 @@ int main(int argc, char *argv[]) {
 
     window.Form_Load();
     if (!moved.isEmpty() || !notMoved.isEmpty()) {
+        // Short enough for the status line: the home folder written as "~".
+        const auto shortPath = [](const QString &path) {
+            const QString home = QDir::homePath();
+            return path.startsWith(home + u'/') ? u'~' + path.mid(home.size()) : path;
+        };
         QString tip;
         if (!moved.isEmpty())
-            tip = QStringLiteral("已将 %1 从程序文件夹 %2 移到数据文件夹 %3。")
-                      .arg(moved.join(QStringLiteral("、")), folder.buildFolder, dataFolder);
+            tip = QStringLiteral("已将构建文件夹中的 %1 移到 %2。")
+                      .arg(moved.join(QStringLiteral("、")), shortPath(dataFolder));
         if (!notMoved.isEmpty())
-            tip += QStringLiteral("%1 未能从 %2 移到数据文件夹 %3，仍留在原处。")
-                       .arg(notMoved, folder.buildFolder, dataFolder);
+            tip += QStringLiteral("%1 未能移到 %2，仍留在 %3。")
+                       .arg(notMoved, shortPath(dataFolder), shortPath(folder.buildFolder));
         window.setTip(tip);
-        qInfo().noquote() << QStringLiteral("Tavlo: ") + tip;
+        qInfo().noquote() << QStringLiteral("Tavlo: %1（构建文件夹 %2）").arg(tip, folder.buildFolder);
     }
     window.show();
     return app.exec();
