@@ -1,8 +1,8 @@
-# The two commands of README.md: `make run` and `make test`.
+# The two commands of README.md: `make run` and `make test`; `make package` builds the Debian package.
 BUILD_TYPE ?= Release
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps build-release build-test bench format clean
+.PHONY: run test package deps build-release build-test bench format clean
 
 deps:
 	@scripts/install-deps
@@ -22,6 +22,13 @@ build-test: deps
 # tests labelled "root" (small file systems, network namespaces) run as root: see scripts/run-tests.
 test: build-test
 	JOBS=$(JOBS) scripts/run-tests build/test
+
+# A release build of what the package installs, wrapped by CPack into build/release/tavlo_<version>_<arch>.deb
+# (install it with `sudo apt install ./build/release/tavlo_*.deb`).
+package: deps
+	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build build/release -j $(JOBS) --target tavlo tavlo-cadtext tavlo_man_pages
+	cd build/release && cpack
 
 bench: build-release
 	@for b in build/release/bench/bench_*; do \

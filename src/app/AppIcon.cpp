@@ -1,29 +1,12 @@
 #include "AppIcon.h"
 
-#include <QPainter>
-#include <QPixmap>
-
 namespace AppIcon {
 
 QIcon icon() {
+    // The same pictures the package installs into the icon theme (packaging/icons), built in.
     QIcon result;
-    for (int size : {16, 24, 32, 48, 64}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setBrush(QColor(0x1f, 0x5f, 0xa8));
-        painter.setPen(Qt::NoPen);
-        painter.drawRoundedRect(QRectF(0.5, 0.5, size - 1.0, size - 1.0), size / 5.0, size / 5.0);
-        painter.setPen(Qt::white);
-        QFont font = painter.font();
-        font.setBold(true);
-        font.setPixelSize(size * 3 / 4);
-        painter.setFont(font);
-        painter.drawText(pixmap.rect(), Qt::AlignCenter, QStringLiteral("T"));
-        painter.end();
-        result.addPixmap(pixmap);
-    }
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        result.addFile(QStringLiteral(":/tavlo/icons/%1x%1.png").arg(size), QSize(size, size));
     return result;
 }
 

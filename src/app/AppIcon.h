@@ -3,6 +3,6 @@
 #include <QIcon>
 
 namespace AppIcon {
-// The program's icon, drawn at start so no image file has to be found.
+// The program's icon, built into the executable so no image file has to be found.
 QIcon icon();
 } // namespace AppIcon

@@ -29,6 +29,7 @@
 #include "common/DataFolder.h"
 #include "common/OptionGroup.h"
 #include "common/RecoveryKeeper.h"
+#include "common/TextViewer.h"
 #include "common/Twips.h"
 #include "common/ZipCommands.h"
 #include "common/modCommon.h"
@@ -56,6 +57,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
@@ -78,6 +81,9 @@ constexpr QRect kConnectionsOnPanel0 = twipsRect(2160, 2055, 1935, 3420); // whe
 constexpr QRect kConnectionsOnPanel1 = twipsRect(8430, 360, 1935, 5100);
 constexpr int kClientWidth = twips(10800) - 8;
 constexpr int kClientHeight = twips(6600);
+// The panels are placed in fixed pixels drawn for this font size; a larger desktop font would cut their
+// captions, so the panels keep it (high-DPI scaling still enlarges everything alike).
+constexpr qreal kDesignPointSize = 9.0;
 
 QLabel *addLabel(QWidget *parent, const QString &text, const QRect &rect) {
     auto *label = new QLabel(text, parent);
@@ -90,16 +96,27 @@ QLabel *addLabel(QWidget *parent, const QString &text, const QRect &rect) {
 FrmMain::FrmMain(const QString &settingsPath, QWidget *parent)
     : QMainWindow(parent)
     , m_settingsPath(settingsPath)
+    , m_dataFolder(QFileInfo(settingsPath).absolutePath())
     , m_session(new Session(this)) {
     setWindowIcon(AppIcon::icon());
-    auto *client = new QWidget(this);
+    auto *client = new QWidget;
+    client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(kClientWidth, kClientHeight);
-    setCentralWidget(client);
+    QFont designFont = client->font();
+    designFont.setPointSizeF(kDesignPointSize);
+    client->setFont(designFont);
+    // On a screen smaller than the window (a small screen scaled up) the panels scroll instead of being
+    // cut off at the screen's edge.
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidget(client);
+    setCentralWidget(m_scroll);
     buildMenus();
     buildPanels();
     buildStatusLine(client);
     m_zipCommands = new ZipCommands(
         this, [this](const QString &text) { setTip(text); }, this);
+    m_zipCommands->setProgramFolder(m_dataFolder);
     connectSession();
     startChat();
     startInfoSystem();
@@ -107,7 +124,22 @@ FrmMain::FrmMain(const QString &settingsPath, QWidget *parent)
     startCadText();
     startRecovery();
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    fitToScreen();
+}
+
+void FrmMain::fitToScreen() {
+    const QSize full(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    QSize room = screen ? screen->availableGeometry().size() : full;
+    room -= QSize(16, 48); // the window manager's frame and title bar
+    if (room.width() >= full.width() && room.height() >= full.height()) {
+        setFixedSize(full);
+        return;
+    }
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    setMinimumSize(QSize(200, 150));
+    setMaximumSize(full + QSize(bar, bar));
+    resize(full.boundedTo(room));
 }
 
 FrmMain::~FrmMain() = default;
@@ -145,7 +177,7 @@ void FrmMain::buildMenus() {
 
 void FrmMain::buildPanels() {
     for (int i = 0; i < kPanelCount; ++i) {
-        fraMain[i] = new QGroupBox(kPanelCaptions[i], centralWidget());
+        fraMain[i] = new QGroupBox(kPanelCaptions[i], m_scroll->widget());
         fraMain[i]->setObjectName(QStringLiteral("fraMain%1").arg(i));
         fraMain[i]->setGeometry(kPanelRect);
         fraMain[i]->hide();
@@ -181,7 +213,7 @@ void FrmMain::startChat() {
 
 void FrmMain::startInfoSystem() {
     InfoSystem::Context context;
-    context.dataFolder = QFileInfo(m_settingsPath).absolutePath();
+    context.dataFolder = m_dataFolder;
     context.settingsPath = m_settingsPath;
     context.schema = [this] { return m_settings.schema; };
     context.setTip = [this](const QString &text) { setTip(text); };
@@ -195,7 +227,7 @@ void FrmMain::startInfoSystem() {
 void FrmMain::startRequisition() {
     CodeBuilder::Context context;
     context.setTip = [this](const QString &text) { setTip(text); };
-    context.programFolder = [this] { return QFileInfo(m_settingsPath).absolutePath(); };
+    context.programFolder = [this] { return m_dataFolder; };
     m_codeBuilder = new CodeBuilder(*requisitionPanel, officeSlots, context, this);
     m_batchCoder = new BatchCoder(
         *requisitionPanel, *m_codeBuilder, officeSlots, [this](const QString &text) { setTip(text); }, this);
@@ -214,7 +246,7 @@ void FrmMain::startRequisition() {
 void FrmMain::startCadText() {
     CadConnection::Context context;
     context.window = this;
-    context.dataFolder = QFileInfo(m_settingsPath).absolutePath();
+    context.dataFolder = m_dataFolder;
     context.tip = LabTip[1];
     m_cadText = new CadConnection(*cadPanel, officeSlots, context, this);
     CadTextTools::Context tools;
@@ -226,7 +258,7 @@ void FrmMain::startCadText() {
 
 void FrmMain::startRecovery() {
     m_recovery = new RecoveryKeeper(
-        modCommon::JoinPath(QFileInfo(m_settingsPath).absolutePath(), QStringLiteral("Recovery")), this);
+        modCommon::JoinPath(m_dataFolder, QStringLiteral("Recovery")), this);
     m_recovery->setBusyTest([] { return BusyPointer::isBusy(); });
     m_recovery->setReporter([this](const QString &text) { setTip(text); });
     connect(&officeSlots, &OfficeSlots::excelAttached, m_recovery,
@@ -253,7 +285,7 @@ void FrmMain::offerRecovery() {
 
 void FrmMain::NotifyUser() {
     bringToFront();
-    m_sound->play(SoundPlayer::notifySound());
+    m_sound->play(SoundPlayer::notifySound(m_dataFolder));
     ShowPanel(1);
 }
 
@@ -311,7 +343,7 @@ void FrmMain::centreOnScreen() {
     const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    adjustSize();
+    fitToScreen();
     const QRect available = screen->geometry();
     move(available.x() + (available.width() - width()) / 2,
          available.y() + (available.height() - height()) / 2);
@@ -385,8 +417,8 @@ void FrmMain::commitData() {
 }
 
 void FrmMain::addTrayIcon() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        return;
+    // Shown even when the desktop has no notification area yet: the icon then appears as soon as a
+    // panel with one starts.
     if (!m_tray) {
         m_tray = new QSystemTrayIcon(windowIcon(), this);
         m_tray->setContextMenu(mnuBegin);
@@ -397,6 +429,10 @@ void FrmMain::addTrayIcon() {
     }
     m_tray->setToolTip(windowTitle());
     m_tray->show();
+}
+
+bool FrmMain::trayCanRestore() const {
+    return m_tray && m_tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void FrmMain::applyPlatformName() {
@@ -468,8 +504,9 @@ void FrmMain::changeEvent(QEvent *event) {
         return;
     if (isMinimized()) {
         mnuShowOrHide->setText(QStringLiteral("显示(&S)"));
-        // Only hide when the tray icon can bring the window back.
-        if (m_tray && m_tray->isVisible())
+        // Only hide when the tray icon can bring the window back; otherwise it stays a normal
+        // minimised window the taskbar or the window list can restore.
+        if (trayCanRestore())
             QMetaObject::invokeMethod(this, &QWidget::hide, Qt::QueuedConnection);
     } else {
         mnuShowOrHide->setText(QStringLiteral("隐藏(&H)"));
@@ -564,15 +601,33 @@ void FrmMain::mnuCustomize_Click() {
 }
 
 void FrmMain::mnuNote_Click() {
-    const QString path = DataFolder::file(QStringLiteral("ReadMe.txt"));
-    if (HelpText::ensureReadMe(path))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    else
+    const QString path = modCommon::JoinPath(m_dataFolder, QStringLiteral("ReadMe.txt"));
+    if (!HelpText::ensureReadMe(path)) {
         setTip(QStringLiteral("无法写入说明文件 %1").arg(path));
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        showGuideInViewer(path, path);
 }
 
 void FrmMain::mnuHomePage_Click() {
-    QDesktopServices::openUrl(QUrl(HelpText::homePage(m_settingsPath)));
+    const QString address = HelpText::homePage(m_settingsPath);
+    if (QDesktopServices::openUrl(QUrl(address)))
+        return;
+    const QString path = modCommon::JoinPath(m_dataFolder, QStringLiteral("ReadMe.txt"));
+    if (HelpText::ensureReadMe(path))
+        showGuideInViewer(path, address);
+    else
+        setTip(QStringLiteral("没有可以打开 %1 的程序").arg(address));
+}
+
+void FrmMain::showGuideInViewer(const QString &readMe, const QString &what) {
+    if (!m_viewer)
+        m_viewer = new TextViewer(this);
+    if (m_viewer->showFile(readMe))
+        setTip(QStringLiteral("没有可以打开 %1 的程序，已在 Tavlo 的窗口中显示说明。").arg(what));
+    else
+        setTip(QStringLiteral("没有可以打开 %1 的程序，说明文件也无法读取。").arg(what));
 }
 
 void FrmMain::mnuAbout_Click() {

@@ -29,7 +29,9 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPushButton;
+class QScrollArea;
 class QSystemTrayIcon;
+class TextViewer;
 class ZipCommands;
 class Session;
 class SessionPanel;
@@ -43,7 +45,8 @@ public:
     static constexpr int kPanelCount = 6;
     static constexpr int kMenuItemCount = 9;
 
-    // `settingsPath` is the Tavlo.ini to load now and save at shutdown.
+    // `settingsPath` is the Tavlo.ini to load now and save at shutdown; its folder is the data folder
+    // every tool works in (chosen once at start-up).
     explicit FrmMain(const QString &settingsPath, QWidget *parent = nullptr);
     ~FrmMain() override;
 
@@ -64,6 +67,7 @@ public:
     // The LAN session; the tools send and register their tags through it.
     Session &session() { return *m_session; }
     const QString &settingsPath() const { return m_settingsPath; }
+    const QString &dataFolder() const { return m_dataFolder; }
     // The platform name changed: window caption and tray tip follow at once.
     void applyPlatformName();
     // Names the information system and its attributes on the menu, the panel and its labels.
@@ -114,6 +118,8 @@ public:
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     // Recovery copies of the unsaved workbooks and documents on screen.
     RecoveryKeeper *recovery() const { return m_recovery; }
+    // The window of the user guide when no program of the desktop could open it.
+    TextViewer *textViewer() const { return m_viewer; }
     ZipCommands *zipCommands() const { return m_zipCommands; }
 
     // The spreadsheet slots the tools work through; all released at shutdown.
@@ -156,10 +162,17 @@ private:
     QString customisationText() const;
     void buildStatusLine(QWidget *parent);
     void centreOnScreen();
+    // The window shows the whole client area when the screen has room for it, else as much as fits,
+    // with scroll bars.
+    void fitToScreen();
     void addTrayIcon();
     void startRecovery();
     // Copies an earlier run left: said on the status line and offered in FrmRecover.
     void offerRecovery();
+    bool trayCanRestore() const;
+    // Shows the user guide in the program's own viewer, saying on the status line that `what` found
+    // no program to open it.
+    void showGuideInViewer(const QString &readMe, const QString &what);
 
     void LoadSettings();
     void Form_Unload();
@@ -172,7 +185,9 @@ private:
     void releaseOfficeSlots();
 
     QString m_settingsPath;
+    QString m_dataFolder;
     Settings m_settings;
+    QScrollArea *m_scroll = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     ZipCommands *m_zipCommands = nullptr;
     Session *m_session = nullptr;
@@ -186,6 +201,7 @@ private:
     CadConnection *m_cadText = nullptr;
     SessionPanel *m_sessionPanel = nullptr;
     RecoveryKeeper *m_recovery = nullptr;
+    TextViewer *m_viewer = nullptr;
     bool m_unloaded = false;
     bool m_terminating = false;
 };

@@ -22,7 +22,7 @@ void SoundPlayer::play(const QUrl &source) {
     m_effect->play();
 }
 
-QUrl SoundPlayer::notifySound() {
-    const QString own = DataFolder::findShipped(QStringLiteral("Notify.wav"));
+QUrl SoundPlayer::notifySound(const QString &dataFolder) {
+    const QString own = DataFolder::findShipped(QStringLiteral("Notify.wav"), dataFolder);
     return own.isEmpty() ? QUrl(QStringLiteral("qrc:/tavlo/Notify.wav")) : QUrl::fromLocalFile(own);
 }

@@ -17,9 +17,9 @@ public:
     void PlaySoundFile(const QString &path);
     void play(const QUrl &source);
 
-    // The notification sound: Notify.wav in the data folder when the user put one there, else the
-    // one built into the program.
-    static QUrl notifySound();
+    // The notification sound: Notify.wav in `dataFolder` when the user put one there, else the
+    // installed one, else the one built into the program.
+    static QUrl notifySound(const QString &dataFolder);
 
 private:
     QSoundEffect *m_effect = nullptr;

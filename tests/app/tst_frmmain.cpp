@@ -2,6 +2,7 @@
 #include "app/FrmMain.h"
 #include "app/FrmMember.h"
 #include "app/FrmPlatform.h"
+#include "common/TextViewer.h"
 #include "infosys/InfoPanel.h"
 #include "platform/sheet/Application.h"
 #include "platform/sheet/Workbook.h"
@@ -22,6 +23,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -89,6 +91,51 @@ private slots:
         QCOMPARE(w.currentPanel(), 1);
         QVERIFY(!w.isMinimized());
         QVERIFY(w.isVisible());
+    }
+
+    // No notification area (the offscreen desktop has none): the icon waits for one to appear, and
+    // minimising leaves an ordinary minimised window instead of hiding it where nothing can restore it.
+    void minimisingWithoutATrayKeepsTheWindowReachable() {
+        FrmMain w(settingsPath());
+        w.Form_Load();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.trayIcon() && w.trayIcon()->isVisible());
+        w.mnuShowOrHide_Click();
+        QTRY_COMPARE(w.mnuShowOrHide->text(), QStringLiteral("显示(&S)"));
+        QCoreApplication::processEvents(); // a queued hide would run here
+        QVERIFY(w.isMinimized());
+        QVERIFY(!w.isHidden());
+        w.mnuShowOrHide_Click();
+        QTRY_VERIFY(!w.isMinimized());
+        QCOMPARE(w.mnuShowOrHide->text(), QStringLiteral("隐藏(&H)"));
+    }
+
+    // With no program to open files or links (no xdg-open on the PATH), both help items still show the
+    // guide in Tavlo's own viewer and say why on the status line.
+    void helpWithoutADesktopHelperShowsTheGuideInItsOwnViewer() {
+        const QByteArray path = qgetenv("PATH");
+        QTemporaryDir emptyBin;
+        qputenv("PATH", emptyBin.path().toUtf8());
+        FrmMain w(settingsPath());
+        w.Form_Load();
+        w.mnuNote->trigger();
+        qputenv("PATH", path);
+        QVERIFY(w.textViewer());
+        QTRY_VERIFY(w.textViewer()->isVisible());
+        QVERIFY(w.textViewer()->text().startsWith(QStringLiteral("一、进程管理部分\n1.在此处建立连接；")));
+        QCOMPARE(w.textViewer()->windowTitle(), QStringLiteral("ReadMe.txt"));
+        QVERIFY2(w.LabTip[1]->text().contains(QStringLiteral("没有可以打开")),
+                 qPrintable(w.LabTip[1]->text()));
+        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("ReadMe.txt")))); // in the data folder
+
+        w.textViewer()->close();
+        qputenv("PATH", emptyBin.path().toUtf8());
+        w.mnuHomePage->trigger();
+        qputenv("PATH", path);
+        QTRY_VERIFY(w.textViewer()->isVisible());
+        QVERIFY2(w.LabTip[1]->text().contains(QStringLiteral("https://morvane.example/")),
+                 qPrintable(w.LabTip[1]->text()));
     }
 
     void terminationAsksNothingAboutUnsavedWorkbooks() {

@@ -2,6 +2,8 @@
 #include "common/OptionGroup.h"
 #include "common/modCommon.h"
 
+#include "TestFiles.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRadioButton>
@@ -203,6 +205,51 @@ private slots:
         QCOMPARE(DataFolder::file(QStringLiteral("MIS.xls")), home + QStringLiteral("/MIS.xls"));
         qunsetenv("TAVLO_HOME");
     }
+
+    // The data folder is chosen on purpose: a build folder is never a portable copy by accident, and
+    // the files earlier builds kept there move once into the per-user folder.
+    void dataFolderIsChosenOnPurposeAndBuildFilesMoveOnce() {
+        QTemporaryDir dir;
+        const QString build = dir.filePath(QStringLiteral("build/release/src/app"));
+        const QString installed = dir.filePath(QStringLiteral("opt/tavlo/bin"));
+        const QString perUser = dir.filePath(QStringLiteral("share/Tavlo"));
+        QVERIFY(QDir().mkpath(build) && QDir().mkpath(installed));
+        QVERIFY(TestFiles::write(dir.filePath(QStringLiteral("build/release/CMakeCache.txt")), "x"));
+        QVERIFY(TestFiles::write(build + QStringLiteral("/Tavlo.ini"), "[Tavlo]\nPlatformName=设计部\n"));
+        QVERIFY(TestFiles::write(build + QStringLiteral("/MIS.xls"), QByteArray(70000, 'm')));
+
+        using DataFolder::Kind;
+        DataFolder::Choice choice = DataFolder::choose({QString(), build, perUser});
+        QCOMPARE(choice.kind, Kind::PerUser);
+        QCOMPARE(choice.path, perUser);
+        QCOMPARE(choice.buildFolder, QDir(build).absolutePath());
+        QCOMPARE(DataFolder::choose({home(dir), build, perUser}).kind, Kind::Environment);
+        // An installed copy with nothing beside it: the per-user folder, nothing to move.
+        choice = DataFolder::choose({QString(), installed, perUser});
+        QCOMPARE(choice.kind, Kind::PerUser);
+        QVERIFY(choice.buildFolder.isEmpty());
+        // A Tavlo.ini beside an installed executable, or the marker file anywhere: portable.
+        QVERIFY(TestFiles::write(installed + QStringLiteral("/Tavlo.ini"), ""));
+        QCOMPARE(DataFolder::choose({QString(), installed, perUser}).kind, Kind::Portable);
+        QVERIFY(TestFiles::write(build + QStringLiteral("/") + DataFolder::kPortableMarker, ""));
+        QCOMPARE(DataFolder::choose({QString(), build, perUser}).path, QDir(build).absolutePath());
+        QVERIFY(QFile::remove(build + QStringLiteral("/") + DataFolder::kPortableMarker));
+
+        QString error;
+        QCOMPARE(DataFolder::migrate(build, perUser, &error), (QStringList{"Tavlo.ini", "MIS.xls"}));
+        QVERIFY(error.isEmpty());
+        QCOMPARE(TestFiles::read(perUser + QStringLiteral("/Tavlo.ini")),
+                 QByteArray("[Tavlo]\nPlatformName=设计部\n"));
+        QCOMPARE(TestFiles::read(perUser + QStringLiteral("/MIS.xls")), QByteArray(70000, 'm'));
+        QVERIFY(!QFile::exists(build + QStringLiteral("/MIS.xls")));
+        // Once: a later file in the build folder never overwrites or joins what the user has now.
+        QVERIFY(TestFiles::write(build + QStringLiteral("/MIS.xls"), "old"));
+        QVERIFY(DataFolder::migrate(build, perUser, &error).isEmpty());
+        QCOMPARE(TestFiles::read(perUser + QStringLiteral("/MIS.xls")), QByteArray(70000, 'm'));
+    }
+
+private:
+    static QString home(const QTemporaryDir &dir) { return dir.filePath(QStringLiteral("home")); }
 };
 
 QTEST_MAIN(TestModCommon)
