@@ -111,6 +111,11 @@ public:
     void AddPageNumberFooter();
     bool pageNumbersInserted = false;
 
+signals:
+    // CloseExcel emptied a slot that held an application or a workbook (whoever called it: the watch, a
+    // tool finishing its work, the owner itself). Shutdown's ReleaseAll says nothing.
+    void excelSlotReleased(int slot);
+
 private slots:
     void startWatch();
 
