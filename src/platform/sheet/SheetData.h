@@ -75,9 +75,13 @@ inline double userColumnWidth(double storedWidth) {
     return width <= 0 ? 0 : double(qRound(width * 100)) / 100;
 }
 
-// The most cell slots one sheet (and one workbook read from a file) may hold: every row an .xlsx sheet
+// The most cell slots one sheet may hold: every row an .xlsx sheet
 // has, 16 columns wide (about 670 MB of cells at most).
 inline constexpr qsizetype kMaxCellSlots = qsizetype(1048576) * 16;
+// What a workbook read from a file may hold, all sheets together: every row of an .xlsx sheet six columns
+// wide (about 250 MB of cells), so the import sheet of a full batch (columns A to F) reads back while a
+// hostile file still ends in an error long before memory does.
+inline constexpr qsizetype kMaxReadCellSlots = qsizetype(1048576) * 6;
 
 // The contents of one sheet as a plain value: cells stored by row, each row dense from column 1 to its
 // last cell; column widths and column formats; a table of number-format codes. Rows and columns are
