@@ -101,7 +101,7 @@ QString CodeBuilder::sourceProblem() const {
     if (!sourceAlive())
         return m_code == invalidSourceText() && !name.isEmpty()
                    ? QStringLiteral("数据源“%1”无效或已受损，请选择另一个数据源").arg(name)
-                   : QStringLiteral("尚未选择数据源：请先按“选择数据源”");
+                   : QStringLiteral("尚未选择数据源，请先按“选择数据源”");
     if (!DataSourceValid())
         return QStringLiteral("数据源“%1”无效或已受损，请选择另一个数据源").arg(name);
     return {};
