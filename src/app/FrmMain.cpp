@@ -47,6 +47,7 @@
 #include <QComboBox>
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHostInfo>
@@ -232,7 +233,8 @@ void FrmMain::startRequisition() {
     m_batchCoder = new BatchCoder(
         *requisitionPanel, *m_codeBuilder, officeSlots, [this](const QString &text) { setTip(text); }, this);
     RequisitionForm::Material material;
-    material.dataSourceValid = [this] { return m_codeBuilder->DataSourceValid(); };
+    // A released source leaves its items on screen, greyed: they are no longer a material to fill.
+    material.dataSourceValid = [this] { return m_codeBuilder->sourceProblem().isEmpty(); };
     material.codeValid = [this] { return m_codeBuilder->CodeValid(); };
     material.code = [this] { return requisitionPanel->txtCode->text(); };
     material.nameWithoutCode = [this] {
@@ -240,6 +242,7 @@ void FrmMain::startRequisition() {
     };
     material.materialSpec = [this] { return m_codeBuilder->materialSpecText(); };
     material.unit = [this] { return InferUnit(requisitionPanel->comName->currentText()); };
+    material.refused = [this] { setTip(QStringLiteral("无法填单：") + m_codeBuilder->fillProblem()); };
     m_requisitionForm = new RequisitionForm(*wordFrame, officeSlots, material, this);
 }
 
@@ -382,6 +385,11 @@ void FrmMain::LoadSettings() {
     infoPanel->comAndOr->setCurrentIndex(m_settings.andOr);
     infoPanel->comShowMode->setCurrentIndex(m_settings.showMode);
     modCommon::SelectOption(wordFrame->optBehavior, m_settings.behavior);
+    wordFrame->txtProjectName->setText(m_settings.projectName);
+    wordFrame->txtDesignCode->setText(m_settings.designCode);
+    wordFrame->txtProjectCode->setText(m_settings.projectCode);
+    if (m_codeBuilder)
+        m_codeBuilder->rememberSource(m_settings.dataSource);
     applySchema(m_settings.schema);
 }
 
@@ -403,6 +411,11 @@ void FrmMain::SaveSettings() {
     m_settings.andOr = infoPanel->comAndOr->currentIndex();
     m_settings.showMode = infoPanel->comShowMode->currentIndex();
     m_settings.behavior = modCommon::SelectedOption(wordFrame->optBehavior);
+    m_settings.projectName = wordFrame->txtProjectName->text();
+    m_settings.designCode = wordFrame->txtDesignCode->text();
+    m_settings.projectCode = wordFrame->txtProjectCode->text();
+    if (m_codeBuilder && !m_codeBuilder->sourcePath().isEmpty())
+        m_settings.dataSource = QDir::toNativeSeparators(m_codeBuilder->sourcePath());
     QString error;
     if (!SettingsStore::save(m_settingsPath, m_settings, &error)) {
         // At shutdown nobody may be there to read a window: the status line and the log say it.

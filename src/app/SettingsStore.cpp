@@ -107,6 +107,10 @@ Settings read(const IniFile &ini, const SettingsDefaults &defaults) {
     }
 
     s.behavior = wholeNumberIn(value(kPr, "Behavior"), 0, 1000, 0);
+    s.dataSource = value(kPr, "DataSource");
+    s.projectName = value(kPr, "ProjectName");
+    s.designCode = value(kPr, "DesignCode");
+    s.projectCode = value(kPr, "ProjectCode");
     return s;
 }
 
@@ -135,6 +139,16 @@ void write(IniFile &ini, const Settings &s) {
         ini.setValue(kMis, attributeKeys()[i], s.schema.attributes[i]);
 
     ini.setValue(kPr, QStringLiteral("Behavior"), number(s.behavior));
+    // Written once they hold something (and cleared once they did), so a file that never had them keeps
+    // its layout.
+    auto remembered = [&ini](const QString &key, const QString &text) {
+        if (!text.isEmpty() || !ini.value(kPr, key).isEmpty())
+            ini.setValue(kPr, key, text);
+    };
+    remembered(QStringLiteral("DataSource"), s.dataSource);
+    remembered(QStringLiteral("ProjectName"), s.projectName);
+    remembered(QStringLiteral("DesignCode"), s.designCode);
+    remembered(QStringLiteral("ProjectCode"), s.projectCode);
 }
 
 Settings load(const QString &path, const SettingsDefaults &defaults) {

@@ -34,6 +34,11 @@ struct Settings {
     RecordSchema schema; // system name and attribute captions
 
     int behavior = 0;
+    // The requisition tool's last coding workbook and the project fields of its form.
+    QString dataSource;
+    QString projectName;
+    QString designCode;
+    QString projectCode;
 };
 
 // Values that the reader falls back on and that depend on the running program.

@@ -74,6 +74,7 @@ void OfficeSlots::CloseExcel(int slot) {
     if (!s)
         return;
     Application *app = s->application;
+    const bool held = app || s->workbook;
     if (app && app->isAlive()) {
         if (!app->Visible() && s->workbook && s->workbook->isAlive())
             s->workbook->Close();
@@ -81,6 +82,8 @@ void OfficeSlots::CloseExcel(int slot) {
             app->Quit();
     }
     *s = ExcelSlot{};
+    if (held)
+        emit excelSlotReleased(slot);
 }
 
 bool OfficeSlots::WorkbookAlive(int slot) const {

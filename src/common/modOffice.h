@@ -117,6 +117,9 @@ signals:
     // A slot started or attached an instance (so its workbooks or documents can be followed).
     void excelAttached(tavlo::sheet::Application *application);
     void wordAttached(tavlo::document::Application *application);
+    // CloseExcel emptied a slot that held an application or a workbook (whoever called it: the watch, a
+    // tool finishing its work, the owner itself). Shutdown's ReleaseAll says nothing.
+    void excelSlotReleased(int slot);
 
 private slots:
     void startWatch();

@@ -8,6 +8,7 @@
 
 #include "common/modOffice.h"
 #include "platform/sheet/Application.h"
+#include "platform/sheet/CellAddress.h"
 #include "platform/sheet/Workbook.h"
 #include "platform/sheet/Worksheet.h"
 
@@ -40,6 +41,8 @@ qint64 saturatedProduct(qint64 a, qint64 b) {
 qint64 saturatedSum(qint64 a, qint64 b) {
     return a > kCountLimit - b ? kCountLimit : a + b;
 }
+// Texts kept for sharing between rows; past this many the table starts again.
+constexpr qsizetype kSharedTexts = 1 << 16;
 
 } // namespace
 
@@ -65,6 +68,10 @@ QStringList BatchCoder::headerRow() {
             QStringLiteral("* 出库关闭下容差（%）")};
 }
 
+qint64 BatchCoder::rowCapacity() {
+    return qint64(tavlo::sheet::kMaxRows) - kFirstDataRow + 1;
+}
+
 BatchCoder::Scope BatchCoder::scope() const {
     if (m_panel.optAll->isChecked())
         return Scope::All;
@@ -86,8 +93,12 @@ void BatchCoder::cmdBatch_Click() {
         }
         return;
     }
-    if (!startAllowed())
+    if (!startAllowed()) {
+        // Busy with other work: nothing happens, as with any command. Otherwise the user learns why.
+        if (!m_running && !BusyPointer::isBusy() && m_setTip)
+            m_setTip(QStringLiteral("批量编码无法开始：") + m_builder.sourceProblem());
         return;
+    }
     m_running = true;
     {
         BusyPointer busy;
@@ -118,6 +129,10 @@ void BatchCoder::release() {
 
 void BatchCoder::BatchCode() {
     m_rows = 0;
+    m_invalidCodes = 0;
+    m_emptyNames = 0;
+    m_sheetFull = false;
+    m_texts.clear();
     m_interrupted = false;
     m_failure = QStringLiteral("结果工作簿已关闭");
     Application *app = m_office.excel(CodeBuilder::kSlot)->application;
@@ -136,6 +151,9 @@ void BatchCoder::BatchCode() {
     }
     m_sinceEvents.start();
     showProgress();
+    // A batch the sheet cannot take whole says so before its first row, and keeps saying it.
+    if (m_total > rowCapacity())
+        QCoreApplication::processEvents();
     m_builder.holdCodeDisplay(true);
 
     auto names = [this] { return enumerate(m_panel.comName, [this] { return enumerateParameters(1); }); };
@@ -156,15 +174,44 @@ void BatchCoder::BatchCode() {
     if (output)
         output->autoFit(1, kColumnCount);
     release();
+    m_texts.clear();
     QString text;
     if (finished)
         text = QStringLiteral("批量编码完成：共写入 %1 行").arg(m_rows);
     else if (m_interrupted)
         text = QStringLiteral("批量编码已中断：已写入 %1 行").arg(m_rows);
+    else if (m_sheetFull)
+        text = QStringLiteral("批量编码未完成：已写入 %1 行，工作表已满（最多 %2 行），其余 %3 种组合未写入")
+                   .arg(m_rows)
+                   .arg(tavlo::sheet::kMaxRows)
+                   .arg(std::max<qint64>(0, m_total - m_rows - m_invalidCodes - m_emptyNames));
     else
         text = QStringLiteral("批量编码未完成：已写入 %1 行（%2）").arg(m_rows).arg(m_failure);
     if (m_setTip)
-        m_setTip(text);
+        m_setTip(text + skippedText());
+}
+
+QString BatchCoder::skippedText() const {
+    if (m_invalidCodes == 0 && m_emptyNames == 0)
+        return {};
+    QStringList reasons;
+    if (m_invalidCodes > 0)
+        reasons.append(QStringLiteral("编码不是 16 个字母或数字 %1 行").arg(m_invalidCodes));
+    if (m_emptyNames > 0)
+        reasons.append(QStringLiteral("物料名称为空 %1 行").arg(m_emptyNames));
+    return QStringLiteral("；跳过 %1 行（%2）")
+        .arg(m_invalidCodes + m_emptyNames)
+        .arg(reasons.join(QStringLiteral("，")));
+}
+
+QString BatchCoder::shared(const QString &text) {
+    const auto found = m_texts.constFind(text);
+    if (found != m_texts.constEnd())
+        return *found;
+    if (m_texts.size() >= kSharedTexts)
+        m_texts.clear();
+    m_texts.insert(text);
+    return text;
 }
 
 bool BatchCoder::writeHeader() {
@@ -200,12 +247,26 @@ bool BatchCoder::writeRow() {
     letEventsThrough(false);
     if (!m_sheet || !sourceStillThere())
         return false;
-    const int row = kFirstDataRow + int(m_rows);
+    // Only materials that could be filled into a form become rows: a name and a code of 16 letters and
+    // digits (values stored as numbers or a gap in a names column give neither).
     const QString name = m_panel.comName->currentText();
-    const bool written = m_sheet->setValue(row, 2, m_builder.code()) &&
-                         m_sheet->setValue(row, 3, MaterialCode::NameWithoutCode(name)) &&
-                         m_sheet->setValue(row, 5, m_builder.materialSpecText()) &&
-                         m_sheet->setValue(row, 6, InferUnit(name));
+    const QString readableName = MaterialCode::NameWithoutCode(name);
+    if (readableName.trimmed().isEmpty()) {
+        ++m_emptyNames;
+        return true;
+    }
+    if (!m_builder.CodeValid()) {
+        ++m_invalidCodes;
+        return true;
+    }
+    if (m_rows >= rowCapacity()) {
+        m_sheetFull = true;
+        return false;
+    }
+    const int row = kFirstDataRow + int(m_rows);
+    const QStringList cells{m_builder.code(), shared(readableName), QString(),
+                            shared(m_builder.materialSpecText()), shared(InferUnit(name))};
+    const bool written = m_sheet->setRowValues(row, 2, cells);
     if (!written) {
         if (m_sheet && m_sheet->isAlive())
             m_failure = m_sheet->lastError();
@@ -235,8 +296,13 @@ void BatchCoder::letEventsThrough(bool force) {
 void BatchCoder::showProgress() {
     if (!m_setTip)
         return;
-    m_setTip(m_total >= 0 ? QStringLiteral("批量编码：已写入 %1 / %2 行").arg(m_rows).arg(m_total)
-                          : QStringLiteral("批量编码：已写入 %1 行").arg(m_rows));
+    QString text = m_total >= 0 ? QStringLiteral("批量编码：已写入 %1 / %2 行").arg(m_rows).arg(m_total)
+                                : QStringLiteral("批量编码：已写入 %1 行").arg(m_rows);
+    if (m_total > rowCapacity())
+        text += QStringLiteral("（一张工作表最多容纳 %1 行数据：只写入前 %1 行，其余 %2 种组合写不下）")
+                    .arg(rowCapacity())
+                    .arg(m_total - rowCapacity());
+    m_setTip(text);
 }
 
 qint64 BatchCoder::combinationCount(Scope scope) const {

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 #include "platform/sheet/Workbook.h"
@@ -28,6 +29,8 @@ public:
 
     static constexpr int kFirstDataRow = 3;
     static constexpr int kColumnCount = 8;
+    // Data rows one sheet holds: row 3 to the sheet's last row.
+    static qint64 rowCapacity();
 
     BatchCoder(RequisitionPanel &panel, CodeBuilder &builder, OfficeSlots &office,
                std::function<void(const QString &)> setTip, QObject *parent = nullptr);
@@ -41,6 +44,9 @@ public:
     Scope scope() const;
     // Rows written by the running or the last batch.
     qint64 rowsWritten() const { return m_rows; }
+    // Combinations of the last batch left out: code not 16 letters and digits, name empty.
+    qint64 rowsWithInvalidCode() const { return m_invalidCodes; }
+    qint64 rowsWithoutName() const { return m_emptyNames; }
     // The workbook of the last batch, while it is open.
     tavlo::sheet::Workbook *lastOutput() const { return m_lastOutput; }
     // Combinations the scope holds for the current selection, counted from the coding workbook.
@@ -60,6 +66,10 @@ private:
     bool enumerate(QComboBox *list, const std::function<bool()> &inner);
     bool enumerateParameters(int index);
     bool writeRow();
+    // The same text as an earlier row's when there was one, so that repeated texts share their storage.
+    QString shared(const QString &text);
+    // What the closing status line adds about the combinations not written.
+    QString skippedText() const;
     // The coding workbook still answers; otherwise the batch ends and says why.
     bool sourceStillThere();
     void letEventsThrough(bool force);
@@ -76,6 +86,10 @@ private:
     QString m_failure; // why a batch ended early without an interrupt
     qint64 m_rows = 0;
     qint64 m_total = -1;
+    qint64 m_invalidCodes = 0;
+    qint64 m_emptyNames = 0;
+    bool m_sheetFull = false;
+    QSet<QString> m_texts;
     QPointer<tavlo::sheet::Workbook> m_book;
     QPointer<tavlo::sheet::Worksheet> m_sheet;
     QPointer<tavlo::sheet::Workbook> m_lastOutput;

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,6 +44,76 @@ CodeBuilder::CodeBuilder(RequisitionPanel &panel, OfficeSlots &office, Context c
         };
     }
     connectLists();
+    connect(&m_office, &OfficeSlots::excelSlotReleased, this, &CodeBuilder::onSlotReleased);
+}
+
+void CodeBuilder::onSlotReleased(int slot) {
+    if (slot != kSlot || m_resetting || m_released || m_panel.comCategory->count() == 0)
+        return;
+    // The lists keep what they showed, greyed: nothing can be chosen from a workbook that is gone, and
+    // nothing is filled or coded from them until a source is chosen again.
+    m_released = true;
+    setListsEnabled(false);
+    tip(QStringLiteral("数据源“%1”已关闭：物料编码的列表已停用，请重新选择数据源")
+            .arg(QFileInfo(m_sourcePath).fileName()));
+}
+
+void CodeBuilder::releaseDeadSource() {
+    // A workbook closed under us: let the slot go now rather than at the watch's next tick, so the lists
+    // say at once that they no longer follow it.
+    const ExcelSlot *slot = m_office.excel(kSlot);
+    if (slot->application || slot->workbook)
+        m_office.CloseExcel(kSlot);
+}
+
+void CodeBuilder::setListsEnabled(bool enabled) {
+    m_panel.comCategory->setEnabled(enabled);
+    m_panel.comName->setEnabled(enabled);
+    for (int i = 1; i <= MaterialCode::kParameterCount; ++i)
+        m_panel.comParameter[i]->setEnabled(enabled);
+    m_panel.txtCode->setEnabled(enabled);
+}
+
+QStringList CodeBuilder::selectionTexts() const {
+    QStringList texts{m_panel.comCategory->currentText(), m_panel.comName->currentText()};
+    for (int i = 1; i <= MaterialCode::kParameterCount; ++i)
+        texts.append(m_panel.comParameter[i]->currentText());
+    return texts;
+}
+
+void CodeBuilder::restoreSelection(const QStringList &texts) {
+    QList<QComboBox *> lists{m_panel.comCategory, m_panel.comName};
+    for (int i = 1; i <= MaterialCode::kParameterCount; ++i)
+        lists.append(m_panel.comParameter[i]);
+    for (int i = 0; i < lists.size() && i < texts.size(); ++i) {
+        const int index = lists[i]->findText(texts[i], Qt::MatchExactly);
+        if (index < 0)
+            return;
+        if (index != lists[i]->currentIndex())
+            selectItem(lists[i], index);
+    }
+}
+
+QString CodeBuilder::sourceProblem() const {
+    const QString name = QFileInfo(m_sourcePath).fileName();
+    if (m_released)
+        return QStringLiteral("数据源“%1”已关闭，请重新选择数据源").arg(name);
+    if (!sourceAlive())
+        return m_code == invalidSourceText() && !name.isEmpty()
+                   ? QStringLiteral("数据源“%1”无效或已受损，请选择另一个数据源").arg(name)
+                   : QStringLiteral("尚未选择数据源，请先按“选择数据源”");
+    if (!DataSourceValid())
+        return QStringLiteral("数据源“%1”无效或已受损，请选择另一个数据源").arg(name);
+    return {};
+}
+
+QString CodeBuilder::fillProblem() const {
+    const QString problem = sourceProblem();
+    if (!problem.isEmpty())
+        return problem;
+    if (!CodeValid())
+        return QStringLiteral("物料编码“%1”无效：须为 16 个字母或数字，请检查所选各项").arg(m_code);
+    return {};
 }
 
 void CodeBuilder::connectLists() {
@@ -65,7 +136,11 @@ void CodeBuilder::cmdData_Click() {
         return;
     const QString filter =
         QStringLiteral("Excel 文件(*.xls;*.xlsx)|*.xls;*.xlsx") + u'|' + QStringLiteral("所有文件 (*.*)|*.*");
-    const QString folder = m_context.programFolder ? m_context.programFolder() : QDir::currentPath();
+    // The folder of the last source, when it is still there; else the program's folder.
+    const QString lastFolder = m_sourcePath.isEmpty() ? QString() : QFileInfo(m_sourcePath).absolutePath();
+    const QString folder = !lastFolder.isEmpty() && QFileInfo(lastFolder).isDir() ? lastFolder
+                           : m_context.programFolder                              ? m_context.programFolder()
+                                                                                  : QDir::currentPath();
     const QString path = m_context.chooseFile(m_panel.panel()->window(), QStringLiteral("选择数据源"), filter,
                                               folder, QStringLiteral("xls"));
     if (path.isEmpty())
@@ -75,7 +150,11 @@ void CodeBuilder::cmdData_Click() {
 
 void CodeBuilder::openDataSource(const QString &path) {
     BusyPointer busy;
+    // Choosing the released source again brings back what it showed.
+    const QStringList before =
+        m_released && QFileInfo(path) == QFileInfo(m_sourcePath) ? selectionTexts() : QStringList();
     ResetCodeBuilder();
+    m_sourcePath = path;
     modCommon::WaitMilliseconds(50);
     m_office.AttachExcel(kSlot, false, true);
     m_office.tmrExcel.start();
@@ -109,12 +188,17 @@ void CodeBuilder::openDataSource(const QString &path) {
     if (!DataSourceValid()) {
         clearList(m_panel.comCategory);
         setCode(invalidSourceText());
+        return;
     }
+    if (!before.isEmpty())
+        restoreSelection(before);
 }
 
 void CodeBuilder::comCategory_Click() {
-    if (!sourceAlive())
+    if (!sourceAlive()) {
+        releaseDeadSource();
         return;
+    }
     BusyPointer busy;
     clearList(m_panel.comName);
     fillList(m_panel.comName, workbook().names(m_panel.comCategory->currentText()));
@@ -127,8 +211,10 @@ void CodeBuilder::comCategory_Click() {
 }
 
 void CodeBuilder::comName_Click() {
-    if (!sourceAlive())
+    if (!sourceAlive()) {
+        releaseDeadSource();
         return;
+    }
     BusyPointer busy;
     const CodingWorkbook book = workbook();
     const QString category = m_panel.comCategory->currentText();
@@ -186,7 +272,11 @@ bool CodeBuilder::DataSourceValid() const {
 }
 
 void CodeBuilder::ResetCodeBuilder() {
+    m_resetting = true;
     m_office.CloseExcel(kSlot);
+    m_resetting = false;
+    m_released = false;
+    setListsEnabled(true);
     clearList(m_panel.comCategory);
     clearList(m_panel.comName);
     clearParameters();

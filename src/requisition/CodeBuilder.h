@@ -59,6 +59,22 @@ public:
     // Releases slot 1 and empties every list and the code.
     void ResetCodeBuilder();
 
+    // Why the lists cannot give a material now (no source chosen, the source released or unusable); empty
+    // when they can.
+    QString sourceProblem() const;
+    // sourceProblem(), or why the code shown cannot be filled into a form; empty when it can.
+    QString fillProblem() const;
+    // The file the lists were last filled from (also after it was released); empty before the first.
+    QString sourcePath() const { return m_sourcePath; }
+    // The source remembered from the last run: the open dialog starts in its folder. Nothing is opened.
+    void rememberSource(const QString &path) {
+        if (m_sourcePath.isEmpty())
+            m_sourcePath = path;
+    }
+    // Slot 1 was let go while the lists still showed its items: they stay on screen, greyed, until a
+    // source is chosen again.
+    bool sourceReleased() const { return m_released; }
+
     // Selects item `index` of one of the builder's lists and runs that list's handler, as setting the
     // list's text does. Nothing happens for an index the list does not have.
     void selectItem(QComboBox *list, int index);
@@ -81,10 +97,20 @@ private:
     void failSource();
     void setCode(const QString &text);
     void tip(const QString &text) const;
+    // Slot 1 was emptied by someone else (the form's finish, the watch of closed workbooks).
+    void onSlotReleased(int slot);
+    void releaseDeadSource();
+    void setListsEnabled(bool enabled);
+    // The items shown before the source went, chosen again where the new source has them.
+    void restoreSelection(const QStringList &texts);
+    QStringList selectionTexts() const;
 
     RequisitionPanel &m_panel;
     OfficeSlots &m_office;
     Context m_context;
     QString m_code;
+    QString m_sourcePath;
     bool m_holdDisplay = false;
+    bool m_released = false;
+    bool m_resetting = false; // our own release of slot 1 is no news
 };

@@ -105,8 +105,13 @@ QString RequisitionForm::GetTableCell(int row, int column) const {
 
 void RequisitionForm::cmdFill_Click() {
     auto valid = [](const std::function<bool()> &test) { return test && test(); };
-    if (!valid(m_material.dataSourceValid) || !valid(m_material.codeValid) || pointerBusy())
+    if (pointerBusy())
         return;
+    if (!valid(m_material.dataSourceValid) || !valid(m_material.codeValid)) {
+        if (m_material.refused)
+            m_material.refused();
+        return;
+    }
     RunGuard guard(m_running);
     if (!guard.entered())
         return;

@@ -28,6 +28,8 @@ public:
         std::function<QString()> nameWithoutCode; // the name without its 2-character code
         std::function<QString()> materialSpec;
         std::function<QString()> unit; // `InferUnit` of the `comName` text
+        // Told when a fill is refused because the data source or the code cannot be used.
+        std::function<void()> refused;
     };
 
     RequisitionForm(WordFrame &frame, OfficeSlots &office, Material material, QObject *parent = nullptr);

@@ -1,5 +1,6 @@
 #include "RequisitionRig.h"
 #include "TestFiles.h"
+#include "requisition/MaterialCode.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -299,6 +300,77 @@ print(json.dumps([[s.cell_value(r, c), fmt(r, c)] for r in range(1, 8) for c in 
         QCOMPARE(back->Sheets(1)->value(70002, 2), QStringLiteral("0101011010101007"));
         QCOMPARE(back->Sheets(1)->value(70002, 5), QStringLiteral("v10 v10 v10 v10 v07 "));
         reader->Quit();
+    }
+
+    // Values stored as numbers give a one-character code ("1"), a gap in the names column an empty name:
+    // neither becomes a row, and the closing status line counts them by reason.
+    void rowsWithoutAValidCodeOrNameAreSkipped() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("coding.xlsx");
+        QVERIFY(
+            writeOneCategory(path, {"01-离心泵", "", "03-潜水泵"},
+                             {QStringList{"01-a", "1", "10"}, {"01-c"}, {"00-无"}, {"00-无"}, {"00-无"}}));
+        Rig rig;
+        rig.open(path);
+        QVERIFY(rig.builder.DataSourceValid());
+        rig.panel.optCate->setChecked(true);
+        QTest::mouseClick(rig.panel.cmdBatch, Qt::LeftButton);
+        QCOMPARE(rig.tip,
+                 QStringLiteral("批量编码完成：共写入 4 行；跳过 5 行（编码不是 16 个字母或数字 2 行，"
+                                "物料名称为空 3 行）"));
+        QCOMPARE(rig.batch.rowsWritten(), 4);
+        Workbook *book = rig.batch.lastOutput();
+        QVERIFY(book->SaveAs(dir.filePath("out.xlsx")));
+
+        if (!pythonHas("openpyxl"))
+            QSKIP("python3-openpyxl is not installed");
+        const QJsonArray rows = runPython(R"(
+import json, sys, openpyxl
+ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
+print(json.dumps([[c.value or "" for c in r] for r in ws.iter_rows(min_row=3, max_row=ws.max_row, max_col=3)]))
+)",
+                                          dir.filePath("out.xlsx"));
+        QCOMPARE(rows.size(), 4);
+        QStringList codes;
+        for (const QJsonValue &row : rows) {
+            const QString code = row.toArray()[1].toString();
+            QVERIFY2(MaterialCode::CodeValid(code), qPrintable(code));
+            QVERIFY(!row.toArray()[2].toString().isEmpty());
+            codes.append(code);
+        }
+        QCOMPARE(codes, QStringList({"0101010101000000", "0101011001000000", "0101030101000000",
+                                     "0101031001000000"}));
+    }
+
+    // More combinations than a sheet has rows: before the first row the status line says how many rows
+    // will be written and how many do not fit.
+    void aBatchLargerThanASheetSaysSoBeforeItsFirstRow() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("coding.xlsx");
+        auto values = [](int count) {
+            QStringList list;
+            for (int v = 0; v < count; ++v)
+                list.append(QStringLiteral("%1-v").arg(v, 2, 10, QChar(u'0')));
+            return list;
+        };
+        QVERIFY(writeOneCategory(path, {"01-离心泵"},
+                                 {values(100), values(100), values(100), values(2), {"00-无"}}));
+        Rig rig;
+        rig.open(path);
+        QCOMPARE(rig.batch.combinationCount(BatchCoder::Scope::Name), 2000000);
+        QString atFirstRow;
+        connect(&rig.batch, &BatchCoder::rowWritten, this, [&](int row) {
+            if (row == BatchCoder::kFirstDataRow) {
+                atFirstRow = rig.tip;
+                QTest::mouseClick(rig.panel.cmdBatch, Qt::LeftButton);
+            }
+        });
+        QTest::mouseClick(rig.panel.cmdBatch, Qt::LeftButton);
+        QCOMPARE(BatchCoder::rowCapacity(), 1048574);
+        QVERIFY2(atFirstRow.contains("2000000") && atFirstRow.contains("1048574") &&
+                     atFirstRow.contains("951426") && atFirstRow.contains("写不下"),
+                 qPrintable(atFirstRow));
+        QCOMPARE(rig.tip, QStringLiteral("批量编码已中断：已写入 1 行"));
     }
 };
 

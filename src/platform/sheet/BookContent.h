@@ -22,10 +22,10 @@ struct BookView {
 
 // Bounds every reader keeps, so a hostile file ends in an error instead of exhausting memory or time.
 struct ReadLimits {
-    qint64 maxFileBytes = 256LL << 20;      // the file as it lies on disk
-    qint64 maxInflatedBytes = 512LL << 20;  // all parts of an .xlsx package after decompression
-    qsizetype maxCellSlots = kMaxCellSlots; // cells of all sheets together
-    qint64 maxTextChars = 64LL << 20;       // characters of all texts together
+    qint64 maxFileBytes = 256LL << 20;          // the file as it lies on disk
+    qint64 maxInflatedBytes = 512LL << 20;      // all parts of an .xlsx package after decompression
+    qsizetype maxCellSlots = kMaxReadCellSlots; // cells of all sheets together
+    qint64 maxTextChars = 64LL << 20;           // characters of all texts together
 };
 
 } // namespace tavlo::sheet

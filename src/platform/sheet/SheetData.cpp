@@ -6,11 +6,22 @@
 
 namespace tavlo::sheet {
 
+std::vector<SheetData::Row>::iterator SheetData::rowPosition(int row) {
+    if (m_rows.empty() || row > m_rows.back().number)
+        return m_rows.end();
+    return std::lower_bound(m_rows.begin(), m_rows.end(), row,
+                            [](const Row &r, int number) { return r.number < number; });
+}
+
+std::vector<SheetData::Row>::const_iterator SheetData::rowPosition(int row) const {
+    return const_cast<SheetData *>(this)->rowPosition(row);
+}
+
 const Cell *SheetData::cell(int row, int column) const {
-    const auto it = m_rows.find(row);
-    if (it == m_rows.end() || column < 1 || column > int(it->second.size()))
+    const auto it = rowPosition(row);
+    if (it == m_rows.end() || it->number != row || column < 1 || column > int(it->cells.size()))
         return nullptr;
-    const Cell &c = it->second[column - 1];
+    const Cell &c = it->cells[column - 1];
     return c.isUnused() ? nullptr : &c;
 }
 
@@ -67,11 +78,12 @@ bool SheetData::setCell(int row, int column, const Cell &cell, qsizetype slotLim
                 m_formulas.erase(f);
         }
     }
-    auto it = m_rows.find(row);
+    auto it = rowPosition(row);
+    const bool found = it != m_rows.end() && it->number == row;
     if (cell.isUnused()) {
-        if (it == m_rows.end() || column > int(it->second.size()))
+        if (!found || column > int(it->cells.size()))
             return true;
-        std::vector<Cell> &cells = it->second;
+        std::vector<Cell> &cells = it->cells;
         cells[column - 1] = Cell{};
         const qsizetype before = qsizetype(cells.size());
         while (!cells.empty() && cells.back().isUnused())
@@ -82,18 +94,18 @@ bool SheetData::setCell(int row, int column, const Cell &cell, qsizetype slotLim
         invalidateColumnExtent();
         return true;
     }
-    const qsizetype current = it == m_rows.end() ? 0 : qsizetype(it->second.size());
+    const qsizetype current = found ? qsizetype(it->cells.size()) : 0;
     const qsizetype growth = std::max<qsizetype>(0, column - current);
     if (m_slots + growth > slotLimit)
         return false;
-    if (it == m_rows.end()) {
-        it = m_rows.emplace(row, std::vector<Cell>{}).first;
+    if (!found) {
+        it = m_rows.insert(it, Row{row, {}});
         // A new row is usually as wide as the others: room for that many cells (up to 64) at once,
         // rather than an allocation (and a doubled capacity) for each cell added to its right.
         if (m_columnExtentValid)
-            it->second.reserve(size_t(std::clamp(m_lastColumn, column, std::max(column, 64))));
+            it->cells.reserve(size_t(std::clamp(m_lastColumn, column, std::max(column, 64))));
     }
-    std::vector<Cell> &cells = it->second;
+    std::vector<Cell> &cells = it->cells;
     if (growth > 0)
         cells.resize(size_t(column));
     cells[column - 1] = cell;
@@ -102,6 +114,36 @@ bool SheetData::setCell(int row, int column, const Cell &cell, qsizetype slotLim
         m_firstColumn = m_firstColumn == 0 ? column : std::min(m_firstColumn, column);
         m_lastColumn = std::max(m_lastColumn, column);
     }
+    return true;
+}
+
+bool SheetData::setRowCells(int row, int firstColumn, const std::vector<Cell> &cells, qsizetype slotLimit) {
+    const int lastColumn = firstColumn + int(cells.size()) - 1;
+    if (cells.empty())
+        return true;
+    if (row < 1 || row > kMaxRows || firstColumn < 1 || lastColumn > kMaxColumns)
+        return false;
+    // The row's new width: its old one, or up to the last cell of `cells` that is used.
+    int last = 0;
+    for (int c = int(cells.size()) - 1; c >= 0 && last == 0; --c)
+        if (!cells[size_t(c)].isUnused())
+            last = firstColumn + c;
+    const auto it = rowPosition(row);
+    const bool found = it != m_rows.end() && it->number == row;
+    const qsizetype current = found ? qsizetype(it->cells.size()) : 0;
+    if (m_slots + std::max<qsizetype>(0, last - current) > slotLimit)
+        return false;
+    if (last > current) {
+        if (found) {
+            it->cells.reserve(size_t(last));
+        } else {
+            std::vector<Cell> storage;
+            storage.reserve(size_t(last));
+            m_rows.insert(it, Row{row, std::move(storage)});
+        }
+    }
+    for (int c = 0; c < int(cells.size()); ++c)
+        setCell(row, firstColumn + c, cells[size_t(c)], slotLimit);
     return true;
 }
 
@@ -115,7 +157,8 @@ int SheetData::lastColumn() const {
     if (!m_columnExtentValid) {
         m_firstColumn = 0;
         m_lastColumn = 0;
-        for (const auto &[row, cells] : m_rows) {
+        for (const Row &r : m_rows) {
+            const std::vector<Cell> &cells = r.cells;
             m_lastColumn = std::max(m_lastColumn, int(cells.size()));
             for (int c = 0; c < int(cells.size()); ++c) {
                 if (!cells[c].isUnused()) {

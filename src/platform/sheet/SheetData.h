@@ -75,8 +75,13 @@ inline double userColumnWidth(double storedWidth) {
     return width <= 0 ? 0 : double(qRound(width * 100)) / 100;
 }
 
-// The most cell slots one sheet (and one workbook read from a file) may hold: about 200 MB of cells.
-inline constexpr qsizetype kMaxCellSlots = 5'000'000;
+// The most cell slots one sheet may hold: every row an .xlsx sheet
+// has, 16 columns wide (about 670 MB of cells at most).
+inline constexpr qsizetype kMaxCellSlots = qsizetype(1048576) * 16;
+// What a workbook read from a file may hold, all sheets together: every row of an .xlsx sheet six columns
+// wide (about 250 MB of cells), so the import sheet of a full batch (columns A to F) reads back while a
+// hostile file still ends in an error long before memory does.
+inline constexpr qsizetype kMaxReadCellSlots = qsizetype(1048576) * 6;
 
 // The contents of one sheet as a plain value: cells stored by row, each row dense from column 1 to its
 // last cell; column widths and column formats; a table of number-format codes. Rows and columns are
@@ -94,6 +99,10 @@ public:
     // Stores the cell (an unused cell clears it). False when the address is outside the sheet or the sheet
     // would hold more than `slotLimit` slots.
     bool setCell(int row, int column, const Cell &cell, qsizetype slotLimit = kMaxCellSlots);
+    // Stores `cells` into one row from `firstColumn` on, as setCell does one by one, with the row's storage
+    // sized once. False, with nothing stored, when the row would pass the sheet's end or the slot limit.
+    bool setRowCells(int row, int firstColumn, const std::vector<Cell> &cells,
+                     qsizetype slotLimit = kMaxCellSlots);
     void clearCell(int row, int column) { setCell(row, column, Cell{}); }
     // The formula of a cell, if it has one. A cell keeps its formula while its value stays what the formula
     // last gave; storing another value (or clearing the cell) drops it.
@@ -109,8 +118,8 @@ public:
 
     bool isEmpty() const { return m_rows.empty(); }
     // The used rectangle; all 0 for an empty sheet.
-    int firstRow() const { return m_rows.empty() ? 0 : m_rows.begin()->first; }
-    int lastRow() const { return m_rows.empty() ? 0 : m_rows.rbegin()->first; }
+    int firstRow() const { return m_rows.empty() ? 0 : m_rows.front().number; }
+    int lastRow() const { return m_rows.empty() ? 0 : m_rows.back().number; }
     int firstColumn() const;
     int lastColumn() const;
 
@@ -131,15 +140,15 @@ public:
 
     // Calls f(row, column, cell) for every used cell, row by row, left to right.
     template <typename F> void forEachCell(F &&f) const {
-        for (const auto &[row, cells] : m_rows)
-            for (int c = 0; c < int(cells.size()); ++c)
-                if (!cells[c].isUnused())
-                    f(row, c + 1, cells[c]);
+        for (const Row &r : m_rows)
+            for (int c = 0; c < int(r.cells.size()); ++c)
+                if (!r.cells[c].isUnused())
+                    f(r.number, c + 1, r.cells[c]);
     }
     // Calls f(row, cells) for every row; cells[0] is column 1.
     template <typename F> void forEachRow(F &&f) const {
-        for (const auto &[row, cells] : m_rows)
-            f(row, cells);
+        for (const Row &r : m_rows)
+            f(r.number, r.cells);
     }
 
 private:
@@ -147,11 +156,20 @@ private:
         double width = -1; // below 0: standard width
         quint16 format = 0;
     };
+    // Rows in ascending order of their number; a sheet is mostly filled top down, so a new row is
+    // usually appended. Kept in one array: a row costs its cells and 32 bytes.
+    struct Row {
+        int number = 0;
+        std::vector<Cell> cells;
+    };
+    // The row with that number, or the position a new one goes.
+    std::vector<Row>::iterator rowPosition(int row);
+    std::vector<Row>::const_iterator rowPosition(int row) const;
     ColumnInfo *columnInfo(int column, bool create);
     void invalidateColumnExtent() { m_columnExtentValid = false; }
 
     QString m_name;
-    std::map<int, std::vector<Cell>> m_rows;
+    std::vector<Row> m_rows;
     std::vector<ColumnInfo> m_columns;
     std::map<std::pair<int, int>, Formula> m_formulas; // (row, column) -> formula
     QStringList m_formats;                             // index i holds format i + 1

@@ -100,27 +100,26 @@ bool Worksheet::writable(int row, int column) {
     return true;
 }
 
+QString Worksheet::slotLimitText() {
+    return QStringLiteral("工作表的单元格超过上限（%1 个）").arg(kMaxCellSlots);
+}
+
 bool Worksheet::storeCell(int row, int column, const Cell &cell) {
     if (!m_data.setCell(row, column, cell))
-        return failWith(QStringLiteral("工作表的单元格超过上限（%1 个）").arg(kMaxCellSlots));
+        return failWith(slotLimitText());
     workbook()->markModified();
     emit cellsChanged(row, column, row, column);
     return true;
 }
 
-bool Worksheet::setValue(int row, int column, const QString &text) {
-    if (!writable(row, column))
-        return false;
-    if (text.size() > 32767)
-        return failWith(QStringLiteral("单元格最多容纳 32767 个字符"));
+Cell Worksheet::cellFromText(int row, int column, const QString &text) const {
     const Cell *existing = m_data.cell(row, column);
     const quint16 ownFormat = existing ? existing->format : 0;
-    const bool textFormat = m_data.effectiveFormat(row, column) == u"@";
     Cell cell;
     double number = 0;
     if (text.isEmpty()) {
         cell.format = ownFormat;
-    } else if (textFormat) {
+    } else if (m_data.effectiveFormat(row, column) == u"@") {
         cell = Cell::fromText(text, ownFormat);
     } else if (text.startsWith(u'\'')) {
         cell = text.size() > 1 ? Cell::fromText(text.mid(1), ownFormat)
@@ -130,7 +129,34 @@ bool Worksheet::setValue(int row, int column, const QString &text) {
     } else {
         cell = Cell::fromText(text, ownFormat);
     }
-    return storeCell(row, column, cell);
+    return cell;
+}
+
+bool Worksheet::setValue(int row, int column, const QString &text) {
+    if (!writable(row, column))
+        return false;
+    if (text.size() > kMaxCellChars)
+        return failWith(QStringLiteral("单元格最多容纳 32767 个字符"));
+    return storeCell(row, column, cellFromText(row, column, text));
+}
+
+bool Worksheet::setRowValues(int row, int firstColumn, const QStringList &texts) {
+    if (texts.isEmpty())
+        return true;
+    if (!writable(row, firstColumn) || !writable(row, firstColumn + int(texts.size()) - 1))
+        return false;
+    std::vector<Cell> cells;
+    cells.reserve(size_t(texts.size()));
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        if (texts[i].size() > kMaxCellChars)
+            return failWith(QStringLiteral("单元格最多容纳 32767 个字符"));
+        cells.push_back(cellFromText(row, firstColumn + int(i), texts[i]));
+    }
+    if (!m_data.setRowCells(row, firstColumn, cells))
+        return failWith(slotLimitText());
+    workbook()->markModified();
+    emit cellsChanged(row, firstColumn, row, firstColumn + int(texts.size()) - 1);
+    return true;
 }
 
 bool Worksheet::setNumber(int row, int column, double number) {

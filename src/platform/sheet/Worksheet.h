@@ -39,6 +39,9 @@ public:
     bool isNumber(int row, int column) const;
     QString numberFormat(int row, int column) const;
     bool setValue(int row, int column, const QString &text);
+    // setValue for the cells of one row from `firstColumn` on, in one step: one change signal for the row.
+    // Nothing is stored when any of the texts cannot be.
+    bool setRowValues(int row, int firstColumn, const QStringList &texts);
     bool setNumber(int row, int column, double number);
     bool setNumberFormat(int row, int column, const QString &code);
     bool setColumnsFormat(int first, int last, const QString &code);
@@ -65,6 +68,10 @@ private:
     Worksheet(Workbook *workbook, SheetData data);
     bool writable(int row, int column);
     bool storeCell(int row, int column, const Cell &cell);
+    // The cell a typed text gives at that address (a number unless the cell is formatted as text).
+    Cell cellFromText(int row, int column, const QString &text) const;
+    static QString slotLimitText();
+    static constexpr qsizetype kMaxCellChars = 32767;
     bool failWith(const QString &message);
 
     SheetData m_data;

@@ -10,6 +10,8 @@
 
 #include <xlsxwriter.h>
 
+#include <vector>
+
 namespace tavlo::sheet::xlsx {
 
 namespace {
@@ -27,9 +29,9 @@ QString libraryMessage(lxw_error code) {
 // Owns the libxlsxwriter workbook until it is closed; a workbook never closed is closed on the way out.
 class LxwBook {
 public:
-    explicit LxwBook(const QByteArray &path) {
+    LxwBook(const QByteArray &path, bool streamed) {
         lxw_workbook_options options{};
-        options.constant_memory = LXW_FALSE;
+        options.constant_memory = streamed ? LXW_TRUE : LXW_FALSE;
         m_book = workbook_new_opt(path.constData(), &options);
     }
     ~LxwBook() {
@@ -102,13 +104,25 @@ bool writeSheet(LxwBook &book, const SheetData &sheet, bool active, QString *err
         worksheet_set_column(ws, lxw_col_t(c - 1), lxw_col_t(c - 1), width,
                              book.format(sheet.formatCode(format)));
     }
+    // The library's format of each of the sheet's format indexes, looked up once.
+    std::vector<lxw_format *> formats(size_t(sheet.formatCount()), nullptr);
+    std::vector<bool> known(formats.size(), false);
+    auto formatOf = [&](quint16 index) {
+        if (index >= formats.size())
+            return book.format(sheet.formatCode(index));
+        if (!known[index]) {
+            formats[index] = book.format(sheet.formatCode(index));
+            known[index] = true;
+        }
+        return formats[index];
+    };
     lxw_error result = LXW_NO_ERROR;
     int failedRow = 0;
     int failedColumn = 0;
     sheet.forEachCell([&](int row, int column, const Cell &cell) {
         if (result != LXW_NO_ERROR)
             return;
-        lxw_format *format = book.format(sheet.effectiveFormat(row, column));
+        lxw_format *format = formatOf(cell.format != 0 ? cell.format : sheet.columnFormat(column));
         const lxw_row_t r = lxw_row_t(row - 1);
         const lxw_col_t c = lxw_col_t(column - 1);
         const Formula *formula = sheet.formula(row, column);
@@ -162,7 +176,12 @@ bool write(const BookView &book, QByteArray *file, QString *error) {
         return fail(error, QStringLiteral("无法建立临时文件夹"));
     const QString path = dir.filePath(QStringLiteral("book.xlsx"));
     {
-        LxwBook lxw(QFile::encodeName(path));
+        // A small book keeps its texts in one shared table, as office programs write them; a large one is
+        // streamed (see kSharedStringCellLimit).
+        qsizetype cells = 0;
+        for (const SheetData *sheet : book.sheets)
+            cells += sheet->cellSlots();
+        LxwBook lxw(QFile::encodeName(path), cells > kSharedStringCellLimit);
         if (!lxw.get())
             return fail(error, QStringLiteral("无法建立 .xlsx 文件"));
         const int active = std::clamp(book.activeSheet, 0, int(book.sheets.size()) - 1);
