@@ -238,7 +238,7 @@ void CadEntity::setStyleName(const QString &name) {
             return;
         file.insertPair(m_chunk, after + 1, 7, value);
     }
-    m_document->markModified();
+    m_document->markModified(this);
 }
 
 QString CadEntity::Name() const {
@@ -379,7 +379,7 @@ void CadEntity::setTextString(const QString &text) {
                 content.startsWith(old + QLatin1String("\\P")) ? content.mid(old.size()) : QString();
             writeChunkedText(m_document, m_chunk, embeddedFrom, embeddedOne, single + rest);
         }
-        m_document->markModified();
+        m_document->markModified(this);
         return;
     }
     if (m_kind != Kind::MText)
@@ -398,7 +398,7 @@ void CadEntity::setTextString(const QString &text) {
         one = textRange(&from, &to);
     }
     writeChunkedText(m_document, m_chunk, from, one, text);
-    m_document->markModified();
+    m_document->markModified(this);
 }
 
 double CadEntity::ScaleFactor() const {
@@ -421,7 +421,7 @@ void CadEntity::setRealValue(int code, double value, const QList<int> &after) {
             return;
         file.insertPair(m_chunk, last + 1, code, formatReal(value));
     }
-    m_document->markModified();
+    m_document->markModified(this);
 }
 
 void CadEntity::setScaleFactor(double factor) {
@@ -528,7 +528,7 @@ void CadEntity::setTagString(const QString &tag) {
     QString single = tag;
     single.replace(QLatin1Char('\n'), QLatin1Char(' '));
     m_document->file().setValue(m_chunk, at, m_document->encode(single));
-    m_document->markModified();
+    m_document->markModified(this);
 }
 
 QString CadEntity::PromptString() const {
@@ -552,7 +552,7 @@ void CadEntity::setPromptString(const QString &prompt) {
             return;
         m_document->file().insertPair(m_chunk, tag, 3, m_document->encode(single));
     }
-    m_document->markModified();
+    m_document->markModified(this);
 }
 
 bool CadEntity::HasAttributes() const {

@@ -104,8 +104,27 @@ bool Worksheet::storeCell(int row, int column, const Cell &cell) {
     if (!m_data.setCell(row, column, cell))
         return failWith(QStringLiteral("工作表的单元格超过上限（%1 个）").arg(kMaxCellSlots));
     workbook()->markModified();
+    if (m_holds > 0) {
+        m_heldCells |= QRect(column, row, 1, 1);
+        return true;
+    }
     emit cellsChanged(row, column, row, column);
     return true;
+}
+
+Worksheet::ChangeHold::ChangeHold(Worksheet *sheet)
+    : m_sheet(sheet) {
+    if (m_sheet)
+        ++m_sheet->m_holds;
+}
+
+Worksheet::ChangeHold::~ChangeHold() {
+    if (!m_sheet || --m_sheet->m_holds > 0 || m_sheet->m_heldCells.isNull())
+        return;
+    const QRect cells = m_sheet->m_heldCells;
+    m_sheet->m_heldCells = QRect();
+    if (m_sheet->isAlive())
+        emit m_sheet->cellsChanged(cells.top(), cells.left(), cells.bottom(), cells.right());
 }
 
 bool Worksheet::setValue(int row, int column, const QString &text) {
