@@ -102,6 +102,12 @@ bool CadConnection::isDwgFile(const QString &path) {
            std::isdigit(uchar(head[4])) && std::isdigit(uchar(head[5]));
 }
 
+QString CadConnection::dwgRefusal(const QString &path) {
+    return QStringLiteral(
+               "%1 是 Dwg 图纸，无法直接打开：请先在 CAD 程序中将它另存为 DXF 文件，再选择该 DXF 文件。")
+        .arg(QFileInfo(path).fileName());
+}
+
 void CadConnection::cmdDwgDocument_Click(int index) {
     if (m_busy || index < 0 || index >= CadPanel::kFrameCount)
         return;
@@ -118,9 +124,7 @@ void CadConnection::openDrawing(int index, const QString &path) {
         return;
     // No DWG reader exists here: the frame keeps what it had, and the user learns what to do.
     if (isDwgFile(path)) {
-        tip(QStringLiteral(
-                "%1 是 Dwg 图纸，无法直接打开：请先在 CAD 程序中将它另存为 DXF 文件，再选择该 DXF 文件。")
-                .arg(QFileInfo(path).fileName()));
+        tip(dwgRefusal(path));
         return;
     }
     const int owner = CadSlots::ownerOf(index);

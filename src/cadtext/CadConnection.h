@@ -71,6 +71,8 @@ public:
 
     // A file that holds a DWG drawing (by its extension or its first bytes).
     static bool isDwgFile(const QString &path);
+    // What the user is told about such a file: there is no DWG reader, it must be saved as DXF first.
+    static QString dwgRefusal(const QString &path);
 
 private:
     void tip(const QString &text) const;

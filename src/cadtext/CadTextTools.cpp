@@ -129,14 +129,15 @@ TextWalk::Options CadTextTools::walkOptions(int index) const {
     return options;
 }
 
-// Progress before each entity; the window's messages every few milliseconds, so the stop button and
-// the watch can run. The walk ends when its drawing has gone meanwhile.
-TextWalk::StepCallback CadTextTools::stepper(CadDocument *document) {
+TextWalk::StepCallback CadTextTools::stepper(int index, CadDocument *document,
+                                             std::function<bool()> stillNeeded) {
+    m_stopped = false;
     QPointer<CadDocument> watched(document);
+    const int owner = CadSlots::ownerOf(index);
     auto timer = std::make_shared<QElapsedTimer>();
     timer->start();
     auto shown = std::make_shared<int>(-1);
-    return [this, watched, timer, shown](int done, int total) {
+    return [this, watched, owner, timer, shown, stillNeeded](int done, int total) {
         const int blocks = modAutoCAD::ProgressBlocks(done, total);
         if (blocks != *shown) {
             *shown = blocks;
@@ -146,8 +147,16 @@ TextWalk::StepCallback CadTextTools::stepper(CadDocument *document) {
             QCoreApplication::processEvents();
             timer->restart();
         }
-        return !watched.isNull() && watched->isAlive();
+        const CadSlot *cad = m_connection.cadSlots.slot(owner);
+        if (watched.isNull() || !watched->isAlive() || cad->document != watched ||
+            (stillNeeded && !stillNeeded()))
+            m_stopped = true;
+        return !m_stopped;
     };
+}
+
+QString CadTextTools::resultMessage(const char *verb, int count) const {
+    return (m_stopped ? QStringLiteral("已中止：") : QString()) + doneMessage(verb, count);
 }
 
 void CadTextTools::cmdExtract_Click() {
@@ -203,12 +212,16 @@ void CadTextTools::ExtractTexts() {
         options.chineseOnly = m_panel.chkChineseOnly->isChecked();
         const int baseRow = m_office.LastUsedRow(kSheetSlot);
         CadDocument *document = cad->document;
-        count = TextExtraction::ExtractTexts(set->items(), document->Name(), *excel->worksheet, baseRow,
-                                             options, stepper(document));
+        // The sheet window shows the new rows once, at the end.
+        tavlo::sheet::Worksheet::ChangeHold hold(excel->worksheet);
+        const QPointer<tavlo::sheet::Worksheet> sheet(excel->worksheet);
+        count =
+            TextExtraction::ExtractTexts(set->items(), document->Name(), *excel->worksheet, baseRow, options,
+                                         stepper(0, document, [sheet] { return sheet && sheet->isAlive(); }));
     }
     if (excel->application)
         excel->application->bringToFront();
-    m_connection.FinishProgress(doneMessage("成功提取", count));
+    m_connection.FinishProgress(resultMessage("成功提取", count));
     end();
 }
 
@@ -337,12 +350,14 @@ void CadTextTools::ReplaceTexts(int fromRow, int toRow, int fromColumn, int toCo
         const auto manuscript =
             TextReplacement::Manuscript::fromSheet(*excel->worksheet, fromRow, toRow, fromColumn, toColumn);
         CadDocument *document = cad->document;
+        // The drawing's windows are redrawn once, when the walk is over.
+        CadDocument::ChangeHold hold(document);
         const int cutBefore = document->cutTextCount();
         count =
-            TextReplacement::ReplaceTexts(set->items(), *document, manuscript, options, stepper(document));
+            TextReplacement::ReplaceTexts(set->items(), *document, manuscript, options, stepper(1, document));
         cut = document->isAlive() ? document->cutTextCount() - cutBefore : 0;
     }
-    m_connection.FinishProgress(doneMessage("成功替换", count) + cutNote(cut));
+    m_connection.FinishProgress(resultMessage("成功替换", count) + cutNote(cut));
     end();
 }
 
@@ -371,10 +386,12 @@ void CadTextTools::ConvertChinese(int mode) {
         options.mode = mode;
         options.convertFont = m_panel.chkConvertFont->isChecked();
         CadDocument *document = cad->document;
+        // The drawing's windows are redrawn once, when the walk is over.
+        CadDocument::ChangeHold hold(document);
         const int cutBefore = document->cutTextCount();
-        count = ChineseConversion::ConvertChinese(set->items(), *document, options, stepper(document));
+        count = ChineseConversion::ConvertChinese(set->items(), *document, options, stepper(1, document));
         cut = document->isAlive() ? document->cutTextCount() - cutBefore : 0;
     }
-    m_connection.FinishProgress(doneMessage("成功替换", count) + cutNote(cut));
+    m_connection.FinishProgress(resultMessage("成功替换", count) + cutNote(cut));
     end();
 }

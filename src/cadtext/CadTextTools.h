@@ -60,7 +60,13 @@ private:
     void ConvertChinese(int mode);
     bool begin();
     void end();
-    TextWalk::StepCallback stepper(tavlo::drawing::CadDocument *document);
+    // Progress before each entity and the window's messages every few milliseconds. The walk ends at
+    // once when frame `index` lets go of its drawing meanwhile (the stop button, the watch) or the
+    // drawing is closed, or when `stillNeeded` (what else the walk writes to) says no; m_stopped says so
+    // afterwards.
+    TextWalk::StepCallback stepper(int index, tavlo::drawing::CadDocument *document,
+                                   std::function<bool()> stillNeeded = {});
+    QString resultMessage(const char *verb, int count) const;
     void fillSheetList();
     void tip(const QString &text) const;
     void refuse(QWidget *box) const;
@@ -71,4 +77,5 @@ private:
     CadConnection &m_connection;
     Context m_context;
     bool m_busy = false;
+    bool m_stopped = false;
 };

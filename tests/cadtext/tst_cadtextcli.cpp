@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
 using namespace tavlo;
 
 namespace {
@@ -68,6 +70,9 @@ private slots:
     void wholeCorpusInOneCommand();
     void convertInPlaceKeepsTheBackup();
     void badArgumentsAndUnreadableFiles();
+    void everyFilterOptionReachesTheCommand_data();
+    void everyFilterOptionReachesTheCommand();
+    void refusedAndFailedSavesWriteNothing();
 };
 
 void TestCadTextCli::wholeCorpusInOneCommand() {
@@ -176,6 +181,9 @@ void TestCadTextCli::convertInPlaceKeepsTheBackup() {
 void TestCadTextCli::badArgumentsAndUnreadableFiles() {
     QTemporaryDir dir;
     const QString drawing = QStringLiteral(TAVLO_CORPUS_DIR "/drawings/01_text_mtext_r2000_gbk.dxf");
+    // A DWG drawing begins with its version in binary.
+    const QString dwg = dir.filePath(QStringLiteral("plan.dwg"));
+    QVERIFY(TestFiles::write(dwg, QByteArray("AC1032\0\0\0\0\0\x01", 12)));
     const struct {
         QStringList arguments;
         int code;
@@ -203,17 +211,126 @@ void TestCadTextCli::badArgumentsAndUnreadableFiles() {
           dir.path()},
          1,
          "cannot read the manuscript"},
+        {{QStringLiteral("convert"), QStringLiteral("--to-traditional"), dwg}, 1, "是 Dwg 图纸"},
     };
     for (const auto &c : cases) {
         const Result result = cadtext(c.arguments);
         QVERIFY2(result.exitCode == c.code,
                  qPrintable(c.arguments.join(u' ') + QLatin1String(": ") + result.err));
-        QVERIFY2(result.err.contains(QLatin1String(c.message)), qPrintable(result.err));
+        QVERIFY2(result.err.contains(QString::fromUtf8(c.message)), qPrintable(result.err));
     }
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("a.xlsx"))));
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("b.xlsx"))));
     QVERIFY(!QFileInfo::exists(dir.filePath(QFileInfo(drawing).fileName())));
     QVERIFY(!QFileInfo::exists(dir.filePath(QFileInfo(drawing).fileName())));
+}
+
+// Each filter option against the count the panel gives with the same choice (the counts by layer,
+// style, colour and form agree with ezdxf's view of the drawing). "-style" is the spelling Qt's own
+// option parsing used to take away.
+void TestCadTextCli::everyFilterOptionReachesTheCommand_data() {
+    QTest::addColumn<QString>("drawing");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("texts");
+    const QString texts = QStringLiteral("01_text_mtext_r2000_gbk.dxf");
+    const QString blocks = QStringLiteral("03_blocks_attribs_r2018.dxf");
+    const QString table = QStringLiteral("real/ezdxf__acad_table_simple.dxf");
+    const QString repeated = QStringLiteral("real/ezdxf__text.dxf");
+    QTest::newRow("no filter") << texts << QStringList{} << 29;
+    QTest::newRow("--style") << texts << QStringList{"--style", "HZ"} << 14;
+    QTest::newRow("-style") << texts << QStringList{"-style", "HZ"} << 14;
+    QTest::newRow("--style none") << texts << QStringList{"--style", "NOPE"} << 0;
+    QTest::newRow("--layer") << texts << QStringList{"--layer", "TEXT_CN"} << 12;
+    QTest::newRow("--color") << texts << QStringList{"--color", "Red"} << 4;
+    QTest::newRow("--color index") << texts << QStringList{"--color", "3"} << 5;
+    QTest::newRow("--form") << texts << QStringList{"--form", "MText"} << 11;
+    QTest::newRow("--chinese-only") << texts << QStringList{"--chinese-only"} << 23;
+    QTest::newRow("--no-duplicates") << repeated << QStringList{"--no-duplicates"} << 53;
+    QTest::newRow("repeated, no filter") << repeated << QStringList{} << 92;
+    QTest::newRow("--attribute-definitions") << repeated << QStringList{"--attribute-definitions"} << 104;
+    QTest::newRow("blocks, no filter") << blocks << QStringList{} << 1;
+    QTest::newRow("--blocks") << blocks << QStringList{"--blocks"} << 11;
+    QTest::newRow("--attributes") << blocks << QStringList{"--blocks", "--attributes"} << 47;
+    QTest::newRow("--all") << blocks << QStringList{"--all"} << 105;
+    QTest::newRow("table, no filter") << table << QStringList{} << 0;
+    QTest::newRow("--tables") << table << QStringList{"--tables"} << 7;
+}
+
+void TestCadTextCli::everyFilterOptionReachesTheCommand() {
+    QFETCH(QString, drawing);
+    QFETCH(QStringList, options);
+    QFETCH(int, texts);
+    QTemporaryDir dir;
+    const QString book = dir.filePath(QStringLiteral("texts.csv"));
+    const Result result = cadtext(QStringList{QStringLiteral("extract"),
+                                              QStringLiteral(TAVLO_CORPUS_DIR "/drawings/") + drawing,
+                                              QStringLiteral("-o"), book} +
+                                  options);
+    QVERIFY2(result.exitCode == 0, qPrintable(result.err));
+    const auto count =
+        QRegularExpression(QStringLiteral("^(\\d+) texts -> "), QRegularExpression::MultilineOption)
+            .match(result.out);
+    QVERIFY2(count.hasMatch(), qPrintable(result.out));
+    QCOMPARE(count.captured(1).toInt(), texts);
+}
+
+// A read-only drawing is refused in place, and a save that fails says nothing was saved; the backup
+// it made does not stand in the way of the next try.
+void TestCadTextCli::refusedAndFailedSavesWriteNothing() {
+    if (geteuid() == 0)
+        QSKIP("root may write any file: run as a normal user");
+    QTemporaryDir dir;
+    const QByteArray original =
+        TestFiles::read(QStringLiteral(TAVLO_CORPUS_DIR "/drawings/01_text_mtext_r2000_gbk.dxf"));
+    const QString path = dir.filePath(QStringLiteral("plan.dxf"));
+    const QString backup = dir.filePath(QStringLiteral("plan.bak.dxf"));
+    QVERIFY(TestFiles::write(path, original));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    TestFiles::write(dir.filePath(QStringLiteral("rows.csv")),
+                     QStringLiteral(",,简体中文：计算机软件与网络,Chinese\n").toUtf8());
+    for (const QStringList &arguments :
+         {QStringList{QStringLiteral("convert"), QStringLiteral("--to-traditional"), path},
+          QStringList{QStringLiteral("replace"), path, QStringLiteral("--manuscript"),
+                      dir.filePath(QStringLiteral("rows.csv"))}}) {
+        const Result refused = cadtext(arguments);
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains(QStringLiteral("read-only")), qPrintable(refused.err));
+        QVERIFY2(refused.out.contains(QStringLiteral("nothing saved")), qPrintable(refused.out));
+        QCOMPARE(TestFiles::read(path), original);
+        QVERIFY(!QFileInfo::exists(backup));
+        QCOMPARE(QFileInfo(path).permissions() & QFile::WriteOwner, QFile::Permissions());
+    }
+
+    // The drawing is a link into a folder where nothing may be written: the backup beside the link is
+    // made, the drawing itself cannot be replaced.
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("locked")));
+    const QString locked = dir.filePath(QStringLiteral("locked/plan.dxf"));
+    QVERIFY(TestFiles::write(locked, original));
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QFile::link(locked, path));
+    const QFile::Permissions open = QFileInfo(dir.filePath(QStringLiteral("locked"))).permissions();
+    QVERIFY(
+        QFile::setPermissions(dir.filePath(QStringLiteral("locked")), QFile::ReadOwner | QFile::ExeOwner));
+    const Result failed = cadtext({QStringLiteral("convert"), QStringLiteral("--to-traditional"), path});
+    QVERIFY(QFile::setPermissions(dir.filePath(QStringLiteral("locked")), open));
+    QCOMPARE(failed.exitCode, 1);
+    QVERIFY2(failed.out.contains(QStringLiteral("plan.dxf: nothing saved")), qPrintable(failed.out));
+    QVERIFY2(!failed.out.contains(QStringLiteral("texts converted")), qPrintable(failed.out));
+    QVERIFY2(failed.err.contains(QStringLiteral("cannot save")), qPrintable(failed.err));
+    QCOMPARE(TestFiles::read(locked), original);
+    QVERIFY(!QFileInfo::exists(backup));
+
+    const Result retried = cadtext({QStringLiteral("convert"), QStringLiteral("--to-traditional"), path});
+    QVERIFY2(retried.exitCode == 0, qPrintable(retried.err));
+    QVERIFY2(retried.out.contains(QStringLiteral("plan.dxf: 29 texts converted")), qPrintable(retried.out));
+    QCOMPARE(TestFiles::read(backup), original);
+    const QJsonObject result = compareWithEzdxf(backup, locked);
+    QVERIFY(result[QLatin1String("diffs")].toArray().isEmpty());
+    QCOMPARE(result[QLatin1String("after")]
+                 .toObject()[QLatin1String("3A")]
+                 .toObject()[QLatin1String("text")]
+                 .toString(),
+             QStringLiteral("簡體中文：計算機軟件與網絡"));
 }
 
 QTEST_MAIN(TestCadTextCli)

@@ -7,6 +7,7 @@
 #include "cadtext/CadTextTools.h"
 #include "common/modOffice.h"
 #include "platform/drawing/CadApplication.h"
+#include "platform/drawing/DrawingWindow.h"
 #include "platform/sheet/Application.h"
 #include "platform/sheet/Workbook.h"
 #include "platform/sheet/Worksheet.h"
@@ -17,8 +18,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 using namespace tavlo;
 
@@ -31,6 +36,8 @@ private slots:
     void extractThenReplaceFromTheSavedManuscript();
     void replaceChecksTheBoxesInOrder();
     void conversionThereAndBack();
+    void longWalkRedrawsOnceAndStopsAtOnce();
+    void readOnlyDrawingIsSavedOnlyElsewhere();
 
 private:
     QString copyOfCorpus(const QString &name);
@@ -228,6 +235,112 @@ void TestCadTextTools::conversionThereAndBack() {
     m_tools->cmdShiftChinese_Click(0);
     QCOMPARE(text->TextString(), simplified);
     QVERIFY(!document->Saved());
+}
+
+// A drawing of `count` single-line texts "简体字 n" (R12, UTF-8).
+static QByteArray manyTexts(int count) {
+    QByteArray dxf = "0\nSECTION\n2\nENTITIES\n";
+    for (int i = 0; i < count; ++i)
+        dxf += "0\nTEXT\n8\n0\n10\n0.0\n20\n" + QByteArray::number(i * 4) + "\n30\n0.0\n40\n2.5\n1\n" +
+               QStringLiteral("简体字 %1").arg(i).toUtf8() + "\n";
+    return dxf + "0\nENDSEC\n0\nEOF\n";
+}
+
+static int countInScene(const drawing::DrawingScene &scene, const QString &part) {
+    int count = 0;
+    for (const drawing::DrawingScene::Item &item : scene.items())
+        count += item.isText && item.text.lines.join(u' ').contains(part);
+    return count;
+}
+
+void TestCadTextTools::longWalkRedrawsOnceAndStopsAtOnce() {
+    constexpr int total = 20000;
+    const QString path = m_dir->filePath(QStringLiteral("many.dxf"));
+    QVERIFY(TestFiles::write(path, manyTexts(total)));
+    m_connection->openDrawing(1, path);
+    m_panel->comScope[1]->setCurrentIndex(1);
+    drawing::CadDocument *document = m_connection->cadSlots.slot(CadSlots::kReplacement)->document;
+    QVERIFY(document);
+    drawing::DrawingWindow *window =
+        drawing::DrawingWindows::install(document->application())->windowOf(document);
+    QVERIFY(window);
+    QCOMPARE(countInScene(window->scene(), QStringLiteral("简体字")), total);
+
+    // The whole walk: the drawing window is told once, at the end, and then shows every changed text.
+    QSignalSpy changes(document, &drawing::CadDocument::changed);
+    m_tools->cmdShiftChinese_Click(1);
+    QCOMPARE(tipText(), QStringLiteral("成功替换%1 处文字。").arg(total));
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(countInScene(window->scene(), QStringLiteral("簡體字")), total);
+
+    // "中止" pressed while the walk runs: the progress bar was showing, and the walk ends at that step.
+    QString progress;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (tipText().isEmpty() || tipText().count(QChar(0x25A0)) != tipText().size())
+            return;
+        progress = tipText();
+        watch.stop();
+        m_panel->cmdInterrupt[1]->click();
+    });
+    watch.start(0);
+    m_tools->cmdShiftChinese_Click(0);
+    QVERIFY2(!progress.isEmpty(), "the progress bar was never shown");
+    const auto stopped =
+        QRegularExpression(QStringLiteral("^已中止：成功替换(\\d+) 处文字。$")).match(tipText());
+    QVERIFY2(stopped.hasMatch(), qPrintable(tipText()));
+    const int converted = stopped.captured(1).toInt();
+    QVERIFY(converted < total);
+    int simplified = 0;
+    for (drawing::CadEntity *entity : document->entities())
+        simplified += entity->TextString().startsWith(QStringLiteral("简体字"));
+    QCOMPARE(simplified, converted);
+    QCOMPARE(countInScene(window->scene(), QStringLiteral("简体字")), converted);
+    QCOMPARE(m_panel->comScope[1]->count(), 0);
+}
+
+void TestCadTextTools::readOnlyDrawingIsSavedOnlyElsewhere() {
+    if (geteuid() == 0)
+        QSKIP("root may write any file: run as a normal user");
+    const QString path = copyOfCorpus(QStringLiteral("01_text_mtext_r2000_gbk.dxf"));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QByteArray original = TestFiles::read(path);
+    m_connection->openDrawing(1, path);
+    m_panel->comScope[1]->setCurrentIndex(1);
+    m_tools->cmdShiftChinese_Click(1);
+    QCOMPARE(tipText(), QStringLiteral("成功替换29 处文字。"));
+    drawing::CadDocument *document = m_connection->cadSlots.slot(CadSlots::kReplacement)->document;
+    drawing::DrawingWindow *window =
+        drawing::DrawingWindows::install(document->application())->windowOf(document);
+    QVERIFY(window && window->windowTitle().contains(QStringLiteral("只读")));
+
+    // Ctrl+S: refused and said; Save As offered, first declined, then taken.
+    QStringList offered;
+    bool takeIt = false;
+    window->askSaveAsInstead = [&](const QString &readOnly) {
+        offered << readOnly;
+        return takeIt;
+    };
+    const QString copy = m_dir->filePath(QStringLiteral("traditional.dxf"));
+    window->chooseSaveAsPath = [&](const QString &) { return copy; };
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(offered.size(), 1);
+    QVERIFY2(window->statusBar()->currentMessage().contains(QStringLiteral("只读")),
+             qPrintable(window->statusBar()->currentMessage()));
+    QVERIFY(!document->Saved());
+    takeIt = true;
+    QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(offered.size(), 2);
+    QVERIFY(document->Saved());
+    QCOMPARE(TestFiles::read(path), original);
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("01_text_mtext_r2000_gbk.bak.dxf"))));
+    QString error;
+    auto saved = drawing::CadDocument::load(copy, &error);
+    QVERIFY2(saved, qPrintable(error));
+    QCOMPARE(saved->entityByHandle(QStringLiteral("3A"))->TextString(),
+             QStringLiteral("簡體中文：計算機軟件與網絡"));
 }
 
 QTEST_MAIN(TestCadTextTools)

@@ -13,6 +13,8 @@
 #include <QSet>
 #include <QTimer>
 
+#include <utility>
+
 #include <cmath>
 
 namespace tavlo::drawing {
@@ -153,7 +155,7 @@ static void setStyleString(CadDocument *document, DxfChunk *chunk, int code, con
             return;
         file.insertPair(chunk, after + 1, code, bytes);
     }
-    document->markModified();
+    document->markModified(nullptr); // the windows show one font for every style
 }
 
 void CadTextStyle::setFontFile(const QString &file) {
@@ -485,6 +487,13 @@ void CadDocument::Regen(int which) {
 }
 
 void CadDocument::markModified() {
+    m_pendingChanges.everything = true;
+    markModified(nullptr);
+}
+
+void CadDocument::markModified(CadEntity *entity) {
+    if (entity && !m_pendingChanges.everything)
+        m_pendingChanges.entities.insert(entity);
     const bool wasSaved = !m_modified;
     m_modified = true;
     if (wasSaved)
@@ -494,23 +503,51 @@ void CadDocument::markModified() {
 
 void CadDocument::notifyChanged(bool now) {
     constexpr int interval = 250;
+    if (m_holds > 0) {
+        m_heldChange = true;
+        return;
+    }
     if (!m_changeTimer) {
         m_changeTimer = new QTimer(this);
         m_changeTimer->setSingleShot(true);
         connect(m_changeTimer, &QTimer::timeout, this, [this] {
-            m_lastChange.start();
             if (!m_closed)
-                emit changed();
+                emitChanged();
+            m_lastChange.start();
         });
     }
     if (now || !m_lastChange.isValid() || m_lastChange.elapsed() >= interval) {
         m_changeTimer->stop();
+        emitChanged();
+        // Measured from the end: a window whose repaint outlasts the interval still repaints at most
+        // once per interval of editing, not once per edit.
         m_lastChange.start();
-        emit changed();
         return;
     }
     if (!m_changeTimer->isActive())
         m_changeTimer->start(interval - int(m_lastChange.elapsed()));
+}
+
+void CadDocument::emitChanged() {
+    m_shownChanges = std::exchange(m_pendingChanges, ViewChanges());
+    if (m_shownChanges.everything)
+        m_shownChanges.entities.clear();
+    emit changed();
+    m_shownChanges = ViewChanges();
+}
+
+CadDocument::ChangeHold::ChangeHold(CadDocument *document)
+    : m_document(document) {
+    if (m_document)
+        ++m_document->m_holds;
+}
+
+CadDocument::ChangeHold::~ChangeHold() {
+    if (!m_document || --m_document->m_holds > 0 || !m_document->m_heldChange)
+        return;
+    m_document->m_heldChange = false;
+    if (!m_document->m_closed)
+        m_document->notifyChanged(true);
 }
 
 QByteArray CadDocument::toBytes() const {
@@ -539,34 +576,73 @@ bool CadDocument::writeTo(const QString &path) {
     return true;
 }
 
+bool CadDocument::isReadOnly() const {
+    if (m_fullName.isEmpty())
+        return false;
+    const QFileInfo info(m_fullName);
+    return info.exists() && !info.isWritable();
+}
+
+namespace {
+
+QByteArray fileBytes(const QString &path, bool *ok) {
+    QFile file(path);
+    *ok = file.open(QIODevice::ReadOnly);
+    return *ok ? file.readAll() : QByteArray();
+}
+
+QString readOnlyMessage(const QString &path) {
+    return QStringLiteral("图纸 %1 是只读文件，未保存（也未写备份）。请用“另存为”保存到其他文件。")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+} // namespace
+
 bool CadDocument::Save(bool replaceBackup) {
     if (m_closed || m_fullName.isEmpty()) {
         m_lastError = QStringLiteral("图形已关闭，无法保存。");
         return false;
     }
+    if (isReadOnly()) {
+        m_lastError = readOnlyMessage(m_fullName);
+        return false;
+    }
+    bool backupMadeNow = false;
     if (!m_backupDone) {
         const QString backup = backupPath();
-        if (QFileInfo::exists(backup) && !replaceBackup) {
+        // The backup holds the file as it is on disk now (the drawing as opened, unless someone else
+        // changed it since); when it is gone, the bytes it was opened from.
+        bool onDisk = false;
+        QByteArray before = fileBytes(m_fullName, &onDisk);
+        if (!onDisk)
+            before = toBytesAsOpened();
+        bool backupRead = false;
+        const bool sameBackup =
+            QFileInfo::exists(backup) && fileBytes(backup, &backupRead) == before && backupRead;
+        if (QFileInfo::exists(backup) && !replaceBackup && !sameBackup) {
             m_lastError = QStringLiteral("备份文件 %1 已存在。").arg(QDir::toNativeSeparators(backup));
             return false;
         }
-        // The backup holds the file as it is on disk now (the drawing as opened, unless someone else
-        // changed it since); when it is gone, the bytes it was opened from.
-        QFile original(m_fullName);
-        QByteArray before;
-        if (original.open(QIODevice::ReadOnly))
-            before = original.readAll();
-        else
-            before = toBytesAsOpened();
-        QString why;
-        if (!tavlo::text::writeFileAtomically(backup, before, &why)) {
-            m_lastError = QStringLiteral("无法写入备份 %1：%2").arg(QDir::toNativeSeparators(backup), why);
-            return false;
+        if (!sameBackup) {
+            QString why;
+            if (!tavlo::text::writeFileAtomically(backup, before, &why)) {
+                m_lastError =
+                    QStringLiteral("无法写入备份 %1：%2").arg(QDir::toNativeSeparators(backup), why);
+                return false;
+            }
+            backupMadeNow = true;
         }
         m_backupDone = true;
     }
-    if (!writeTo(m_fullName))
+    if (!writeTo(m_fullName)) {
+        // The file is as it was: a backup made for this save alone would only stand in the way of the
+        // next one.
+        if (backupMadeNow) {
+            QFile::remove(backupPath());
+            m_backupDone = false;
+        }
         return false;
+    }
     if (m_modified) {
         m_modified = false;
         emit savedChanged(true);
@@ -577,6 +653,11 @@ bool CadDocument::Save(bool replaceBackup) {
 bool CadDocument::SaveAs(const QString &path) {
     if (m_closed || path.isEmpty()) {
         m_lastError = QStringLiteral("图形已关闭，无法保存。");
+        return false;
+    }
+    const QFileInfo target(path);
+    if (target.exists() && !target.isWritable()) {
+        m_lastError = QStringLiteral("文件 %1 是只读文件，未保存。").arg(QDir::toNativeSeparators(path));
         return false;
     }
     if (!writeTo(path))
@@ -717,7 +798,7 @@ CadTextStyle *CadDocument::addTextStyle(const QString &name) {
         file.setValue(m_styleTable, count, text);
     }
     m_styles.push_back(std::unique_ptr<CadTextStyle>(new CadTextStyle(this, chunk)));
-    markModified();
+    markModified(nullptr); // a new style shows nowhere yet
     return m_styles.back().get();
 }
 

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 
@@ -182,11 +183,17 @@ public:
     // "name.bak.dxf" beside the file.
     QString backupPath() const;
     // Writes the drawing to FullName. The first save keeps the file as it was opened in backupPath();
-    // an existing backup is replaced only with replaceBackup (so a window can ask first): otherwise
-    // the save fails with backupExists() true. A failed save leaves the file untouched.
+    // an existing backup is replaced only with replaceBackup (so a window can ask first), or when it
+    // holds exactly the file as it is now (nothing would be lost): otherwise the save fails with
+    // backupExists() true. A read-only file is refused before anything is written, backup included.
+    // A failed save leaves the file untouched and takes back the backup it made.
     bool Save(bool replaceBackup = false);
     bool backupExists() const;
-    // Writes a new file and from then on is that file (its first Save makes no backup of it).
+    // The drawing's file exists and this user may not write it (as a CAD program, we do not replace a
+    // file its owner protected, although the folder would allow it).
+    bool isReadOnly() const;
+    // Writes a new file and from then on is that file (its first Save makes no backup of it). An
+    // existing read-only file is not replaced.
     bool SaveAs(const QString &path);
     QString lastError() const { return m_lastError; }
     // Single-line strings cut to the length CAD programs accept (256 characters), since opening.
@@ -201,7 +208,10 @@ public:
 
     // Internal: used by the entity and collection classes.
     DxfFile &file() const { return *m_file; }
+    // Something changed that may show anywhere: the windows lay the whole drawing out again.
     void markModified();
+    // Only `entity` looks different now (nullptr: nothing the windows show, as a text style's font).
+    void markModified(CadEntity *entity);
     const std::vector<std::unique_ptr<CadBlock>> &blockList() const { return m_blocks; }
     const std::vector<std::unique_ptr<CadLayer>> &layerList() const { return m_layers; }
     std::vector<std::unique_ptr<CadTextStyle>> &styleList() { return m_styles; }
@@ -212,12 +222,34 @@ public:
     QByteArray encode(const QString &text) const { return m_codec.encode(text); }
     bool isR12() const;
 
-    // Asks the windows to repaint. A burst of edits (a walk over many entities) is told in at most a few
-    // signals a second; Regen tells at once.
+    // Asks the windows to repaint. A burst of edits is told in at most a few signals a second, counted
+    // from the end of the last repaint; Regen tells at once. While changes are held, nothing is told
+    // until the last hold ends.
     void notifyChanged(bool now = false);
 
+    // Holds back change notifications during a walk over many entities: the edits mark the drawing
+    // modified as usual, and the windows hear of them once, when the last hold ends.
+    class ChangeHold {
+    public:
+        explicit ChangeHold(CadDocument *document);
+        ~ChangeHold();
+        ChangeHold(const ChangeHold &) = delete;
+        ChangeHold &operator=(const ChangeHold &) = delete;
+
+    private:
+        QPointer<CadDocument> m_document;
+    };
+
+    // What the windows have to lay out anew: the entities whose look changed since the last `changed`
+    // signal, or everything. Read it while `changed` is being emitted.
+    struct ViewChanges {
+        bool everything = false;
+        QSet<CadEntity *> entities;
+    };
+    const ViewChanges &viewChanges() const { return m_shownChanges; }
+
 signals:
-    // Something was edited, or Regen/Update was called: windows repaint.
+    // Something was edited, or Regen/Update was called: windows repaint (see viewChanges()).
     void changed();
     void savedChanged(bool saved);
     void closed();
@@ -227,6 +259,7 @@ private:
     CadDocument();
     bool build(QString *error);
     void setPath(const QString &path);
+    void emitChanged();
     bool writeTo(const QString &path);
     QByteArray toBytesAsOpened() const;
     QString allocateHandle();
@@ -241,6 +274,10 @@ private:
     bool m_closed = false;
     bool m_backupDone = false;
     int m_cutTexts = 0;
+    int m_holds = 0;
+    bool m_heldChange = false;
+    ViewChanges m_pendingChanges; // since the last `changed`
+    ViewChanges m_shownChanges;   // told by the last `changed`
     QElapsedTimer m_lastChange;
     QTimer *m_changeTimer = nullptr;
 

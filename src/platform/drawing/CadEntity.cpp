@@ -265,7 +265,7 @@ void CadEntity::setStyleName(const QString &name) {
             return;
         file.insertPair(m_chunk, after + 1, 7, value);
     }
-    m_document->markModified();
+    m_document->markModified(this);
 }
 
 QString CadEntity::Name() const {
@@ -435,7 +435,7 @@ void CadEntity::setTextString(const QString &text) {
                 content.startsWith(old + QLatin1String("\\P")) ? content.mid(old.size()) : QString();
             writeChunkedText(m_document, m_chunk, embeddedFrom, embeddedOne, single + rest);
         }
-        m_document->markModified();
+        m_document->markModified(this);
         return;
     }
     if (m_kind != Kind::MText)
@@ -454,7 +454,7 @@ void CadEntity::setTextString(const QString &text) {
         one = textRange(&from, &to);
     }
     writeChunkedText(m_document, m_chunk, from, one, text);
-    m_document->markModified();
+    m_document->markModified(this);
 }
 
 double CadEntity::ScaleFactor() const {
@@ -477,7 +477,7 @@ void CadEntity::setRealValue(int code, double value, const QList<int> &after) {
             return;
         file.insertPair(m_chunk, last + 1, code, formatReal(value));
     }
-    m_document->markModified();
+    m_document->markModified(this);
 }
 
 void CadEntity::setScaleFactor(double factor) {
@@ -582,7 +582,7 @@ void CadEntity::setTagString(const QString &tag) {
     if (at < 0)
         return;
     m_document->file().setValue(m_chunk, at, singleLineBytes(m_document, tag));
-    m_document->markModified();
+    m_document->markModified(this);
 }
 
 QString CadEntity::PromptString() const {
@@ -605,7 +605,7 @@ void CadEntity::setPromptString(const QString &prompt) {
             return;
         m_document->file().insertPair(m_chunk, tag, 3, bytes);
     }
-    m_document->markModified();
+    m_document->markModified(this);
 }
 
 bool CadEntity::HasAttributes() const {

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace tavlo::drawing {
 
@@ -139,7 +141,21 @@ double DrawingScene::fontScale() {
 }
 
 double DrawingScene::textWidth(const QString &line) {
-    return QFontMetricsF(displayFont()).horizontalAdvance(line) * fontScale();
+    // The sum of the characters' advances, each measured once for the program's life: shaping every
+    // text of a large drawing anew would cost far more than the rest of its layout. The width serves
+    // picking and extents; the text itself is drawn shaped.
+    static const QFontMetricsF metrics(displayFont());
+    static std::vector<double> advances(0x10000, -1.0);
+    double width = 0;
+    for (const QChar c : line) {
+        if (c.isSurrogate())
+            return metrics.horizontalAdvance(line) * fontScale();
+        double &advance = advances[c.unicode()];
+        if (advance < 0)
+            advance = metrics.horizontalAdvance(c);
+        width += advance;
+    }
+    return width * fontScale();
 }
 
 QColor DrawingScene::aciColor(int index) {
@@ -249,7 +265,50 @@ void DrawingScene::build(const CadDocument &document) {
         if (const CadLayer *layer = layers.Item(i))
             m_layers.insert(layer->Name().toUpper(), {layer->Color(), !layer->isOff() && !layer->isFrozen()});
     }
-    addEntities(document.modelSpace(), QTransform(), nullptr, aciColor(7), 0);
+    m_spans.clear();
+    m_spanOf.clear();
+    const QList<CadEntity *> entities = document.modelSpace();
+    m_spans.reserve(entities.size());
+    for (CadEntity *entity : entities) {
+        if (!entity)
+            continue;
+        const qsizetype first = m_items.size();
+        addEntity(*entity, QTransform(), entity, aciColor(7), 0);
+        m_spanOf.insert(entity, m_spans.size());
+        m_spans.append({entity, first, m_items.size() - first});
+    }
+}
+
+void DrawingScene::update(const CadDocument &document, const QSet<CadEntity *> &changed) {
+    if (&document != m_document || !document.isAlive())
+        return build(document);
+    QSet<qsizetype> redo;
+    for (const CadEntity *entity : changed) {
+        const CadEntity *top = entity && entity->owner() ? entity->owner() : entity;
+        const auto span = m_spanOf.constFind(top);
+        if (span == m_spanOf.constEnd())
+            return build(document);
+        redo.insert(*span);
+    }
+    if (redo.isEmpty())
+        return;
+    QList<Item> old = std::exchange(m_items, QList<Item>());
+    m_items.reserve(old.size());
+    m_extents = QRectF();
+    for (qsizetype i = 0; i < m_spans.size(); ++i) {
+        Span &span = m_spans[i];
+        const qsizetype first = m_items.size();
+        if (redo.contains(i)) {
+            addEntity(*span.entity, QTransform(), span.entity, aciColor(7), 0);
+        } else {
+            for (qsizetype k = span.first; k < span.first + span.count; ++k) {
+                m_extents = m_extents.isNull() ? old[k].bounds : m_extents.united(old[k].bounds);
+                m_items.append(std::move(old[k]));
+            }
+        }
+        span.first = first;
+        span.count = m_items.size() - first;
+    }
 }
 
 void DrawingScene::addEntities(const QList<CadEntity *> &entities, const QTransform &toDrawing,

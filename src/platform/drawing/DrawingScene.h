@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QRectF>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTransform>
@@ -42,6 +43,10 @@ public:
 
     // Rebuilds the scene from the drawing's model space; an empty scene for a closed drawing.
     void build(const CadDocument &document);
+    // Lays out anew only what `changed` entities show (top-level entities, or attributes of top-level
+    // references), the rest kept; the whole drawing when one of them lies elsewhere (inside a block
+    // definition, whose change shows wherever the block is used).
+    void update(const CadDocument &document, const QSet<CadEntity *> &changed);
 
     const QList<Item> &items() const { return m_items; }
     // The box around everything shown; a null box when nothing is shown.
@@ -85,9 +90,18 @@ private:
     void addPath(CadEntity *owner, const QColor &color, const QPainterPath &path);
     void addText(CadEntity *owner, const QColor &color, Text text);
 
+    // The items of one top-level entity: m_items[first, first + count).
+    struct Span {
+        CadEntity *entity = nullptr;
+        qsizetype first = 0;
+        qsizetype count = 0;
+    };
+
     const CadDocument *m_document = nullptr;
     QHash<QString, LayerLook> m_layers; // by upper-case name
     QList<Item> m_items;
+    QList<Span> m_spans;                          // model space order
+    QHash<const CadEntity *, qsizetype> m_spanOf; // top-level entity -> index into m_spans
     QRectF m_extents;
 };
 

@@ -42,6 +42,14 @@ DrawingWindow::DrawingWindow(CadDocument *document, QWidget *parent)
                    QStringLiteral("备份文件 %1 已经存在。\n用当前磁盘上的图纸替换这个备份吗？")
                        .arg(QDir::toNativeSeparators(backup))) == QMessageBox::Yes;
     };
+    askSaveAsInstead = [this](const QString &path) {
+        return QMessageBox::question(this, windowTitle(),
+                                     QStringLiteral("图纸 %1 是只读文件，不能覆盖。\n另存为其他文件吗？")
+                                         .arg(QDir::toNativeSeparators(path))) == QMessageBox::Yes;
+    };
+    chooseSaveAsPath = [this](const QString &suggested) {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("另存为"), suggested, kDxfFilter);
+    };
     askSaveChanges = [this](const QString &name, bool allowCancel) {
         QMessageBox::StandardButtons buttons = QMessageBox::Save | QMessageBox::Discard;
         if (allowCancel)
@@ -102,19 +110,25 @@ void DrawingWindow::buildActions() {
 void DrawingWindow::rebuild() {
     if (!m_document)
         return;
-    const bool first = m_scene.items().isEmpty();
-    m_scene.build(*m_document);
-    if (first)
+    if (!m_view->scene()) {
+        m_scene.build(*m_document);
         m_view->setScene(&m_scene);
+        return;
+    }
+    // Only what changed is laid out again: a walk over a large drawing ends in one short update.
+    const CadDocument::ViewChanges &changes = m_document->viewChanges();
+    if (changes.everything)
+        m_scene.build(*m_document);
     else
-        m_view->update();
+        m_scene.update(*m_document, changes.entities);
+    m_view->update();
 }
 
 void DrawingWindow::updateTitle() {
     if (!m_document)
         return;
-    setWindowTitle(m_document->Name() + (m_document->Saved() ? QString() : QStringLiteral(" *")) +
-                   QStringLiteral(" - DXF 图形"));
+    setWindowTitle(m_document->Name() + (m_document->isReadOnly() ? QStringLiteral(" [只读]") : QString()) +
+                   (m_document->Saved() ? QString() : QStringLiteral(" *")) + QStringLiteral(" - DXF 图形"));
 }
 
 void DrawingWindow::report(const QString &text) {
@@ -156,6 +170,11 @@ QList<CadEntity *> DrawingWindow::pickOnScreen(const SelectionFilter &filter, bo
 bool DrawingWindow::save() {
     if (!m_document)
         return false;
+    if (m_document->isReadOnly()) {
+        const QString path = m_document->FullName();
+        report(QStringLiteral("未保存：图纸 %1 是只读文件。").arg(QDir::toNativeSeparators(path)));
+        return askSaveAsInstead && askSaveAsInstead(path) && saveAsDialog();
+    }
     bool saved = m_document->Save(false);
     if (!saved && m_document->backupExists()) {
         const QString backup = QDir::toNativeSeparators(m_document->backupPath());
@@ -179,8 +198,7 @@ bool DrawingWindow::save() {
 bool DrawingWindow::saveAsDialog() {
     if (!m_document)
         return false;
-    QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("另存为"), m_document->FullName(), kDxfFilter);
+    QString path = chooseSaveAsPath ? chooseSaveAsPath(m_document->FullName()) : QString();
     if (path.isEmpty())
         return false;
     if (QFileInfo(path).suffix().compare(QLatin1String("dxf"), Qt::CaseInsensitive) != 0)

@@ -38,6 +38,7 @@ public:
 
     // Save to the drawing's file. The first save keeps the original as the backup; an older backup is
     // replaced only when the user agrees (`askReplaceBackup` is how the window asks; tests answer it).
+    // A read-only file is not written: the window says so and offers Save As (`askSaveAsInstead`).
     bool save();
     bool saveAsDialog();
     bool saveTo(const QString &path);
@@ -46,6 +47,9 @@ public:
 
     // How the window asks its questions; replaceable so tests can answer without a dialog.
     std::function<bool(const QString &backupPath)> askReplaceBackup;
+    std::function<bool(const QString &readOnlyPath)> askSaveAsInstead;
+    // The Save As dialog: the chosen path, empty when cancelled.
+    std::function<QString(const QString &suggestedPath)> chooseSaveAsPath;
     std::function<int(const QString &name, bool allowCancel)> askSaveChanges; // a QMessageBox::StandardButton
 
     QAction *actSave = nullptr;

@@ -108,8 +108,27 @@ bool Worksheet::storeCell(int row, int column, const Cell &cell) {
     if (!m_data.setCell(row, column, cell))
         return failWith(slotLimitText());
     workbook()->markModified();
+    if (m_holds > 0) {
+        m_heldCells |= QRect(column, row, 1, 1);
+        return true;
+    }
     emit cellsChanged(row, column, row, column);
     return true;
+}
+
+Worksheet::ChangeHold::ChangeHold(Worksheet *sheet)
+    : m_sheet(sheet) {
+    if (m_sheet)
+        ++m_sheet->m_holds;
+}
+
+Worksheet::ChangeHold::~ChangeHold() {
+    if (!m_sheet || --m_sheet->m_holds > 0 || m_sheet->m_heldCells.isNull())
+        return;
+    const QRect cells = m_sheet->m_heldCells;
+    m_sheet->m_heldCells = QRect();
+    if (m_sheet->isAlive())
+        emit m_sheet->cellsChanged(cells.top(), cells.left(), cells.bottom(), cells.right());
 }
 
 Cell Worksheet::cellFromText(int row, int column, const QString &text) const {
@@ -155,7 +174,12 @@ bool Worksheet::setRowValues(int row, int firstColumn, const QStringList &texts)
     if (!m_data.setRowCells(row, firstColumn, cells))
         return failWith(slotLimitText());
     workbook()->markModified();
-    emit cellsChanged(row, firstColumn, row, firstColumn + int(texts.size()) - 1);
+    const int lastColumn = firstColumn + int(texts.size()) - 1;
+    if (m_holds > 0) {
+        m_heldCells |= QRect(QPoint(firstColumn, row), QPoint(lastColumn, row));
+        return true;
+    }
+    emit cellsChanged(row, firstColumn, row, lastColumn);
     return true;
 }
 

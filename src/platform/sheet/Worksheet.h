@@ -4,6 +4,8 @@
 #include "SheetData.h"
 
 #include <QObject>
+#include <QPointer>
+#include <QRect>
 
 namespace tavlo::sheet {
 
@@ -57,6 +59,19 @@ public:
     const SheetData &data() const { return m_data; }
     QString lastError() const { return m_lastError; }
 
+    // Holds back cellsChanged while many cells are written one by one (a program filling thousands of
+    // rows): the windows hear once, of the rectangle around every cell written, when the last hold ends.
+    class ChangeHold {
+    public:
+        explicit ChangeHold(Worksheet *sheet);
+        ~ChangeHold();
+        ChangeHold(const ChangeHold &) = delete;
+        ChangeHold &operator=(const ChangeHold &) = delete;
+
+    private:
+        QPointer<Worksheet> m_sheet;
+    };
+
 signals:
     void cellsChanged(int top, int left, int bottom, int right);
     void columnsChanged(int first, int last);
@@ -78,6 +93,8 @@ private:
     QString m_lastError;
     int m_selectedRow = 1;
     int m_selectedColumn = 1;
+    int m_holds = 0;
+    QRect m_heldCells; // x column, y row
 };
 
 } // namespace tavlo::sheet
