@@ -20,6 +20,7 @@ Chat::Chat(Session &session, ChatPanel &panel, Notifier notifyUser, QObject *par
     , m_panel(panel)
     , m_notifyUser(std::move(notifyUser)) {
     m_panel.txtMessage->setMaxLength(kMaxMessageLength);
+    m_panel.txtDialog->setMaximumBlockCount(kMaxDialogLines);
     m_input = m_panel.txtMessage;
     m_input->installEventFilter(this);
     connect(m_panel.cmdSend, &QPushButton::clicked, this, &Chat::cmdSend_Click);
@@ -105,8 +106,14 @@ void Chat::cmdClearDialog_Click() {
     m_panel.txtDialog->clear();
 }
 
+QString Chat::shownDialogLine(const QString &text) {
+    if (text.size() <= kMaxDialogLineChars)
+        return text;
+    return text.left(kMaxDialogLineChars) + QStringLiteral("…（共 %1 字符）").arg(text.size());
+}
+
 void Chat::AppendDialog(const QString &text) {
-    m_panel.txtDialog->appendPlainText(text);
+    m_panel.txtDialog->appendPlainText(shownDialogLine(text));
     m_panel.txtDialog->moveCursor(QTextCursor::End);
 }
 

@@ -18,6 +18,13 @@ public:
 
     // Longest message a user may type: well inside the session's line limit even in four-byte characters.
     static constexpr int kMaxMessageLength = 8000;
+    // The transcript keeps the newest lines only, each cut to what this program ever sends (longer
+    // ones end with their length noted): its memory and layout stay bounded however much arrives.
+    static constexpr int kMaxDialogLines = 2000;
+    static constexpr int kMaxDialogLineChars = kMaxMessageLength + 100;
+
+    // The line as the transcript shows it.
+    static QString shownDialogLine(const QString &text);
 
     Chat(Session &session, ChatPanel &panel, Notifier notifyUser, QObject *parent = nullptr);
 
