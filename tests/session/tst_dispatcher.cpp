@@ -465,7 +465,7 @@ private slots:
             deepest = qMax(deepest, ++depth);
             // Until another line comes in (or a while has passed): events run, as in a slow workbook.
             const qsizetype seen = host.received.size();
-            QTest::qWaitFor([&] { return host.received.size() > seen; }, 1000);
+            (void)QTest::qWaitFor([&] { return host.received.size() > seen; }, 1000);
             --depth;
             return QStringList{QStringLiteral("行")};
         });
@@ -489,15 +489,15 @@ private slots:
                     client->write(burst);
             }
             if (rounds % 3 == 1)
-                QTest::qWaitFor([&] { return host.received.size() >= received + 20; }, 10000);
+                (void)QTest::qWaitFor([&] { return host.received.size() >= received + 20; }, 10000);
             else if (rounds % 3 == 2)
-                QTest::qWaitFor([&] { return calls > callsBefore; }, 10000);
+                (void)QTest::qWaitFor([&] { return calls > callsBefore; }, 10000);
             for (QTcpSocket *client : clients) {
                 client->abort();
                 client->deleteLater();
             }
             // The next round comes once the host has seen these leave (their slots are free again).
-            QTest::qWaitFor([&] { return !host.session.sockets().anySlotConnected(); }, 10000);
+            (void)QTest::qWaitFor([&] { return !host.session.sockets().anySlotConnected(); }, 10000);
             ++rounds;
         }
         QVERIFY(calls >= 3);

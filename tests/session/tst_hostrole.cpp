@@ -230,7 +230,7 @@ private slots:
             if (address == QLatin1String("127.0.0.11")) {
                 host.session.host().sckConnection_Close(2);
                 peers[2]->close();
-                QTest::qWaitFor([&] { return !host.members().contains(3); }, 5000);
+                (void)QTest::qWaitFor([&] { return !host.members().contains(3); }, 5000);
             }
             return address == QLatin1String("127.0.0.14") ? modPing::Echo::Silent : modPing::Echo::Answered;
         });

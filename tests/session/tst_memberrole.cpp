@@ -106,7 +106,7 @@ private slots:
             fillers.last()->connectToHost(QHostAddress::LocalHost, full.serverPort());
         }
         // The queue is full once one of them got in.
-        QTest::qWaitFor([&] {
+        (void)QTest::qWaitFor([&] {
             return std::any_of(fillers.cbegin(), fillers.cend(),
                                [](QTcpSocket *f) { return f->state() == QAbstractSocket::ConnectedState; });
         });
