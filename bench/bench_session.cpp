@@ -10,7 +10,8 @@
 //   whether a real member was dropped, and the host's memory before and after (with the chat panel
 //   and its transcript, as in the program).
 //
-// "bench_session attacks" runs the attacks only.
+// "bench_session attacks [lines|ids|whispers|whispers-host|silent|joins|volume ...]" runs the attacks
+// only (all, or those named).
 #include "chat/Chat.h"
 #include "chat/ChatPanel.h"
 #include "platform/text/TextCodec.h"
@@ -648,13 +649,21 @@ int main(int argc, char *argv[]) {
     std::printf("LAN session on loopback (pump tick %d ms, traffic logs shown)\n", SendQueue::kTickMs);
     const bool attacksOnly = argc > 1 && qstrcmp(argv[1], "attacks") == 0;
     if (attacksOnly) {
-        attackUndecodableLines();
-        attackLongIds();
-        attackWhispers(false);
-        attackWhispers(true);
-        attackSilentConnections();
-        attackJoinStorm();
-        attackChatVolume();
+        // "attacks" runs all of them, "attacks NAME..." the ones named.
+        const QStringList chosen = QCoreApplication::arguments().mid(2);
+        const std::pair<const char *, std::function<void()>> attacks[] = {
+            {"lines", attackUndecodableLines},
+            {"ids", attackLongIds},
+            {"whispers", [] { attackWhispers(false); }},
+            {"whispers-host", [] { attackWhispers(true); }},
+            {"silent", attackSilentConnections},
+            {"joins", attackJoinStorm},
+            {"volume", attackChatVolume},
+        };
+        for (const auto &[name, run] : attacks) {
+            if (chosen.isEmpty() || chosen.contains(QLatin1String(name)))
+                run();
+        }
         return 0;
     }
     // The floods first, while the process has not grown yet: the memory figure is honest then.

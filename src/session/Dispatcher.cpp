@@ -181,9 +181,9 @@ void Dispatcher::onJoin(const IncomingLine &line) {
     m_session.SendToAllMembers(QStringLiteral("[加入]") + id);
     m_session.QueueMessage(QStringLiteral("[加入]") + id, n);
     m_session.members().AddMember(n, id);
-    // The newcomer gets the whole list at once; the others get it once joins have settled, so a burst
-    // of joins does not resend the growing list to everyone for each of them.
-    m_session.host().memberListChanged();
+    // The newcomer gets the whole list at once; the others are brought up to it once joins have
+    // settled, so a burst of joins does not resend the growing list to everyone for each of them.
+    m_session.host().memberListChanged(n);
     m_session.host().SendMemberListTo(n);
     m_session.QueueMessage(QStringLiteral("[连接号]") + QString::number(n), n);
     m_session.QueueMessage(QStringLiteral("[平台名称]") + m_session.platformName(), n);

@@ -179,8 +179,8 @@ void HostRole::SendMemberListTo(int n) {
     }
 }
 
-void HostRole::memberListChanged() {
-    ++m_listVersion;
+void HostRole::memberListChanged(int n) {
+    m_entryAdded.insert(n, ++m_listVersion);
     if (!m_listTimer->isActive())
         m_listPendingSince.start();
     const qint64 left = kMemberListMaxDelayMs - m_listPendingSince.elapsed();
@@ -201,17 +201,34 @@ bool HostRole::memberListPending() const {
 void HostRole::resetMemberListUpdates() {
     m_listTimer->stop();
     m_listSent.clear();
+    m_entryAdded.clear();
 }
 
 void HostRole::sendPendingMemberLists() {
     if (!m_session.isHost())
         return;
-    QList<int> receivers = m_session.members().numbers();
-    receivers.removeAll(MemberList::kHostNumber);
-    for (const int n : std::as_const(receivers)) {
-        // Members that joined last already had the latest list with their join reply.
-        if (m_listSent.value(n, 0) < m_listVersion || !m_listSent.contains(n))
+    const MemberList &members = m_session.members();
+    QList<MemberList::Entry> entries;
+    for (int i = 0; i < members.count(); ++i)
+        entries.append(members.at(i));
+    for (const MemberList::Entry &receiver : std::as_const(entries)) {
+        const int n = receiver.number;
+        if (n == MemberList::kHostNumber)
+            continue;
+        const auto sent = m_listSent.constFind(n);
+        if (sent == m_listSent.cend()) {
             SendMemberListTo(n);
+            continue;
+        }
+        // Members that joined last already had the latest list with their join reply.
+        const quint64 has = sent.value();
+        if (has >= m_listVersion)
+            continue;
+        for (const MemberList::Entry &e : std::as_const(entries)) {
+            if (e.number != MemberList::kHostNumber && m_entryAdded.value(e.number, 0) > has)
+                m_session.QueueMessage(QStringLiteral("[人名]") + FormatNumberField(e.number) + e.name, n);
+        }
+        m_listSent.insert(n, m_listVersion);
     }
 }
 

@@ -18,7 +18,7 @@ public:
     static constexpr int kLivenessIntervalMs = 60000;
     static constexpr int kRefuseDelayMs = 50;
     // Member-list updates after joins wait until no join has come for the settle time, but no longer
-    // than the maximum delay, and then go out once with the latest list.
+    // than the maximum delay, and then bring every member to the latest list at once.
     static constexpr int kMemberListSettleMs = 100;
     static constexpr int kMemberListMaxDelayMs = 1000;
 
@@ -34,9 +34,10 @@ public:
     void SendMemberList();
     // The whole member list to the member on slot n.
     void SendMemberListTo(int n);
-    // The list gained an entry: every member that has not had the latest list gets it, once joins
-    // have settled.
-    void memberListChanged();
+    // The member on slot n was added to the list: every member that has not had the latest list is
+    // brought up to it once joins have settled, with a "[人名]" line for each entry added since the
+    // list it has (a member adds each such entry at the end, as the host's list has it).
+    void memberListChanged(int n);
     // Sends a waiting member-list update now: before a line that names a member by number, so every
     // member knows whom it names.
     void flushMemberList();
@@ -61,5 +62,6 @@ private:
     QTimer *m_listTimer;
     QElapsedTimer m_listPendingSince;
     quint64 m_listVersion = 0;
-    QHash<int, quint64> m_listSent; // slot -> version of the list it was last sent
+    QHash<int, quint64> m_listSent;   // slot -> version of the list it has
+    QHash<int, quint64> m_entryAdded; // slot -> version that added its entry
 };
