@@ -3,7 +3,17 @@
 // - relay throughput member -> member, and the latency of single lines at 50 lines/s;
 // - 50 members joining one after another; N members joining at once and talking, N = 2, 10, 50;
 // - one member flooding 50,000 lines: how long another member's line takes, and the memory it costs;
-// - an idle host: how often the send pump wakes up.
+// - an idle host: how often the send pump wakes up;
+// - attacks by one hostile member (long undecodable lines, a long ID, whispers naming one member or the
+//   host thousands of times, a flood of chat lines and a member that stops reading, silent
+//   connections, 300 joins in a row): the median time another member's chat line takes meanwhile,
+//   whether a real member was dropped, and the host's memory before and after (with the chat panel
+//   and its transcript, as in the program).
+//
+// "bench_session attacks [lines|ids|whispers|whispers-host|silent|joins|volume ...]" runs the attacks
+// only (all, or those named).
+#include "chat/Chat.h"
+#include "chat/ChatPanel.h"
 #include "platform/text/TextCodec.h"
 #include "session/HostRole.h"
 #include "session/SendQueue.h"
@@ -16,8 +26,13 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHostAddress>
+#include <QProcess>
 #include <QTcpSocket>
+#include <QTemporaryFile>
 #include <QTimer>
+
+#include <malloc.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -63,6 +78,7 @@ struct Member {
     QByteArray pending;
     int lines = 0;
     int messages = 0;
+    qsizetype longest = 0; // bytes of the longest line received
     bool numbered = false;
     bool replied = false; // the join reply's last line came
     QString watchFor;     // a line whose arrival time is wanted
@@ -74,6 +90,7 @@ struct Member {
         QObject::connect(&socket, &QTcpSocket::readyRead, [this] {
             pending += socket.readAll();
             for (qsizetype cut = pending.indexOf("\r\n"); cut >= 0; cut = pending.indexOf("\r\n")) {
+                longest = qMax(longest, cut);
                 const QString line = tavlo::text::fromWire(pending.left(cut));
                 pending.remove(0, cut + 2);
                 ++lines;
@@ -98,16 +115,22 @@ struct Member {
 
 using Members = std::vector<std::unique_ptr<Member>>;
 
-// A hosting Session with its panel on screen, so the traffic logs cost what they cost in the program.
+// A hosting Session with its panel on screen, so the traffic logs cost what they cost in the program,
+// and the chat with its transcript.
 struct Host {
     QGroupBox frame{QStringLiteral("进程管理")};
     Session session;
     SessionPanel panel{session, &frame};
+    QGroupBox chatFrame{QStringLiteral("ICQ")};
+    ChatPanel chatPanel{&chatFrame};
+    Chat chat{session, chatPanel, [] {}};
     quint16 port = 0;
 
     Host() {
         frame.resize(699, 410);
         frame.show();
+        chatFrame.resize(699, 410);
+        chatFrame.show();
         session.setConfigSource([] {
             SessionConfig c;
             c.port = 0;
@@ -316,6 +339,294 @@ void benchFlood(int others) {
         (long long)host.session.queue().size(), before / 1048576.0);
 }
 
+// --- Attacks -------------------------------------------------------------------------------------
+
+// What members enforce: a longer line makes a member drop the host.
+constexpr qsizetype kMemberLineCap = 64 * 1024;
+
+qint64 trimmedResidentBytes() {
+    malloc_trim(0);
+    return residentBytes();
+}
+
+// Two real members, one talking every 20 ms to the other while an attack runs; the chat lines' delays.
+struct Watch {
+    Host &host;
+    Members members; // [0] talker, [1] listener, then the attacker's joined sockets
+    std::vector<qint64> sentAtNs;
+    std::vector<qint64> delaysUs;
+    QElapsedTimer clock;
+    QTimer talk;
+    int next = 0;
+
+    Watch(Host &h, int attackers)
+        : host(h) {
+        qint64 ms = 0;
+        members = joinOneByOne(host, 2 + attackers, &ms);
+        clock.start();
+        if (members.size() < 2)
+            return;
+        members[1]->onMessage = [this](const QString &line) {
+            const int i = line.section(u'#', 1).toInt();
+            if (line.startsWith(QStringLiteral("[消息]乙说： 插话#")) && i >= 0 && i < int(sentAtNs.size()))
+                delaysUs.push_back((clock.nsecsElapsed() - sentAtNs[size_t(i)]) / 1000);
+        };
+        QObject::connect(&talk, &QTimer::timeout, [this] {
+            sentAtNs.push_back(clock.nsecsElapsed());
+            members[0]->send(QStringLiteral("[消息]乙说： 插话#%1").arg(next++));
+            members[0]->socket.flush();
+        });
+    }
+    bool ok() const { return members.size() >= 2; }
+    Member &attacker(int i = 0) { return *members[size_t(2 + i)]; }
+    void start() { talk.start(20); }
+    // Stops talking once the attack is over and the last line came (or could not).
+    void stop() {
+        talk.stop();
+        waitUntil([this] { return delaysUs.size() >= sentAtNs.size(); }, 30000);
+    }
+    bool realMemberDropped() const {
+        for (size_t i = 0; i < 2 && i < members.size(); ++i) {
+            if (members[i]->socket.state() != QAbstractSocket::ConnectedState ||
+                members[i]->longest > kMemberLineCap)
+                return true;
+        }
+        return false;
+    }
+    double medianMs() {
+        if (delaysUs.empty())
+            return -1;
+        std::sort(delaysUs.begin(), delaysUs.end());
+        return delaysUs[delaysUs.size() / 2] / 1000.0;
+    }
+    double maxMs() const {
+        return delaysUs.empty() ? -1 : *std::max_element(delaysUs.begin(), delaysUs.end()) / 1000.0;
+    }
+};
+
+void report(const char *name, Watch &watch, qint64 before, qint64 elapsedMs) {
+    // After the attack: the attacker's connections are gone and the host has settled.
+    for (size_t i = 2; i < watch.members.size(); ++i)
+        watch.members[i]->socket.abort();
+    waitUntil([&] { return watch.host.session.queue().isEmpty(); }, 30000);
+    pause(300);
+    const qint64 after = trimmedResidentBytes();
+    std::printf(
+        "attack   %-34s %6.1f s: chat median %7.1f ms (max %7.1f, %zu/%zu lines)   (target < 100 ms); "
+        "real member dropped: %s; memory %+.1f MB after   (target within 20 MB)\n",
+        name, elapsedMs / 1000.0, watch.medianMs(), watch.maxMs(), watch.delaysUs.size(),
+        watch.sentAtNs.size(), watch.realMemberDropped() ? "YES" : "no", (after - before) / 1048576.0);
+    std::fflush(stdout);
+}
+
+// One joined attacker sends lines of 20,000 bytes that are no GB18030.
+void attackUndecodableLines() {
+    Host host;
+    Watch watch(host, 1);
+    if (!watch.ok())
+        return;
+    const qint64 before = trimmedResidentBytes();
+    QElapsedTimer clock;
+    clock.start();
+    watch.start();
+    const QByteArray line =
+        tavlo::text::toWire(QStringLiteral("[消息]")) + QByteArray(20000, '\xff') + "\r\n";
+    for (int i = 0; i < 100; ++i) {
+        watch.attacker().socket.write(line);
+        waitUntil([&] { return watch.members[1]->messages >= i + 1 || watch.realMemberDropped(); }, 10000);
+    }
+    watch.stop();
+    report("100 lines of 20,000 bytes 0xFF", watch, before, clock.elapsed());
+}
+
+// Attackers join with IDs of 17,000 undecodable bytes; the real members stay.
+void attackLongIds() {
+    Host host;
+    Watch watch(host, 0);
+    if (!watch.ok())
+        return;
+    const qint64 before = trimmedResidentBytes();
+    QElapsedTimer clock;
+    clock.start();
+    watch.start();
+    const QByteArray join =
+        tavlo::text::toWire(QStringLiteral("[加入]")) + QByteArray(17000, '\xff') + "\r\n";
+    Members attackers;
+    for (int i = 0; i < 50; ++i) {
+        attackers.push_back(std::make_unique<Member>());
+        if (!attackers.back()->connectTo(host.port))
+            break;
+        attackers.back()->socket.write(join);
+        waitUntil(
+            [&] {
+                return attackers.back()->replied ||
+                       attackers.back()->socket.state() != QAbstractSocket::ConnectedState;
+            },
+            10000);
+        // A real member joining meanwhile gets the member list with every ID in it.
+        Member newcomer;
+        if (newcomer.connectTo(host.port)) {
+            newcomer.send(QStringLiteral("[加入]新%1").arg(i));
+            waitUntil(
+                [&] {
+                    return newcomer.replied || newcomer.socket.state() != QAbstractSocket::ConnectedState;
+                },
+                10000);
+            if (newcomer.longest > kMemberLineCap)
+                watch.members[1]->longest = newcomer.longest; // counts as a dropped real member
+        }
+    }
+    watch.stop();
+    attackers.clear();
+    report("50 joins with 17,000-byte IDs", watch, before, clock.elapsed());
+}
+
+// Whispers naming the listener 3,000 times, then the host 300 times.
+void attackWhispers(bool toHost) {
+    Host host;
+    Watch watch(host, 1);
+    if (!watch.ok())
+        return;
+    const qint64 before = trimmedResidentBytes();
+    QElapsedTimer clock;
+    clock.start();
+    watch.start();
+    const int copies = toHost ? 300 : 3000;
+    const QString number = toHost ? QStringLiteral("-000000001") : QStringLiteral("0000000002");
+    const QString whisper = QStringLiteral("[悄悄话]") +
+                            QStringLiteral("%1").arg(copies, 10, 10, QLatin1Char('0')) +
+                            number.repeated(copies) + QStringLiteral("甲悄悄说：") + QString(20000, u'x');
+    for (int i = 0; i < 20; ++i)
+        watch.attacker().send(whisper);
+    watch.attacker().send(QStringLiteral("[消息]甲说： 完"));
+    waitUntil(
+        [&] {
+            return watch.members[1]->messages > 0 && watch.members[1]->lines > 0 &&
+                   host.session.queue().isEmpty() && watch.sentAtNs.size() > 25;
+        },
+        180000);
+    watch.stop();
+    report(toHost ? "20 whispers naming the host 300x" : "20 whispers naming a member 3000x", watch, before,
+           clock.elapsed());
+}
+
+// 300,000 chat lines through the host (its transcript and traffic logs), and a member that never reads.
+void attackChatVolume() {
+    Host host;
+    Watch watch(host, 1);
+    if (!watch.ok())
+        return;
+    const qint64 before = trimmedResidentBytes();
+    // A joined member that takes nothing it is sent.
+    QTcpSocket sink;
+    sink.setReadBufferSize(1);
+    sink.connectToHost(QHostAddress::LocalHost, host.port);
+    sink.waitForConnected(5000);
+    sink.write(tavlo::text::toWire(QStringLiteral("[加入]不读\r\n")));
+    QElapsedTimer clock;
+    clock.start();
+    watch.start();
+    constexpr int kLines = 300000;
+    for (int sent = 0; sent < kLines;) {
+        QByteArray chunk;
+        for (int i = 0; i < 1000; ++i, ++sent)
+            chunk += tavlo::text::toWire(QStringLiteral("[消息]甲说： 第%1行，一句平常的话\r\n").arg(sent));
+        watch.attacker().socket.write(chunk);
+        waitUntil([&] { return watch.attacker().socket.bytesToWrite() < 1024 * 1024; }, 30000);
+    }
+    waitUntil([&] { return watch.members[1]->messages >= kLines; }, 180000);
+    watch.stop();
+    sink.abort();
+    report("300,000 chat lines, one non-reader", watch, before, clock.elapsed());
+}
+
+// Another process holds 295 connections that never join while this one may open 256 descriptors;
+// then a newcomer joins and the host opens a file (as records open MIS.xls).
+void attackSilentConnections() {
+    Host host;
+    Watch watch(host, 0);
+    if (!watch.ok())
+        return;
+    const qint64 before = trimmedResidentBytes();
+    QProcess holder;
+    holder.start(
+        QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral("-c"), QStringLiteral("import socket, sys\n"
+                                              "sys.stdin.readline()\n"
+                                              "held = []\n"
+                                              "for i in range(295):\n"
+                                              "    held.append(socket.create_connection(('127.0.0.1', %1)))\n"
+                                              "print(len(held), flush=True)\n"
+                                              "sys.stdin.read()\n")
+                                   .arg(host.port)});
+    if (!holder.waitForStarted(10000)) {
+        std::printf("attack   silent connections: no python3\n");
+        return;
+    }
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    const rlimit saved = limit;
+    limit.rlim_cur = 256;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    QElapsedTimer clock;
+    clock.start();
+    watch.start();
+    holder.write("go\n");
+    waitUntil([&] { return holder.canReadLine() || holder.state() != QProcess::Running; }, 60000);
+    pause(500);
+    QElapsedTimer joinClock;
+    joinClock.start();
+    Member newcomer;
+    const bool connected = newcomer.connectTo(host.port);
+    if (connected)
+        newcomer.send(QStringLiteral("[加入]新人"));
+    const bool joined = connected && waitUntil([&] { return newcomer.replied; }, 30000);
+    const qint64 joinMs = joinClock.elapsed();
+    QTemporaryFile file;
+    const bool fileOpens = file.open();
+    file.close();
+    watch.stop();
+    std::printf("attack   295 silent connections, 256 descriptors: a newcomer %s (%.0f ms), a file %s\n",
+                joined ? "joined" : "could NOT join", double(joinMs), fileOpens ? "opens" : "does NOT open");
+    holder.closeWriteChannel();
+    holder.waitForFinished(10000);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    report("295 silent connections", watch, before, clock.elapsed());
+}
+
+// 300 members join one after another while two others talk.
+void attackJoinStorm() {
+    Host host;
+    Watch watch(host, 0);
+    if (!watch.ok())
+        return;
+    const qint64 before = trimmedResidentBytes();
+    QElapsedTimer clock;
+    clock.start();
+    watch.start();
+    Members joiners;
+    for (int i = 0; i < 300; ++i) {
+        joiners.push_back(std::make_unique<Member>());
+        Member &m = *joiners.back();
+        if (!m.connectTo(host.port))
+            break;
+        m.send(QStringLiteral("[加入]j%1").arg(i + 1));
+        if (!waitUntil([&m] { return m.replied; }, 30000))
+            break;
+    }
+    const qint64 joinedMs = clock.elapsed();
+    waitUntil([&] { return host.session.queue().isEmpty(); }, 180000);
+    pause(200);
+    watch.stop();
+    long long lines = 0;
+    for (const auto &m : joiners)
+        lines += m->lines;
+    std::printf("attack   300 joins in a row: all joined after %.1f s, %lld lines to the joiners\n",
+                joinedMs / 1000.0, lines);
+    joiners.clear();
+    report("300 joins in a row (target < 1 s)", watch, before, clock.elapsed());
+}
+
 void benchIdle() {
     Host host;
     qint64 ms = 0;
@@ -336,6 +647,25 @@ int main(int argc, char *argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     std::printf("LAN session on loopback (pump tick %d ms, traffic logs shown)\n", SendQueue::kTickMs);
+    const bool attacksOnly = argc > 1 && qstrcmp(argv[1], "attacks") == 0;
+    if (attacksOnly) {
+        // "attacks" runs all of them, "attacks NAME..." the ones named.
+        const QStringList chosen = QCoreApplication::arguments().mid(2);
+        const std::pair<const char *, std::function<void()>> attacks[] = {
+            {"lines", attackUndecodableLines},
+            {"ids", attackLongIds},
+            {"whispers", [] { attackWhispers(false); }},
+            {"whispers-host", [] { attackWhispers(true); }},
+            {"silent", attackSilentConnections},
+            {"joins", attackJoinStorm},
+            {"volume", attackChatVolume},
+        };
+        for (const auto &[name, run] : attacks) {
+            if (chosen.isEmpty() || chosen.contains(QLatin1String(name)))
+                run();
+        }
+        return 0;
+    }
     // The floods first, while the process has not grown yet: the memory figure is honest then.
     benchFlood(1);
     benchFlood(8);

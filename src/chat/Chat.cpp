@@ -13,13 +13,21 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
+
+#include <utility>
 
 Chat::Chat(Session &session, ChatPanel &panel, Notifier notifyUser, QObject *parent)
     : QObject(parent)
     , m_session(session)
     , m_panel(panel)
-    , m_notifyUser(std::move(notifyUser)) {
+    , m_notifyUser(std::move(notifyUser))
+    , m_dialogTimer(new QTimer(this)) {
+    m_dialogTimer->setSingleShot(true);
+    m_dialogTimer->setInterval(1000 / kDialogUpdatesPerSecond);
+    connect(m_dialogTimer, &QTimer::timeout, this, &Chat::flushDialog);
     m_panel.txtMessage->setMaxLength(kMaxMessageLength);
+    m_panel.txtDialog->setMaximumBlockCount(kMaxDialogLines);
     m_input = m_panel.txtMessage;
     m_input->installEventFilter(this);
     connect(m_panel.cmdSend, &QPushButton::clicked, this, &Chat::cmdSend_Click);
@@ -31,7 +39,7 @@ Chat::Chat(Session &session, ChatPanel &panel, Notifier notifyUser, QObject *par
 void Chat::registerHandlers() {
     Dispatcher &dispatcher = m_session.dispatcher();
     dispatcher.registerHandler(QStringLiteral("[消息]"),
-                               [this](const IncomingLine &line) { AppendDialog(line.payload); });
+                               [this](const IncomingLine &line) { queueDialogLine(line.payload); });
     dispatcher.registerHandler(QStringLiteral("[通知]"), [this](const IncomingLine &) { NotifyUser(); });
 }
 
@@ -102,15 +110,61 @@ void Chat::sendWhisper(const QString &name, const QString &text) {
 }
 
 void Chat::cmdClearDialog_Click() {
+    m_pendingDialog.clear();
+    m_dialogTimer->stop();
     m_panel.txtDialog->clear();
 }
 
+void Chat::queueDialogLine(const QString &text) {
+    // Only what the transcript can keep waits.
+    if (m_pendingDialog.size() >= 2 * kMaxDialogLines)
+        m_pendingDialog.erase(m_pendingDialog.begin(), m_pendingDialog.begin() + kMaxDialogLines);
+    m_pendingDialog.append(shownDialogLine(text));
+    if (!m_dialogTimer->isActive())
+        m_dialogTimer->start();
+}
+
+void Chat::flushDialog() {
+    m_dialogTimer->stop();
+    if (m_pendingDialog.isEmpty())
+        return;
+    const QStringList lines = std::exchange(m_pendingDialog, {});
+    // One edit for the whole batch; the box keeps its newest lines only.
+    m_panel.txtDialog->appendPlainText(
+        lines.mid(qMax<qsizetype>(0, lines.size() - kMaxDialogLines)).join(u'\n'));
+    m_panel.txtDialog->moveCursor(QTextCursor::End);
+}
+
+QString Chat::shownDialogLine(const QString &text) {
+    const QString cut =
+        text.size() <= kMaxDialogLineChars
+            ? text
+            : text.left(kMaxDialogLineChars) + QStringLiteral("…（共 %1 字符）").arg(text.size());
+    if (cut.size() <= kMaxUnbrokenRun)
+        return cut;
+    QString shown;
+    shown.reserve(cut.size() + cut.size() / kMaxUnbrokenRun);
+    int run = 0;
+    for (const QChar c : cut) {
+        shown += c;
+        // Blanks and CJK characters are places to wrap already.
+        run = c.isSpace() || c.unicode() >= 0x2E80 ? 0 : run + 1;
+        if (run >= kMaxUnbrokenRun && !c.isHighSurrogate()) {
+            shown += QChar(0x200B);
+            run = 0;
+        }
+    }
+    return shown;
+}
+
 void Chat::AppendDialog(const QString &text) {
-    m_panel.txtDialog->appendPlainText(text);
+    flushDialog();
+    m_panel.txtDialog->appendPlainText(shownDialogLine(text));
     m_panel.txtDialog->moveCursor(QTextCursor::End);
 }
 
 void Chat::NotifyUser() {
+    flushDialog(); // the whisper is in view when the window comes to the front
     if (m_notifyUser)
         m_notifyUser();
 }

@@ -4,7 +4,10 @@
 #include "HostRole.h"
 #include "MemberList.h"
 #include "Session.h"
+#include "SessionSockets.h"
 #include "WireFormat.h"
+
+#include <QSet>
 
 using WireFormat::FieldAt;
 using WireFormat::FieldsFrom;
@@ -160,6 +163,15 @@ void Dispatcher::onJoin(const IncomingLine &line) {
     if (fromMember(line) && m_session.members().contains(line.source))
         return;
     const QString &id = line.payload;
+    if (fromMember(line) && id.size() > Session::kMaxIdLength) {
+        // Every member gets the ID back in the member list: a name that long only serves to make
+        // lines longer than members accept.
+        m_session.AppendStatus(QStringLiteral("连线(%1) 的登录帐号超过 %2 个字符，已断开")
+                                   .arg(line.source)
+                                   .arg(Session::kMaxIdLength));
+        m_session.sockets().closeSlot(line.source);
+        return;
+    }
     m_session.AppendStatus(id + QStringLiteral("加入"));
     runHandler(line.tag, line.payload, line.source);
     if (!fromMember(line))
@@ -169,7 +181,10 @@ void Dispatcher::onJoin(const IncomingLine &line) {
     m_session.SendToAllMembers(QStringLiteral("[加入]") + id);
     m_session.QueueMessage(QStringLiteral("[加入]") + id, n);
     m_session.members().AddMember(n, id);
-    m_session.host().SendMemberList();
+    // The newcomer gets the whole list at once; the others are brought up to it once joins have
+    // settled, so a burst of joins does not resend the growing list to everyone for each of them.
+    m_session.host().memberListChanged(n);
+    m_session.host().SendMemberListTo(n);
     m_session.QueueMessage(QStringLiteral("[连接号]") + QString::number(n), n);
     m_session.QueueMessage(QStringLiteral("[平台名称]") + m_session.platformName(), n);
     m_session.QueueMessage(QStringLiteral("[定制信息]") + m_session.customisationText(), n);
@@ -235,13 +250,16 @@ void Dispatcher::onWhisper(const IncomingLine &line) {
     if (!count)
         return;
     const QString display = FieldsFrom(line.payload, *count + 2);
+    // Each recipient gets the line once, however often the payload names it.
+    QSet<int> reached;
     for (int k = 2; k <= *count + 1; ++k) {
         const QString field = FieldAt(line.payload, k);
         if (field.isEmpty())
             break; // the payload ran out of recipients
         const auto id = WireFormat::ToInt16(field);
-        if (!id)
+        if (!id || reached.contains(*id))
             continue;
+        reached.insert(*id);
         if (*id == MemberList::kHostNumber) {
             runHandler(QStringLiteral("[消息]"), display, line.source);
             runHandler(QStringLiteral("[通知]"), QString(), line.source);

@@ -9,12 +9,17 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
+
 using WireFormat::FormatNumberField;
 
 HostRole::HostRole(Session &session)
     : QObject(&session)
     , tmrShutdown(new QTimer(this))
-    , m_session(session) {
+    , m_session(session)
+    , m_listTimer(new QTimer(this)) {
+    m_listTimer->setSingleShot(true);
+    connect(m_listTimer, &QTimer::timeout, this, &HostRole::sendPendingMemberLists);
     tmrShutdown->setObjectName(QStringLiteral("tmrShutdown"));
     tmrShutdown->setInterval(kLivenessIntervalMs);
     connect(tmrShutdown, &QTimer::timeout, this, &HostRole::tmrShutdown_Timer);
@@ -68,6 +73,7 @@ void HostRole::sckConnection_Close(int n) {
         return;
     const QString name = m_session.members().MemberName(n);
     m_session.AppendStatus((name.isEmpty() ? SendQueue::Label(n) : name) + QStringLiteral("连接断开"));
+    flushMemberList();
     m_session.members().RemoveMember(n);
     m_session.SendToAllMembers(QStringLiteral("[连接断开]") + FormatNumberField(n));
 }
@@ -80,6 +86,7 @@ void HostRole::RefuseJoin(int n) {
         return;
     members.setSelected(position, true);
     const QString name = members.at(position).name;
+    flushMemberList();
     m_session.SendToAllMembers(QStringLiteral("[拒绝加入]") + QString::number(n));
 
     // The pause lets the queue hand the refusal on; a timer, so nothing runs inside this join's
@@ -106,6 +113,7 @@ void HostRole::cmdKick_Click() {
     }
     MemberList &members = m_session.members();
     SessionSockets &sockets = m_session.sockets();
+    flushMemberList();
     for (int i = members.count() - 1; i >= 0; --i) {
         if (i >= members.count() || !members.isSelected(i))
             continue;
@@ -153,18 +161,74 @@ void HostRole::tmrShutdown_Timer() {
 }
 
 void HostRole::SendMemberList() {
+    QList<int> receivers = m_session.members().numbers();
+    receivers.removeAll(MemberList::kHostNumber);
+    for (const int n : std::as_const(receivers))
+        SendMemberListTo(n);
+}
+
+void HostRole::SendMemberListTo(int n) {
     const MemberList &members = m_session.members();
-    // Snapshot: queueing never changes the list, but keep the walk independent of it anyway.
+    if (n == MemberList::kHostNumber || !members.contains(n))
+        return;
+    m_listSent.insert(n, m_listVersion);
+    m_session.QueueMessage(QStringLiteral("[清除ID列表]"), n);
+    for (int i = 0; i < members.count(); ++i) {
+        const MemberList::Entry &e = members.at(i);
+        m_session.QueueMessage(QStringLiteral("[人名]") + FormatNumberField(e.number) + e.name, n);
+    }
+}
+
+void HostRole::memberListChanged(int n) {
+    m_entryAdded.insert(n, ++m_listVersion);
+    if (!m_listTimer->isActive())
+        m_listPendingSince.start();
+    const qint64 left = kMemberListMaxDelayMs - m_listPendingSince.elapsed();
+    m_listTimer->start(int(std::clamp<qint64>(left, 0, kMemberListSettleMs)));
+}
+
+void HostRole::flushMemberList() {
+    if (!m_listTimer->isActive())
+        return;
+    m_listTimer->stop();
+    sendPendingMemberLists();
+}
+
+bool HostRole::memberListPending() const {
+    return m_listTimer->isActive();
+}
+
+void HostRole::resetMemberListUpdates() {
+    m_listTimer->stop();
+    m_listSent.clear();
+    m_entryAdded.clear();
+}
+
+void HostRole::sendPendingMemberLists() {
+    if (!m_session.isHost())
+        return;
+    const MemberList &members = m_session.members();
     QList<MemberList::Entry> entries;
     for (int i = 0; i < members.count(); ++i)
         entries.append(members.at(i));
     for (const MemberList::Entry &receiver : std::as_const(entries)) {
-        if (receiver.number == MemberList::kHostNumber)
+        const int n = receiver.number;
+        if (n == MemberList::kHostNumber)
             continue;
-        m_session.QueueMessage(QStringLiteral("[清除ID列表]"), receiver.number);
-        for (const MemberList::Entry &e : std::as_const(entries))
-            m_session.QueueMessage(QStringLiteral("[人名]") + FormatNumberField(e.number) + e.name,
-                                   receiver.number);
+        const auto sent = m_listSent.constFind(n);
+        if (sent == m_listSent.cend()) {
+            SendMemberListTo(n);
+            continue;
+        }
+        // Members that joined last already had the latest list with their join reply.
+        const quint64 has = sent.value();
+        if (has >= m_listVersion)
+            continue;
+        for (const MemberList::Entry &e : std::as_const(entries)) {
+            if (e.number != MemberList::kHostNumber && m_entryAdded.value(e.number, 0) > has)
+                m_session.QueueMessage(QStringLiteral("[人名]") + FormatNumberField(e.number) + e.name, n);
+        }
+        m_listSent.insert(n, m_listVersion);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -15,6 +17,10 @@ class HostRole : public QObject {
 public:
     static constexpr int kLivenessIntervalMs = 60000;
     static constexpr int kRefuseDelayMs = 50;
+    // Member-list updates after joins wait until no join has come for the settle time, but no longer
+    // than the maximum delay, and then bring every member to the latest list at once.
+    static constexpr int kMemberListSettleMs = 100;
+    static constexpr int kMemberListMaxDelayMs = 1000;
 
     explicit HostRole(Session &session);
 
@@ -24,7 +30,21 @@ public:
     void sckConnection_Close(int n);
     void RefuseJoin(int n);
     void tmrShutdown_Timer();
+    // The whole member list to every member at once.
     void SendMemberList();
+    // The whole member list to the member on slot n.
+    void SendMemberListTo(int n);
+    // The member on slot n was added to the list: every member that has not had the latest list is
+    // brought up to it once joins have settled, with a "[人名]" line for each entry added since the
+    // list it has (a member adds each such entry at the end, as the host's list has it).
+    void memberListChanged(int n);
+    // Sends a waiting member-list update now: before a line that names a member by number, so every
+    // member knows whom it names.
+    void flushMemberList();
+    // Whether a member-list update is waiting to go out.
+    bool memberListPending() const;
+    // Forgets what was sent and what waits (a new session starts).
+    void resetMemberListUpdates();
     QString RemoteAddress(int n) const;
     // The member list's tooltip: the address of the one selected entry, or empty.
     QString selectedAddressTip() const;
@@ -35,7 +55,13 @@ public:
 
 private:
     void onSlotAccepted(int n);
+    void sendPendingMemberLists();
 
     Session &m_session;
     bool m_checking = false;
+    QTimer *m_listTimer;
+    QElapsedTimer m_listPendingSince;
+    quint64 m_listVersion = 0;
+    QHash<int, quint64> m_listSent;   // slot -> version of the list it has
+    QHash<int, quint64> m_entryAdded; // slot -> version that added its entry
 };

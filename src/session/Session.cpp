@@ -42,7 +42,12 @@ Session::Session(QObject *parent)
         }
         std::sort(m_joinedSlots.begin(), m_joinedSlots.end());
         m_joinedSlots.erase(std::unique(m_joinedSlots.begin(), m_joinedSlots.end()), m_joinedSlots.end());
+        if (m_isHost) {
+            for (const int n : m_joinedSlots)
+                m_sockets->markJoined(n);
+        }
     });
+    connect(m_sockets, &SessionSockets::connectionsRefused, this, &Session::onConnectionsRefused);
 }
 
 Session::~Session() {
@@ -84,15 +89,32 @@ void Session::setAddress(const QString &address) {
     emit addressChanged(address);
 }
 
+bool Session::fitsOnWire(const QString &text) {
+    const qsizetype cap = m_sockets->maxLineBytes();
+    // No UTF-16 unit takes more than four bytes in GB18030: most lines need no encoding to tell.
+    if (text.size() * 4 <= cap)
+        return true;
+    const qsizetype bytes = tavlo::text::toWire(text).size();
+    if (bytes <= cap)
+        return true;
+    AppendStatus(QStringLiteral("一行长 %1 字节，超过对方能接收的 %2 字节，未发送：%3…")
+                     .arg(bytes)
+                     .arg(cap)
+                     .arg(text.left(20)));
+    return false;
+}
+
 void Session::QueueToHost(const QString &text) {
-    m_queue->QueueToHost(text);
+    if (fitsOnWire(text))
+        m_queue->QueueToHost(text);
 }
 
 void Session::QueueMessage(const QString &text, int n) {
     // A line for a slot without its connection would wait for whoever connects there next.
     if (m_isHost && !m_sockets->isSlotConnected(n))
         return;
-    m_queue->QueueMessage(text, n);
+    if (fitsOnWire(text))
+        m_queue->QueueMessage(text, n);
 }
 
 void Session::SendToAllMembers(const QString &text) {
@@ -100,6 +122,8 @@ void Session::SendToAllMembers(const QString &text) {
 }
 
 void Session::RelayExcept(const QString &text, int n0) {
+    if (!fitsOnWire(text))
+        return;
     // Only to members who joined: a connection that never announced itself hears nothing.
     for (const int n : m_joinedSlots) {
         if (n != n0 && m_sockets->isSlotConnected(n))
@@ -128,6 +152,7 @@ void Session::LogReceived(const QString &text) {
 
 void Session::ResetSession() {
     m_queue->clear();
+    m_host->resetMemberListUpdates();
     m_dispatcher->requests().clear();
     m_members->clear();
     m_ownNumber = 0;
@@ -245,6 +270,19 @@ void Session::onTooManyRequests(int n) {
         return;
     AppendStatus(QStringLiteral("连线(%1) 的记录和查询请求过多，已断开").arg(n));
     m_host->sckConnection_Close(n);
+}
+
+void Session::onConnectionsRefused(int tooManyWaiting, int noDescriptors, int tooSlow) {
+    if (tooManyWaiting > 0)
+        AppendStatus(QStringLiteral("断开了 %1 个等候最久的连接：尚未加入的连接已达 %2 个")
+                         .arg(tooManyWaiting)
+                         .arg(m_sockets->maxWaitingConnections()));
+    if (noDescriptors > 0)
+        AppendStatus(QStringLiteral("拒绝了 %1 个连接：连接过多，须为文件留出余量").arg(noDescriptors));
+    if (tooSlow > 0)
+        AppendStatus(QStringLiteral("断开了 %1 个连接：连接后 %2 秒内未加入")
+                         .arg(tooSlow)
+                         .arg(m_sockets->joinDeadlineMs() / 1000.0));
 }
 
 void Session::shutdown() {

@@ -42,6 +42,9 @@ public:
         Failed = 5
     };
 
+    // Longest login ID a host accepts: the ID travels in every member's list.
+    static constexpr int kMaxIdLength = 64;
+
     using ConfigSource = std::function<SessionConfig()>;
     using Pinger = std::function<modPing::Echo(const QString &address)>;
     using CustomisationSource = std::function<QString()>;
@@ -91,7 +94,8 @@ public:
     quint64 startNewAction() { return ++m_generation; }
 
     // The only ways to send a protocol line. SendToAllMembers and RelayExcept reach the connected
-    // members on the member list, in increasing slot order.
+    // members on the member list, in increasing slot order. A line longer on the wire than the cap
+    // every peer enforces is not sent (a peer would drop the connection); the session log says so.
     void QueueToHost(const QString &text);
     void QueueMessage(const QString &text, int n);
     void SendToAllMembers(const QString &text);
@@ -152,6 +156,8 @@ private:
     // A destination did not take what was sent to it until too much waited: its connection goes.
     void onBacklogExceeded(int destination);
     void onTooManyRequests(int n);
+    void onConnectionsRefused(int tooManyWaiting, int noDescriptors, int tooSlow);
+    bool fitsOnWire(const QString &text);
 
     SessionSockets *m_sockets;
     SendQueue *m_queue;

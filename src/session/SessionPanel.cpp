@@ -68,6 +68,7 @@ SessionPanel::SessionPanel(Session &session, QGroupBox *panel)
 void SessionPanel::build(QGroupBox *panel) {
     addLabel(panel, QStringLiteral("登录帐号(ID)"), twipsRect(240, 360, 1700, 240));
     txtID = addNamed<QLineEdit>(panel, "txtID", twipsRect(240, 600, 1700, 330));
+    txtID->setMaxLength(Session::kMaxIdLength);
     addLabel(panel, QStringLiteral("连接主机(IP)"), twipsRect(240, 1020, 1700, 240));
     txtIP = addNamed<QLineEdit>(panel, "txtIP", twipsRect(240, 1260, 1700, 330));
 
@@ -140,19 +141,25 @@ void SessionPanel::setLocked(bool locked) {
         w->setEnabled(!locked);
 }
 
+QString SessionPanel::shownLogLine(const QString &text) {
+    if (text.size() <= kMaxLogLineChars)
+        return text;
+    return text.left(kMaxLogLineChars) + QStringLiteral("…（共 %1 字符）").arg(text.size());
+}
+
 void SessionPanel::LogSent(const QString &text) {
-    addLogLines(lstSent, {text});
+    addLogLines(lstSent, {shownLogLine(text)});
 }
 
 void SessionPanel::LogReceived(const QString &text) {
-    addLogLines(lstReceived, {text});
+    addLogLines(lstReceived, {shownLogLine(text)});
 }
 
 void SessionPanel::queueLogLine(QStringList &pending, const QString &text) {
     // Only what the log can show is kept waiting.
     if (pending.size() >= 2 * kMaxLogLines)
         pending.erase(pending.begin(), pending.begin() + kMaxLogLines);
-    pending.append(text);
+    pending.append(shownLogLine(text));
     if (!m_logTimer->isActive())
         m_logTimer->start();
 }

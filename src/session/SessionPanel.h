@@ -25,6 +25,12 @@ public:
     // The traffic logs take what the session reports in batches, at most this often per second:
     // drawing each line as it comes would cost more than relaying it.
     static constexpr int kLogUpdatesPerSecond = 20;
+    // Characters of one line a traffic log shows; longer lines are cut (with their length noted), so
+    // a long line is neither laid out at full length nor kept whole.
+    static constexpr int kMaxLogLineChars = 400;
+
+    // The line as a traffic log shows it.
+    static QString shownLogLine(const QString &text);
 
     SessionPanel(Session &session, QGroupBox *panel);
 

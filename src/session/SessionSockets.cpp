@@ -10,9 +10,13 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <utility>
+
 #ifdef Q_OS_UNIX
+#include <dirent.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -72,7 +76,19 @@ private:
 SessionSockets::SessionSockets(QObject *parent)
     : QObject(parent)
     , sckConnect(new QTcpSocket(this))
-    , m_listener(new Listener(this)) {
+    , m_listener(new Listener(this))
+    , m_joinWatch(new QTimer(this))
+    , m_refusalReport(new QTimer(this)) {
+    connect(m_joinWatch, &QTimer::timeout, this, &SessionSockets::closeLateConnections);
+    m_refusalReport->setSingleShot(true);
+    m_refusalReport->setInterval(kRefusalReportMs);
+    connect(m_refusalReport, &QTimer::timeout, this, &SessionSockets::reportRefusals);
+    // Taking a connection can fail (no descriptor left for a moment); listening goes on shortly after
+    // instead of stopping for good.
+    connect(m_listener, &QTcpServer::acceptError, this, [this] {
+        m_listener->pauseAccepting();
+        QTimer::singleShot(100, m_listener, [this] { m_listener->resumeAccepting(); });
+    });
     sckConnect->setObjectName(QStringLiteral("sckConnect"));
     sckConnect->setReadBufferSize(kReadBufferBytes);
     m_slots.push_back(nullptr);
@@ -161,16 +177,115 @@ QString SessionSockets::listenerAddress() const {
     return QStringLiteral("127.0.0.1");
 }
 
+void SessionSockets::setJoinLimits(int maxWaiting, int deadlineMs) {
+    m_maxWaiting = maxWaiting;
+    m_joinDeadlineMs = deadlineMs;
+}
+
+void SessionSockets::markJoined(int n) {
+    if (slotSocket(n))
+        m_slots[size_t(n)]->joined = true;
+}
+
+int SessionSockets::waitingConnections() const {
+    int waiting = 0;
+    for (int n = 1; n <= slotCount(); ++n) {
+        if (!m_slots[size_t(n)]->joined && isSlotConnected(n))
+            ++waiting;
+    }
+    return waiting;
+}
+
+bool SessionSockets::descriptorsToSpare() const {
+#ifdef Q_OS_LINUX
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return true;
+    DIR *dir = ::opendir("/proc/self/fd");
+    if (!dir)
+        return true;
+    rlim_t open = 0;
+    while (::readdir(dir))
+        ++open;
+    ::closedir(dir);
+    // The count includes ".", ".." and the listing's own descriptor; the new connection's descriptor
+    // is open already.
+    return open - 3 + kReservedDescriptors <= limit.rlim_cur;
+#else
+    return true;
+#endif
+}
+
+void SessionSockets::refuse(qintptr requestId, int &counter) {
+#ifdef Q_OS_UNIX
+    ::close(int(requestId));
+#else
+    QTcpSocket discard;
+    discard.setSocketDescriptor(requestId);
+    discard.abort();
+#endif
+    ++counter;
+    if (!m_refusalReport->isActive())
+        m_refusalReport->start();
+}
+
+void SessionSockets::reportRefusals() {
+    const int waiting = std::exchange(m_refusedWaiting, 0);
+    const int descriptors = std::exchange(m_refusedDescriptors, 0);
+    const int late = std::exchange(m_closedLate, 0);
+    if (waiting + descriptors + late > 0)
+        emit connectionsRefused(waiting, descriptors, late);
+}
+
+void SessionSockets::closeLateConnections() {
+    bool anyWaiting = false;
+    for (int n = 1; n <= slotCount(); ++n) {
+        Slot &slot = *m_slots[size_t(n)];
+        if (slot.joined || !isSlotConnected(n))
+            continue;
+        if (slot.accepted.elapsed() < m_joinDeadlineMs) {
+            anyWaiting = true;
+            continue;
+        }
+        closeSlot(n);
+        ++m_closedLate;
+        if (!m_refusalReport->isActive())
+            m_refusalReport->start();
+    }
+    if (!anyWaiting)
+        m_joinWatch->stop();
+}
+
+bool SessionSockets::makeRoomForNewcomer() {
+    // The connection that has waited longest goes: a member announces itself at once, so whoever
+    // holds many silent connections cannot keep a newcomer out.
+    int oldest = 0;
+    for (int n = 1; n <= slotCount(); ++n) {
+        const Slot &slot = *m_slots[size_t(n)];
+        if (slot.joined || !isSlotConnected(n))
+            continue;
+        if (oldest == 0 || slot.acceptOrder < m_slots[size_t(oldest)]->acceptOrder)
+            oldest = n;
+    }
+    if (oldest == 0)
+        return false;
+    closeSlot(oldest);
+    ++m_refusedWaiting;
+    if (!m_refusalReport->isActive())
+        m_refusalReport->start();
+    return true;
+}
+
 void SessionSockets::onConnectionRequest(qintptr requestId) {
+    while (waitingConnections() >= qMax(1, m_maxWaiting) && makeRoomForNewcomer()) {
+    }
+    if (!descriptorsToSpare())
+        return refuse(requestId, m_refusedDescriptors);
     int n = 1;
     while (n <= slotCount() && !isSlotClosed(n))
         ++n;
-    if (n > kMaxSlots) {
-#ifdef Q_OS_UNIX
-        ::close(int(requestId)); // no connection number left for it
-#endif
-        return;
-    }
+    if (n > kMaxSlots)
+        return refuse(requestId, m_refusedDescriptors); // no connection number left for it
     if (n > slotCount()) {
         auto slot = std::make_unique<Slot>();
         slot->socket = new QTcpSocket(this);
@@ -183,6 +298,9 @@ void SessionSockets::onConnectionRequest(qintptr requestId) {
     }
     Slot &slot = *m_slots[size_t(n)];
     slot.closedByUs = false;
+    slot.joined = false;
+    slot.accepted.start();
+    slot.acceptOrder = ++m_accepts;
     ++slot.generation;
     slot.framer = LineFramer(m_maxLineBytes);
     // Nothing meant for an earlier connection on this slot may reach the new one.
@@ -194,6 +312,8 @@ void SessionSockets::onConnectionRequest(qintptr requestId) {
         return;
     }
     configure(slot.socket);
+    if (!m_joinWatch->isActive())
+        m_joinWatch->start(qBound(10, m_joinDeadlineMs / 4, 1000));
     emit slotAccepted(n);
     if (slot.socket->bytesAvailable() > 0)
         scheduleSlotRead(n, 0);
@@ -266,7 +386,7 @@ bool SessionSockets::deliverChunk(QTcpSocket *socket, LineFramer &framer, int so
     bool overflow = false;
     const QByteArrayList lines = framer.feed(socket->read(kReadChunkBytes), &overflow);
     for (const QByteArray &line : lines) {
-        emit lineArrived(tavlo::text::fromWire(line), source);
+        emit lineArrived(WireFormat::DecodeLine(line), source);
         if (!alive || generation != start)
             return true; // closed from this side meanwhile: the rest of the arrival is dropped
     }

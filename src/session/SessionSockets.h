@@ -4,6 +4,7 @@
 #include "SendQueue.h"
 
 #include <QAbstractSocket>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QTcpServer>
@@ -13,6 +14,7 @@
 #include <vector>
 
 class QTcpSocket;
+class QTimer;
 
 // The session's sockets: the listening socket (slot 0) and the member slots 1 .. slotCount() on a
 // host, and the single member socket `sckConnect` on a member. Slots are reused and never unloaded,
@@ -31,6 +33,12 @@ class QTcpSocket;
 //
 // Closing a connection from this side never reports it as closed by the peer: only the peer's closes
 // raise slotClosed / memberClosed.
+//
+// Connections are capped: at most maxWaitingConnections() may wait to join at a time (a newcomer
+// beyond that takes the place of the one that has waited longest), each for joinDeadlineMs() at most,
+// and none is taken while the process would be left with fewer than kReservedDescriptors free
+// descriptors (the record workbook and other files need them). Connections closed or refused for
+// these reasons are counted and reported through connectionsRefused, at most once a second.
 class SessionSockets : public QObject, public LineSink {
     Q_OBJECT
 
@@ -49,6 +57,10 @@ public:
     static constexpr int kUserTimeoutMs = 60000;
     // Connection numbers are 16-bit.
     static constexpr int kMaxSlots = 32767;
+    static constexpr int kMaxWaitingConnections = 32;
+    static constexpr int kJoinDeadlineMs = 30000;
+    static constexpr int kReservedDescriptors = 64;
+    static constexpr int kRefusalReportMs = 1000;
 
     using ReadGate = std::function<bool()>;
 
@@ -60,6 +72,14 @@ public:
     // Applies to connections accepted or started from now on.
     void setMaxLineBytes(qsizetype bytes);
     qsizetype maxLineBytes() const { return m_maxLineBytes; }
+    // Connections that have not joined: how many may wait at once, and for how long.
+    void setJoinLimits(int maxWaiting, int deadlineMs);
+    int maxWaitingConnections() const { return m_maxWaiting; }
+    int joinDeadlineMs() const { return m_joinDeadlineMs; }
+    // The member on slot n has joined: it no longer counts as waiting.
+    void markJoined(int n);
+    // Connected slots whose member has not joined.
+    int waitingConnections() const;
     // Asked before reading a host-side slot: false holds reading back for a moment.
     void setReadGate(ReadGate gate) { m_readGate = std::move(gate); }
 
@@ -112,6 +132,10 @@ signals:
     // A peer sent a line longer than the cap; its connection has already been cut.
     void lineTooLong(int source);
     void memberConnected();
+    // Since the last report: waiting connections closed to make room for newcomers, connections
+    // refused because too few descriptors were left, waiting ones closed because they did not join in
+    // time.
+    void connectionsRefused(int tooManyWaiting, int noDescriptors, int tooSlow);
     // The host closed the member socket.
     void memberClosed();
     // The member socket failed to connect or broke (error state).
@@ -125,10 +149,19 @@ private:
         bool delivering = false;    // its lines are being handled
         bool readScheduled = false; // a continuation will read the rest
         quint64 generation = 0;     // changes whenever this side closes or reuses the slot
+        bool joined = false;        // its member announced itself
+        QElapsedTimer accepted;     // since the connection was taken
+        quint64 acceptOrder = 0;    // connections taken earlier have lower numbers
     };
     class Listener;
 
     void onConnectionRequest(qintptr requestId);
+    void refuse(qintptr requestId, int &counter);
+    bool makeRoomForNewcomer();
+    // Whether the process keeps enough descriptors free after taking one more connection.
+    bool descriptorsToSpare() const;
+    void closeLateConnections();
+    void reportRefusals();
     void onSlotReadyRead(int n);
     void onSlotDisconnected(int n);
     void onMemberReadyRead();
@@ -153,4 +186,12 @@ private:
     bool m_memberReadScheduled = false;
     bool m_memberError = false;
     ReadGate m_readGate;
+    int m_maxWaiting = kMaxWaitingConnections;
+    int m_joinDeadlineMs = kJoinDeadlineMs;
+    QTimer *m_joinWatch;
+    QTimer *m_refusalReport;
+    int m_refusedWaiting = 0;
+    int m_refusedDescriptors = 0;
+    int m_closedLate = 0;
+    quint64 m_accepts = 0;
 };

@@ -1,5 +1,7 @@
 #include "WireFormat.h"
 
+#include "platform/text/TextCodec.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -37,6 +39,13 @@ template <typename T> std::optional<T> inRange(std::optional<qint64> value) {
 }
 
 } // namespace
+
+QString DecodeLine(const QByteArray &bytes) {
+    QString text = tavlo::text::fromWire(bytes);
+    // One replacement character stands for at least one byte that was not understood.
+    text.replace(QChar::ReplacementCharacter, u'?');
+    return text;
+}
 
 QString FormatNumberField(double value) {
     constexpr double kLimit = 1e18; // keeps the rounding defined; real fields are far smaller

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -8,6 +9,11 @@
 // The text layout of the session's lines: "[tag]payload", fixed-width number fields inside payloads,
 // and the number readings. Pure functions.
 namespace WireFormat {
+
+// The text of one received line (GB18030). Bytes that are not GB18030 each become "?", so the text
+// never takes more bytes on the wire than the line did: relayed, it stays within the cap every peer
+// enforces (the decoder's U+FFFD would take four bytes for each).
+QString DecodeLine(const QByteArray &bytes);
 
 // Width of a number field inside a payload.
 inline constexpr int kFieldWidth = 10;

@@ -137,6 +137,28 @@ private slots:
         QVERIFY(third->transcript().isEmpty());
     }
 
+    void theTranscriptKeepsTheNewestLinesEachCutToWhatThisProgramSends() {
+        // More lines than the transcript keeps, one of them far longer than anyone can type.
+        const int total = Chat::kMaxDialogLines + 300;
+        for (int i = 0; i < total; ++i)
+            second->probe.session.QueueToHost(i == total - 2
+                                                  ? QStringLiteral("[消息]") + QString(30000, u'长')
+                                                  : QStringLiteral("[消息]乙说： 第%1行").arg(i));
+        for (Participant *p : {host.get(), third.get()}) {
+            QVERIFY(QTest::qWaitFor(
+                [p, total] {
+                    return p->transcript().value(Chat::kMaxDialogLines - 1) ==
+                           QStringLiteral("乙说： 第%1行").arg(total - 1);
+                },
+                60000));
+            const QStringList lines = p->transcript();
+            QCOMPARE(lines.size(), Chat::kMaxDialogLines);
+            QCOMPARE(lines.first(), QStringLiteral("乙说： 第%1行").arg(total - Chat::kMaxDialogLines));
+            QCOMPARE(lines.at(lines.size() - 2),
+                     QString(Chat::kMaxDialogLineChars, u'长') + QStringLiteral("…（共 30000 字符）"));
+        }
+    }
+
     void enterInAnEmptyBoxSendsNothing() {
         host->panel.txtMessage->setFocus();
         QTest::keyClick(host->panel.txtMessage, Qt::Key_Return);

@@ -10,7 +10,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QtEndian>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,12 +44,13 @@ public:
         }
         return m_lines;
     }
-    // Reads whatever comes for that long.
-    const QStringList &readFor(int ms) {
-        const QDeadlineTimer deadline(ms);
-        while (!deadline.hasExpired())
-            read(m_lines.size() + 1, int(qMax<qint64>(1, deadline.remainingTime())));
-        return m_lines;
+    const QStringList &lines() const { return m_lines; }
+    // Reads until what came satisfies `done` (or the time is up); whether it does.
+    bool readUntil(const std::function<bool(const QStringList &)> &done, int timeoutMs = 20000) {
+        const QDeadlineTimer deadline(timeoutMs);
+        while (!done(m_lines) && !deadline.hasExpired())
+            read(int(m_lines.size()) + 1, int(qMax<qint64>(1, deadline.remainingTime())));
+        return done(m_lines);
     }
 
 private:
@@ -63,16 +66,38 @@ void sendLine(QTcpSocket &socket, const QString &line) {
 
 // Connects once the program listens on the port (it hosts when its event loop runs).
 bool connectWhenListening(QTcpSocket &client, quint16 port) {
-    const QDeadlineTimer deadline(15000);
-    for (;;) {
-        client.connectToHost(QHostAddress::LocalHost, port);
-        if (client.waitForConnected(500))
-            return true;
-        if (deadline.hasExpired())
-            return false;
-        client.abort();
-        QTest::qWait(100);
+    return QTest::qWaitFor(
+        [&] {
+            client.abort();
+            client.connectToHost(QHostAddress::LocalHost, port);
+            return client.waitForConnected(500);
+        },
+        60000);
+}
+
+// Bytes the local end `socket` sent that its loopback peer (in another process) has not read yet,
+// from the system's table of TCP sockets; -1 when the peer's socket is not found.
+qint64 unreadByPeer(const QTcpSocket &socket) {
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!table.open(QIODevice::ReadOnly))
+        return -1;
+    // The peer's entry: its local address is our peer address, its remote one ours.
+    const auto hex = [](const QTcpSocket &s, bool local) {
+        const quint32 address = (local ? s.localAddress() : s.peerAddress()).toIPv4Address();
+        const quint16 port = local ? s.localPort() : s.peerPort();
+        return QStringLiteral("%1:%2")
+            .arg(qToBigEndian(address), 8, 16, QLatin1Char('0')) // the address's bytes in memory order
+            .arg(port, 4, 16, QLatin1Char('0'))
+            .toUpper();
+    };
+    const QString peerLocal = hex(socket, false), peerRemote = hex(socket, true);
+    for (const QByteArray &line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 4 && QString::fromLatin1(fields[1]) == peerLocal &&
+            QString::fromLatin1(fields[2]) == peerRemote)
+            return fields[4].split(':').value(1).toLongLong(nullptr, 16);
     }
+    return -1;
 }
 
 // Starts `tavlo` hosting on the port at start-up, with any further [Tavlo] keys given.
@@ -194,9 +219,14 @@ private slots:
         QByteArray burst = tavlo::text::toWire(QStringLiteral("[加入]x\r\n"));
         for (int i = 0; i < 10; ++i)
             burst += tavlo::text::toWire(QStringLiteral("[查询]a||||||False|False|False\r\n"));
-        const QDeadlineTimer deadline(8000);
+        // Every other round the clients leave at once, the others once the host has taken their joins
+        // (the first member hears of each).
         int rounds = 0;
-        while (!deadline.hasExpired() && tavlo.process().state() == QProcess::Running) {
+        while (rounds < 16 && tavlo.process().state() == QProcess::Running) {
+            const auto joins = [](const QStringList &lines) {
+                return lines.count(QStringLiteral("[加入]x"));
+            };
+            const qsizetype joinsBefore = joins(reader.lines());
             std::vector<std::unique_ptr<QTcpSocket>> clients;
             for (int i = 0; i < 20; ++i) {
                 clients.push_back(std::make_unique<QTcpSocket>());
@@ -208,7 +238,8 @@ private slots:
                     client->flush();
                 }
             }
-            reader.readFor(10 + 30 * (rounds % 4)); // the first member keeps reading what it is sent
+            if (rounds % 2 == 1)
+                reader.readUntil([&](const QStringList &lines) { return joins(lines) >= joinsBefore + 20; });
             clients.clear();
             ++rounds;
         }
@@ -223,10 +254,59 @@ private slots:
         // The first member is still served.
         sendLine(first, QStringLiteral("[查询]泵||||||True|False|False"));
         const QString row = QStringLiteral("[查询]离心泵|IS80|DN80|一期|2026|南方|台|1|2|NC01");
-        const QDeadlineTimer answered(20000);
-        while (!reader.readFor(100).contains(row) && !answered.hasExpired()) {
+        QVERIFY(reader.readUntil([&row](const QStringList &lines) { return lines.contains(row); }));
+        QCOMPARE(tavlo.terminate(), 0);
+    }
+
+    void aHostileMemberKnocksNobodyOffAndKeepsNobodyOut() {
+        const quint16 port = freePort();
+        TavloProcess tavlo;
+        QVERIFY(startHosting(tavlo, port));
+        QTcpSocket member;
+        QVERIFY(connectWhenListening(member, port));
+        sendLine(member, QStringLiteral("[加入]甲"));
+        LineReader reader(&member);
+        QCOMPARE(reader.read(7).size(), 7);
+        QTcpSocket attacker;
+        QVERIFY(connectWhenListening(attacker, port));
+        sendLine(attacker, QStringLiteral("[加入]乙"));
+        LineReader attackerReader(&attacker);
+        QVERIFY(attackerReader.readUntil(
+            [](const QStringList &lines) { return lines.contains(QStringLiteral("[连接号]2")); }));
+
+        // An ID of 17,000 bytes that are no GB18030 is refused.
+        QTcpSocket longId;
+        QVERIFY(connectWhenListening(longId, port));
+        longId.write(tavlo::text::toWire(QStringLiteral("[加入]")) + QByteArray(17000, '\xff') + "\r\n");
+        QVERIFY(longId.state() != QAbstractSocket::ConnectedState || longId.waitForDisconnected(30000));
+        // A line of 20,000 such bytes, and a whisper naming 甲 three thousand times.
+        attacker.write(tavlo::text::toWire(QStringLiteral("[消息]")) + QByteArray(20000, '\xff') + "\r\n");
+        sendLine(attacker, QStringLiteral("[悄悄话]0000003000") +
+                               QStringLiteral("0000000001").repeated(3000) +
+                               QStringLiteral("乙悄悄说：又来"));
+        sendLine(attacker, QStringLiteral("[消息]乙说： 完"));
+        QVERIFY(reader.readUntil(
+            [](const QStringList &lines) { return lines.contains(QStringLiteral("[消息]乙说： 完")); }));
+        const QStringList all = reader.lines();
+        QCOMPARE(all.filter(QStringLiteral("[消息]")),
+                 (QStringList{QStringLiteral("[消息]") + QString(20000, u'?'), "[消息]乙悄悄说：又来",
+                              "[消息]乙说： 完"}));
+        QCOMPARE(all.count(QStringLiteral("[通知]")), 1);
+
+        // Forty connections that never join: a newcomer still gets in.
+        std::vector<std::unique_ptr<QTcpSocket>> silent;
+        for (int i = 0; i < 40; ++i) {
+            silent.push_back(std::make_unique<QTcpSocket>());
+            silent.back()->connectToHost(QHostAddress::LocalHost, port);
+            QVERIFY(silent.back()->waitForConnected(5000));
         }
-        QVERIFY(reader.readFor(0).contains(row));
+        QTcpSocket late;
+        QVERIFY(connectWhenListening(late, port));
+        sendLine(late, QStringLiteral("[加入]丙"));
+        LineReader lateReader(&late);
+        QVERIFY(lateReader.readUntil(
+            [](const QStringList &l) { return !l.filter(QStringLiteral("[定制信息]")).isEmpty(); }));
+        QCOMPARE(member.state(), QAbstractSocket::ConnectedState);
         QCOMPARE(tavlo.terminate(), 0);
     }
 
@@ -262,7 +342,9 @@ private slots:
              {u"[清除ID列表]", u"[人名]-000000001主", u"[人名]0000000003甲", u"[连接号]3",
               u"[平台名称]设计部", u"[定制信息]资产系统|名称|描述|型号|项目|日期|品牌|单位|数量|价格|编码"})
             sendLine(*member, QString::fromUtf16(line));
-        QTest::qWait(1000);
+        // The program has read (and so handled) all of it.
+        QVERIFY(member->waitForBytesWritten(5000) || member->bytesToWrite() == 0);
+        QVERIFY(QTest::qWaitFor([member] { return unreadByPeer(*member) == 0; }, 60000));
 
         QCOMPARE(tavlo.terminate(), 0);
         const QString ini = iniText(tavlo);

@@ -9,6 +9,10 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#endif
+
 // A plain TCP peer on loopback that speaks the session's GB18030 lines, for talking to a Session from
 // the outside. Collects every complete line it receives.
 class LoopbackPeer : public QObject {
@@ -50,11 +54,28 @@ public:
         return QTest::qWaitFor([&] { return m_lines.size() >= count; }, timeoutMs);
     }
     bool isConnected() const { return m_socket->state() == QAbstractSocket::ConnectedState; }
+    // Bytes that reached this peer and were not read yet, the system's receive buffer included.
+    qint64 unread() const { return unreadBytes(m_socket); }
+    // The same for any socket.
+    static qint64 unreadBytes(const QTcpSocket *socket) {
+        qint64 waiting = socket->bytesAvailable();
+#ifdef Q_OS_UNIX
+        int inSystem = 0;
+        if (socket->state() == QAbstractSocket::ConnectedState &&
+            ::ioctl(int(socket->socketDescriptor()), FIONREAD, &inSystem) == 0)
+            waiting += inSystem;
+#endif
+        return waiting;
+    }
     bool waitForClose(int timeoutMs = 5000) {
         return QTest::qWaitFor([&] { return !isConnected(); }, timeoutMs);
     }
-    void close() { m_socket->disconnectFromHost(); }
-    QTcpSocket *socket() const { return m_socket; }
+    void close() {
+        m_socket->disconnectFromHost();
+    }
+    QTcpSocket *socket() const {
+        return m_socket;
+    }
 
 private:
     QTcpSocket *m_socket;

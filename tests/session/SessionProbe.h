@@ -12,6 +12,7 @@
 
 #include <QHostAddress>
 #include <QMap>
+#include <QPointer>
 #include <QTest>
 
 // A Session on loopback with everything it reports collected: session log, tips, captions, traffic
@@ -82,6 +83,45 @@ public:
     bool waitUntilQueueEmpty(int timeoutMs = 5000) {
         return QTest::qWaitFor([this] { return session.queue().isEmpty(); }, timeoutMs);
     }
+    // Raw peers that joined this host (see joinRaw).
+    QList<QPointer<LoopbackPeer>> rawPeers;
+
+    // Until the member-list update that joins set off has gone out with the rest of the queue, every
+    // socket of the host has handed on what it was given, and the raw peers have read it all.
+    bool waitUntilSettled(int timeoutMs = 5000) {
+        return QTest::qWaitFor(
+            [this] {
+                if (session.host().memberListPending() || !session.queue().isEmpty())
+                    return false;
+                const auto sockets = session.sockets().findChildren<QTcpSocket *>();
+                for (const QTcpSocket *socket : sockets) {
+                    if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() > 0)
+                        return false;
+                }
+                for (const QPointer<LoopbackPeer> &peer : std::as_const(rawPeers)) {
+                    if (peer && peer->unread() > 0)
+                        return false;
+                }
+                return true;
+            },
+            timeoutMs);
+    }
+    // Until the host has read everything `peer` sent, and so handled each complete line of it.
+    bool waitUntilRead(LoopbackPeer *peer, int timeoutMs = 5000) {
+        const quint16 port = peer->socket()->localPort();
+        return QTest::qWaitFor(
+            [this, peer, port] {
+                if (peer->socket()->bytesToWrite() > 0)
+                    return false;
+                const auto sockets = session.sockets().findChildren<QTcpSocket *>();
+                for (const QTcpSocket *socket : sockets) {
+                    if (socket->state() == QAbstractSocket::ConnectedState && socket->peerPort() == port)
+                        return LoopbackPeer::unreadBytes(socket) == 0;
+                }
+                return false;
+            },
+            timeoutMs);
+    }
     QStringList memberNames() const {
         QStringList names;
         const MemberList &list = session.members();
@@ -106,7 +146,8 @@ inline LoopbackPeer *joinRaw(SessionProbe &host, quint16 port, const QString &id
             },
             5000))
         return nullptr;
-    host.waitUntilQueueEmpty();
+    host.rawPeers.append(peer);
+    host.waitUntilSettled();
     return peer;
 }
 

@@ -1,13 +1,18 @@
 // The host role over loopback: joins, slot reuse, refusal, kicking, members leaving, the liveness check.
 #include "SessionProbe.h"
 
+#include <QDir>
+#include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #ifdef Q_OS_LINUX
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #endif
 
@@ -85,7 +90,8 @@ private slots:
         const int lines = host.status.size();
         e.close();
         QTRY_VERIFY(host.session.sockets().isSlotClosed(4));
-        QTest::qWait(50);
+        d->send(QStringLiteral("[画笔]0"));
+        QVERIFY(QTest::qWaitFor([d] { return d->lines().contains(QStringLiteral("[画笔]0")); }));
         QCOMPARE(host.status.size(), lines);
     }
 
@@ -111,8 +117,9 @@ private slots:
         QVERIFY(member.waitForStatus(QStringLiteral("拒绝丙")));
         QCOMPARE(member.status, (QStringList{"正在连接... ...", "甲加入", "丙加入", "拒绝丙"}));
         QCOMPARE(member.memberNames(), (QStringList{"-1:主", "1:甲"}));
-        // The refused member's own close is not announced again.
-        QTest::qWait(100);
+        // The refused member's own close is not announced again: not before a line sent after it.
+        host.session.SendToAllMembers(QStringLiteral("[画笔]1"));
+        QVERIFY(QTest::qWaitFor([&] { return member.handled.contains(QStringLiteral("[画笔]1")); }));
         QVERIFY(!member.received.contains(QStringLiteral("主机: [连接断开]0000000002")));
     }
 
@@ -143,7 +150,8 @@ private slots:
         QVERIFY(peers[1]->lines().isEmpty());
         QVERIFY(peers[2]->lines().isEmpty());
         // Their closes come back as slot closes of members already gone: nothing more is said.
-        QTest::qWait(100);
+        peers[0]->send(QStringLiteral("[画笔]0"));
+        QVERIFY(QTest::qWaitFor([&] { return peers[0]->lines().contains(QStringLiteral("[画笔]0")); }));
         QCOMPARE(host.status.size(), 7);
     }
 
@@ -222,7 +230,7 @@ private slots:
             if (address == QLatin1String("127.0.0.11")) {
                 host.session.host().sckConnection_Close(2);
                 peers[2]->close();
-                QTest::qWait(100);
+                (void)QTest::qWaitFor([&] { return !host.members().contains(3); }, 5000);
             }
             return address == QLatin1String("127.0.0.14") ? modPing::Echo::Silent : modPing::Echo::Answered;
         });
@@ -289,7 +297,9 @@ private slots:
         QVERIFY(d);
         QCOMPARE(d->lines().first(), QStringLiteral("[加入]丁"));
         QVERIFY(d->lines().contains(QStringLiteral("[连接号]2")));
-        QTest::qWait(100);
+        // Anything still meant for slot 2 would come before this.
+        d->send(QStringLiteral("[画笔]0"));
+        QVERIFY(QTest::qWaitFor([d] { return d->lines().contains(QStringLiteral("[画笔]0")); }));
         for (const QString &line : d->lines())
             QVERIFY2(!line.contains(QStringLiteral("秘密")) && line != filler &&
                          line != QStringLiteral("[通知]") && !line.contains(QStringLiteral("留言")),
@@ -357,7 +367,10 @@ private slots:
         QTRY_VERIFY(!host.members().contains(1));
         LoopbackPeer *b = joinRaw(host, port, QStringLiteral("乙"), this);
         QVERIFY(b);
-        QTest::qWait(3 * HostRole::kRefuseDelayMs);
+        // A timer started after the refusal's pause, as long, fires after it.
+        bool paused = false;
+        QTimer::singleShot(HostRole::kRefuseDelayMs, this, [&paused] { paused = true; });
+        QVERIFY(QTest::qWaitFor([&paused] { return paused; }));
         QVERIFY(b->isConnected());
         QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:乙"}));
         // Reported once: as leaving (or, on a slow machine, as refused when the pause ended first).
@@ -383,7 +396,8 @@ private slots:
         });
         host.session.host().tmrShutdown_Timer();
         QVERIFY(b);
-        QTest::qWait(50);
+        b->send(QStringLiteral("[画笔]0"));
+        QVERIFY(QTest::qWaitFor([b] { return b->lines().contains(QStringLiteral("[画笔]0")); }));
         QVERIFY(b->isConnected());
         QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:乙"}));
     }
@@ -409,6 +423,112 @@ private slots:
         QCOMPARE(option(IPPROTO_TCP, TCP_KEEPINTVL), SessionSockets::kKeepAliveIntervalSeconds);
         QCOMPARE(option(IPPROTO_TCP, TCP_KEEPCNT), SessionSockets::kKeepAliveProbes);
         QCOMPARE(option(IPPROTO_TCP, TCP_USER_TIMEOUT), SessionSockets::kUserTimeoutMs);
+#endif
+    }
+
+    void connectionsThatDoNotJoinAreCappedAndExpire() {
+        SessionProbe host(QStringLiteral("主"));
+        host.session.sockets().setJoinLimits(4, 60000);
+        const quint16 port = host.startHosting();
+        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
+        QVERIFY(a);
+        QList<LoopbackPeer *> silent;
+        for (int i = 0; i < 10; ++i) {
+            silent.append(new LoopbackPeer(new QTcpSocket, this));
+            QVERIFY(silent.last()->connectTo(port, QStringLiteral("127.0.0.2")));
+        }
+        auto closed = [&] {
+            return std::count_if(silent.cbegin(), silent.cend(),
+                                 [](LoopbackPeer *p) { return !p->isConnected(); });
+        };
+        // Those that waited longest make room: four wait, the first six are gone.
+        QVERIFY(QTest::qWaitFor([&] { return closed() == 6; }, 10000));
+        for (int i = 0; i < 6; ++i)
+            QVERIFY(!silent[i]->isConnected());
+        QVERIFY(QTest::qWaitFor([&] {
+            return !host.status.filter(QStringLiteral("个等候最久的连接：尚未加入的连接已达 4 个")).isEmpty();
+        }));
+        QCOMPARE(host.session.sockets().waitingConnections(), 4);
+
+        // A newcomer still joins, and talks.
+        LoopbackPeer *b = joinRaw(host, port, QStringLiteral("乙"), this);
+        QVERIFY(b);
+        b->send(QStringLiteral("[消息]乙说： 进来了"));
+        QVERIFY(QTest::qWaitFor([a] { return a->lines().contains(QStringLiteral("[消息]乙说： 进来了")); }));
+
+        // Waiting has an end; joined members stay.
+        host.session.sockets().setJoinLimits(4, 200);
+        QVERIFY(QTest::qWaitFor([&] { return closed() == silent.size(); }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !host.status.filter(QStringLiteral("连接后 0.2 秒内未加入")).isEmpty(); }));
+        QCOMPARE(host.session.sockets().waitingConnections(), 0);
+        QVERIFY(a->isConnected() && b->isConnected());
+        QCOMPARE(host.memberNames().mid(0, 2), (QStringList{"-1:主", "1:甲"}));
+        QCOMPARE(host.memberNames().size(), 3);
+        QVERIFY(host.memberNames().value(2).endsWith(QStringLiteral(":乙")));
+    }
+
+    void descriptorsAreKeptForFilesWhileConnectionsPileUp() {
+#ifndef Q_OS_LINUX
+        QSKIP("descriptor limits are read the Linux way");
+#else
+        if (!QFile::exists(QStringLiteral("/usr/bin/python3")))
+            QSKIP("no python3 to hold the connections");
+        SessionProbe host(QStringLiteral("主"));
+        host.session.sockets().setJoinLimits(100000, 60000); // only the descriptors count here
+        const quint16 port = host.startHosting();
+        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
+        QVERIFY(a);
+        QTemporaryDir dir;
+        const QString records = dir.filePath(QStringLiteral("records.txt"));
+        host.session.dispatcher().setRecordStore([&records](const QString &record) {
+            QFile file(records);
+            return file.open(QIODevice::Append) && file.write(record.toUtf8() + '\n') > 0;
+        });
+
+        // Another process will open 300 connections and hold them.
+        QProcess holder;
+        holder.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral("-c"),
+                      QStringLiteral("import socket, sys\n"
+                                     "sys.stdin.readline()\n"
+                                     "held = []\n"
+                                     "for i in range(300):\n"
+                                     "    held.append(socket.create_connection(('127.0.0.1', %1)))\n"
+                                     "print(len(held), flush=True)\n"
+                                     "sys.stdin.read()\n")
+                          .arg(port)});
+        QVERIFY(holder.waitForStarted(30000));
+
+        // This process may open only a hundred descriptors more than it has open now.
+        rlimit before{};
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &before), 0);
+        const rlim_t open =
+            rlim_t(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+        rlimit lowered = before;
+        lowered.rlim_cur = open + 100;
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+        struct Restore {
+            rlimit limit;
+            ~Restore() { ::setrlimit(RLIMIT_NOFILE, &limit); }
+        } restore{before};
+
+        holder.write("go\n");
+        QVERIFY(QTest::qWaitFor(
+            [&] { return holder.canReadLine() || holder.state() == QProcess::NotRunning; }, 30000));
+        QCOMPARE(holder.readLine().trimmed(), QByteArray("300"));
+        QVERIFY(QTest::qWaitFor([&] {
+            return !host.status.filter(QStringLiteral("个连接：连接过多，须为文件留出余量")).isEmpty();
+        }));
+
+        // Records still open their file, and the member is answered.
+        a->send(QStringLiteral("[记录]离心泵|IS80"));
+        QVERIFY(QTest::qWaitFor([a] { return a->lines().contains(QStringLiteral("[记录结果]录入成功!")); }));
+        QFile stored(records);
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QCOMPARE(stored.readAll(), QByteArray("离心泵|IS80\n"));
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(30000));
 #endif
     }
 };

@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 // A port on 127.0.0.1 where nothing listens.
@@ -103,7 +105,11 @@ private slots:
             fillers.append(new QTcpSocket(this));
             fillers.last()->connectToHost(QHostAddress::LocalHost, full.serverPort());
         }
-        QTest::qWait(100);
+        // The queue is full once one of them got in.
+        (void)QTest::qWaitFor([&] {
+            return std::any_of(fillers.cbegin(), fillers.cend(),
+                               [](QTcpSocket *f) { return f->state() == QAbstractSocket::ConnectedState; });
+        });
 
         SessionProbe member(QStringLiteral("甲"));
         member.config.port = full.serverPort();
@@ -144,8 +150,10 @@ private slots:
         QCOMPARE(member.status, (QStringList{"正在连接... ...", "连接断开"}));
         QVERIFY(member.session.queue().isEmpty());
         QVERIFY(!member.session.controlsLocked());
-        QTest::qWait(100);
-        QVERIFY(host.status.filter(QStringLiteral("加入")).isEmpty());
+        // Another member joining after it is the marker: the host heard that join and no other.
+        SessionProbe other(QStringLiteral("乙"));
+        QVERIFY(other.join(port));
+        QCOMPARE(host.status.filter(QStringLiteral("加入")), QStringList{"乙加入"});
     }
 
     void leavingOrHostingDuringTheEchoWaitCallsTheJoinOff() {
@@ -161,11 +169,13 @@ private slots:
         });
         member.session.member().cmdConnect_Click();
         QCOMPARE(member.status, (QStringList{"正在连接... ...", "连接断开"}));
-        QTest::qWait(200);
+        // Another member joining after it is the marker: the only connection the host ever had.
+        SessionProbe other(QStringLiteral("乙"));
+        QVERIFY(other.join(port));
+        QCOMPARE(host.session.sockets().slotCount(), 1);
         QCOMPARE(member.status_(), int(Session::Idle));
         QVERIFY(!member.session.controlsLocked());
         QVERIFY(member.session.queue().isEmpty());
-        QVERIFY(!host.session.sockets().anySlotConnected());
 
         // Searching, the user leaves and sets up a host during the echo: hosting only, never joined too.
         member.config.connectMode = 1;
@@ -178,11 +188,12 @@ private slots:
             return modPing::Echo::Answered;
         });
         member.session.member().cmdConnect_Click();
-        QTest::qWait(200);
+        SessionProbe third(QStringLiteral("丙"));
+        QVERIFY(third.join(port));
+        QCOMPARE(host.session.sockets().slotCount(), 2); // 乙 and 丙, never 甲
         QVERIFY(member.session.isHost());
         QCOMPARE(member.status_(), int(Session::HostingAlone));
         QCOMPARE(member.session.sockets().memberState(), QAbstractSocket::UnconnectedState);
-        QVERIFY(!host.session.sockets().anySlotConnected());
         QVERIFY(!member.status.contains(QStringLiteral("连接失败")));
     }
 
@@ -291,9 +302,11 @@ private slots:
         QVERIFY(fakeHost.waitForPeer());
         LoopbackPeer *h = fakeHost.peers().first();
         QVERIFY(h->waitForLines(1));
-        QTest::qWait(50);
-        QCOMPARE(h->lines(), QStringList{"[加入]甲"});
-        QCOMPARE(member.sent, QStringList{"主机: [加入]甲"});
+        // A line queued now leaves after anything queued before it.
+        member.session.QueueToHost(QStringLiteral("[画笔]0"));
+        QVERIFY(h->waitForLines(2));
+        QCOMPARE(h->lines(), (QStringList{"[加入]甲", "[画笔]0"}));
+        QCOMPARE(member.sent, (QStringList{"主机: [加入]甲", "主机: [画笔]0"}));
     }
 
     void anOverlongLineFromTheHostEndsTheConnection() {

@@ -113,7 +113,14 @@ private slots:
         QTRY_VERIFY(!queue.isPumping());
         QCOMPARE(queue.entries().size(), 1);
         const quint64 ticks = queue.ticks();
-        QTest::qWait(30);
+        // A timer of the pump's interval fires again and again meanwhile; the resting pump does not.
+        QTimer reference;
+        reference.setTimerType(Qt::PreciseTimer);
+        int fired = 0;
+        connect(&reference, &QTimer::timeout, this, [&fired] { ++fired; });
+        reference.start(SendQueue::kTickMs);
+        QVERIFY(QTest::qWaitFor([&fired] { return fired >= 20; }));
+        reference.stop();
         QCOMPARE(queue.ticks(), ticks); // resting means no ticks at all
 
         // The join line leaves with the first tick after the connection is up.
@@ -135,8 +142,12 @@ private slots:
         QVERIFY(!queue.isPumping());
         sink.connected = {SendQueue::kHost, 1};
         queue.wake();
-        QTest::qWait(20);
-        QVERIFY(sink.written.isEmpty());
+        QVERIFY(!queue.isPumping());
+        // A line queued now is the first and only one to leave.
+        queue.QueueMessage(QStringLiteral("z"), 1);
+        QTRY_VERIFY(!sink.written.isEmpty());
+        QTRY_VERIFY(!queue.isPumping());
+        QCOMPARE(sink.written.size(), 1);
     }
 
     void labelsNameTheDestination() {

@@ -122,6 +122,11 @@ private slots:
         w.panel.LogReceived(QStringLiteral("last"));
         QCOMPARE(w.panel.lstReceived->count(), SessionPanel::kMaxLogLines);
         QCOMPARE(w.panel.lstReceived->item(0)->text(), QStringLiteral("1"));
+
+        // A long line is shown cut, with its length: it is neither laid out nor kept whole.
+        w.panel.LogReceived(QString(60000, u'长'));
+        QCOMPARE(w.panel.lstReceived->item(w.panel.lstReceived->count() - 1)->text(),
+                 QString(SessionPanel::kMaxLogLineChars, u'长') + QStringLiteral("…（共 60000 字符）"));
     }
 
     void trafficLogsAreUpdatedInBatches() {
@@ -133,10 +138,11 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         int lines = 0;
-        while (clock.elapsed() < 500) {
+        // Lines keep coming until the log has been updated a few times.
+        while (updates < 5 && clock.elapsed() < 60000) {
             for (int i = 0; i < 20; ++i)
                 w.probe.session.LogSent(QStringLiteral("连线(1): [消息]%1").arg(lines++));
-            QTest::qWait(1);
+            QCoreApplication::processEvents();
         }
         QTRY_COMPARE(w.panel.lstSent->item(w.panel.lstSent->count() - 1)->text(),
                      QStringLiteral("连线(1): [消息]%1").arg(lines - 1));

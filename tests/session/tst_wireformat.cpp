@@ -2,6 +2,9 @@
 #include "session/MemberList.h"
 #include "session/WireFormat.h"
 
+#include "platform/text/TextCodec.h"
+
+#include <QRandomGenerator>
 #include <QTest>
 
 using namespace WireFormat;
@@ -107,6 +110,32 @@ private slots:
         QVERIFY(!overflow);
         QCOMPARE(exact.feed("\n", &overflow), QByteArrayList{QByteArray(16, 'z')});
         QVERIFY(!overflow);
+    }
+
+    void aDecodedLineNeverTakesMoreBytesThanItCameIn() {
+        // Relayed, a line must fit the cap it fitted when it came: every byte, every pair of bytes and
+        // random lines, valid or not.
+        auto check = [](const QByteArray &bytes) {
+            const QByteArray again = tavlo::text::toWire(DecodeLine(bytes));
+            if (again.size() > bytes.size())
+                qWarning() << bytes.toHex() << "->" << again.toHex();
+            return again.size() <= bytes.size();
+        };
+        for (int a = 0; a < 256; ++a) {
+            QVERIFY(check(QByteArray(1, char(a))));
+            for (int b = 0; b < 256; ++b)
+                QVERIFY(check(QByteArray{char(a), char(b)}));
+        }
+        QRandomGenerator random(20);
+        for (int i = 0; i < 20000; ++i) {
+            QByteArray bytes(1 + random.bounded(40), Qt::Uninitialized);
+            for (char &c : bytes)
+                c = char(random.bounded(256));
+            QVERIFY(check(bytes));
+        }
+        QCOMPARE(DecodeLine(QByteArray(20000, '\xff')), QString(20000, u'?'));
+        const QString text = QStringLiteral("图纸 abc ") + QString::fromUcs4(U"\U00020000");
+        QCOMPARE(DecodeLine(tavlo::text::toWire(text)), text);
     }
 
     void memberListFindsEntriesByNumber() {

@@ -25,7 +25,7 @@ bool hasDriveLetter(const QString &name) {
 } // namespace
 
 QString decodeEntryName(const QByteArray &raw, bool utf8Flag) {
-    if (utf8Flag || isAscii(raw) || text::isValidUtf8(raw))
+    if (isAscii(raw) || (utf8Flag && text::isValidUtf8(raw)))
         return QString::fromUtf8(raw);
     return text::fromWire(raw);
 }

@@ -6,9 +6,11 @@
 // Pure rules for the names inside an archive: how their bytes are read and where an entry may land.
 namespace tavlo::archive {
 
-// The stored bytes of an entry's name as text. Names flagged UTF-8 are UTF-8. Unflagged names are
-// UTF-8 when their bytes are valid UTF-8 (Linux and macOS archivers write them so), otherwise GBK
-// as Chinese Windows archivers write them, read as GB18030 (its superset).
+// The stored bytes of an entry's name as text. Names flagged UTF-8 (by the flag or an Info-ZIP Unicode
+// path field) are UTF-8. Unflagged names are GBK as Chinese Windows archivers write them, read as
+// GB18030 (its superset), even when the bytes happen to be valid UTF-8 too: "图纸" in GBK is
+// CD BC D6 BD, which UTF-8 would read as "ͼֽ". A flagged name whose bytes are not UTF-8 was written
+// by an archiver that set the flag wrongly; it is read as GB18030 as well.
 QString decodeEntryName(const QByteArray &raw, bool utf8Flag);
 
 enum class PathCheck { Safe, Absolute, Escapes, Empty };

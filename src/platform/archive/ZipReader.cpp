@@ -1,6 +1,7 @@
 #include "ZipReader.h"
 
 #include "EntryNames.h"
+#include "MisflaggedNames.h"
 
 #include "platform/text/AtomicFile.h"
 
@@ -101,6 +102,16 @@ QString zipErrorText(const zip_error *error) {
 ZipReader::ZipReader(const QString &path) {
     int code = 0;
     m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code);
+    if (!m_zip && code == ZIP_ER_INCONS) {
+        // Perhaps only GBK names carrying the UTF-8 flag: read past the flag and take them as GBK.
+        const QList<qint64> offsets = misflaggedNameOffsets(path);
+        if (!offsets.isEmpty()) {
+            int retry = 0;
+            m_zip = openClearingFlags(path, offsets, &retry);
+            if (!m_zip)
+                code = retry;
+        }
+    }
     if (!m_zip) {
         m_error = errorText(code);
         return;
