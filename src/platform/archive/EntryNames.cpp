@@ -2,6 +2,8 @@
 
 #include "platform/text/TextCodec.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
@@ -22,10 +24,21 @@ bool hasDriveLetter(const QString &name) {
     return name.size() >= 2 && name[1] == u':' && name[0].isLetter() && name[0].unicode() < 0x80;
 }
 
+// Chinese written as UTF-8 takes three bytes a character, each led by a byte of E0 or more; GBK text
+// is valid UTF-8 only by chance, and then through two-byte sequences ("图纸" is CD BC D6 BD).
+bool hasLongUtf8Sequence(const QByteArray &bytes) {
+    return std::any_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0xE0; });
+}
+
 } // namespace
 
 QString decodeEntryName(const QByteArray &raw, bool utf8Flag) {
-    if (isAscii(raw) || (utf8Flag && text::isValidUtf8(raw)))
+    if (isAscii(raw))
+        return QString::fromUtf8(raw);
+    // Unmarked names come from Chinese Windows as GBK, but Info-ZIP and other Linux tools store UTF-8
+    // without the mark: those are recognised by their three-byte sequences.
+    if (text::isValidUtf8(raw) && (utf8Flag || hasLongUtf8Sequence(raw)))
         return QString::fromUtf8(raw);
     return text::fromWire(raw);
 }

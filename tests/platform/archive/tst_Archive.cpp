@@ -108,6 +108,8 @@ void TestArchive::decodesEntryNames() {
     QCOMPARE(decodeEntryName(chinese.toUtf8(), true), chinese);
     // Unflagged names are GBK even where the bytes are valid UTF-8 as well ("图纸" in GBK).
     QCOMPARE(decodeEntryName("\xcd\xbc\xd6\xbd.txt", false), QStringLiteral("图纸.txt"));
+    // Info-ZIP on Linux stores UTF-8 without the flag: three-byte sequences tell it from GBK.
+    QCOMPARE(decodeEntryName(chinese.toUtf8(), false), chinese);
     // A GBK name under the UTF-8 flag was flagged wrongly: GBK still.
     QCOMPARE(decodeEntryName(gbk, true), chinese);
     QCOMPARE(decodeEntryName("dir/readme.txt", false), QStringLiteral("dir/readme.txt"));
