@@ -396,12 +396,17 @@ bool DocumentWindow::askToSave(bool allowCancel) {
     QMessageBox::StandardButtons buttons = QMessageBox::Save | QMessageBox::Discard;
     if (allowCancel)
         buttons |= QMessageBox::Cancel;
-    const auto answer = QMessageBox::question(
-        this, windowTitle(), QStringLiteral("是否保存对“%1”的更改？").arg(m_document->Name()), buttons,
-        QMessageBox::Save);
-    if (answer == QMessageBox::Cancel)
-        return false;
-    return answer == QMessageBox::Discard || save() || !allowCancel;
+    // A save that did not happen (its dialog cancelled, the disk full) asks again: the changes go only
+    // when the user says so.
+    for (;;) {
+        const auto answer = QMessageBox::question(
+            this, windowTitle(), QStringLiteral("是否保存对“%1”的更改？").arg(m_document->Name()), buttons,
+            QMessageBox::Save);
+        if (answer == QMessageBox::Cancel)
+            return false;
+        if (answer == QMessageBox::Discard || save() || !m_document)
+            return true;
+    }
 }
 
 void DocumentWindow::closeEvent(QCloseEvent *event) {
