@@ -16,18 +16,6 @@ const Block *blockAt(const Document &d, int block) {
     return block >= 0 && block < d.blockCount() ? &d.block(block) : nullptr;
 }
 
-double alignedX(Alignment alignment, double width, double advance) {
-    switch (alignment) {
-    case Alignment::Center:
-        return (width - advance) / 2;
-    case Alignment::Right:
-        return width - advance;
-    case Alignment::Left:
-        break;
-    }
-    return 0;
-}
-
 // What one paragraph or cell shows: its text, format, lines and the box its lines are laid in.
 struct TextBox {
     QString text;
@@ -479,21 +467,9 @@ void Editor::backspace() {
     const Block *previous = blockAt(*m_document, m_caret.block - 1);
     if (m_caret.inTable() || !previous || previous->kind != Block::ParagraphBlock)
         return;
-    QPointer<Document> d = m_document;
     const int block = m_caret.block - 1;
     const int joint = int(previous->paragraph.text.size());
-    const TextPosition after{block, 0, 0, joint};
-    m_undo.push(new EditCommand(
-        this, QStringLiteral("删除"),
-        [d, block] {
-            if (d)
-                d->joinWithNextParagraph(block);
-        },
-        [d, block, joint] {
-            if (d)
-                d->splitParagraph(block, joint);
-        },
-        m_caret, after, false));
+    joinParagraphs(block, joint, TextPosition{block, 0, 0, joint});
 }
 
 void Editor::deleteForward() {
@@ -511,9 +487,11 @@ void Editor::deleteForward() {
     const Block *next = blockAt(*m_document, m_caret.block + 1);
     if (m_caret.inTable() || !next || next->kind != Block::ParagraphBlock)
         return;
+    joinParagraphs(m_caret.block, int(text.size()), m_caret);
+}
+
+void Editor::joinParagraphs(int block, int joint, const TextPosition &after) {
     QPointer<Document> d = m_document;
-    const int block = m_caret.block;
-    const int joint = int(text.size());
     m_undo.push(new EditCommand(
         this, QStringLiteral("删除"),
         [d, block] {
@@ -524,7 +502,7 @@ void Editor::deleteForward() {
             if (d)
                 d->splitParagraph(block, joint);
         },
-        m_caret, m_caret, false));
+        m_caret, after, false));
 }
 
 void Editor::selectAllOfText() {

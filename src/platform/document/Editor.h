@@ -95,6 +95,8 @@ private:
     void keepCaretInText();
     void replaceText(const TextPosition &at, int from, int length, const QString &with, bool typing);
     void deleteSelection();
+    // Joins paragraph `block` with the next one (the join point `joint` in its text), as one undo step.
+    void joinParagraphs(int block, int joint, const TextPosition &after);
     bool moveVertically(int direction, bool keepAnchor);
     bool insertRow(bool below);
 

@@ -327,4 +327,16 @@ Layout paginate(const Document &document) {
     return layout;
 }
 
+double alignedX(Alignment alignment, double width, double advance) {
+    switch (alignment) {
+    case Alignment::Center:
+        return (width - advance) / 2;
+    case Alignment::Right:
+        return width - advance;
+    case Alignment::Left:
+        break;
+    }
+    return 0;
+}
+
 } // namespace tavlo::document

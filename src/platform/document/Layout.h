@@ -69,4 +69,7 @@ struct Layout {
 class Document;
 Layout paginate(const Document &document);
 
+// The x where a line of `advance` points starts in a box of `width` points.
+double alignedX(Alignment alignment, double width, double advance);
+
 } // namespace tavlo::document

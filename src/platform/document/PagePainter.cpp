@@ -17,19 +17,6 @@ namespace {
 
 constexpr double kBorderWidth = 0.5;
 
-// The x where a line of `advance` points starts in a box of `width` points.
-double alignedX(Alignment alignment, double width, double advance) {
-    switch (alignment) {
-    case Alignment::Center:
-        return (width - advance) / 2;
-    case Alignment::Right:
-        return width - advance;
-    case Alignment::Left:
-        break;
-    }
-    return 0;
-}
-
 void drawLines(QPainter &painter, const QString &text, const CharFormat &format, Alignment alignment,
                const Measure::Lines &lines, int first, int count, QPointF origin, double width) {
     painter.setFont(paintFont(format, painter.device()));
