@@ -492,8 +492,23 @@ void CadDocument::markModified() {
 }
 
 void CadDocument::markModified(CadEntity *entity) {
-    if (entity && !m_pendingChanges.everything)
+    if (entity && !m_pendingChanges.everything) {
         m_pendingChanges.entities.insert(entity);
+        m_pendingChanges.stringsOnly.remove(entity);
+    }
+    noteModified();
+}
+
+void CadDocument::markStringModified(CadEntity *entity) {
+    // An entity changed otherwise since the last notification stays a whole change.
+    if (entity && !m_pendingChanges.everything && !m_pendingChanges.entities.contains(entity)) {
+        m_pendingChanges.entities.insert(entity);
+        m_pendingChanges.stringsOnly.insert(entity);
+    }
+    noteModified();
+}
+
+void CadDocument::noteModified() {
     const bool wasSaved = !m_modified;
     m_modified = true;
     if (wasSaved)
@@ -530,8 +545,10 @@ void CadDocument::notifyChanged(bool now) {
 
 void CadDocument::emitChanged() {
     m_shownChanges = std::exchange(m_pendingChanges, ViewChanges());
-    if (m_shownChanges.everything)
+    if (m_shownChanges.everything) {
         m_shownChanges.entities.clear();
+        m_shownChanges.stringsOnly.clear();
+    }
     emit changed();
     m_shownChanges = ViewChanges();
 }

@@ -212,6 +212,8 @@ public:
     void markModified();
     // Only `entity` looks different now (nullptr: nothing the windows show, as a text style's font).
     void markModified(CadEntity *entity);
+    // Only the string of `entity` changed, nothing else about it: the windows may lay out its text alone.
+    void markStringModified(CadEntity *entity);
     const std::vector<std::unique_ptr<CadBlock>> &blockList() const { return m_blocks; }
     const std::vector<std::unique_ptr<CadLayer>> &layerList() const { return m_layers; }
     std::vector<std::unique_ptr<CadTextStyle>> &styleList() { return m_styles; }
@@ -245,6 +247,7 @@ public:
     struct ViewChanges {
         bool everything = false;
         QSet<CadEntity *> entities;
+        QSet<CadEntity *> stringsOnly; // those of `entities` whose strings alone changed
     };
     const ViewChanges &viewChanges() const { return m_shownChanges; }
 
@@ -260,6 +263,8 @@ private:
     bool build(QString *error);
     void setPath(const QString &path);
     void emitChanged();
+    // Marks the drawing modified and tells the windows (now or soon).
+    void noteModified();
     bool writeTo(const QString &path);
     QByteArray toBytesAsOpened() const;
     QString allocateHandle();

@@ -435,7 +435,7 @@ void CadEntity::setTextString(const QString &text) {
                 content.startsWith(old + QLatin1String("\\P")) ? content.mid(old.size()) : QString();
             writeChunkedText(m_document, m_chunk, embeddedFrom, embeddedOne, single + rest);
         }
-        m_document->markModified(this);
+        m_document->markStringModified(this);
         return;
     }
     if (m_kind != Kind::MText)
@@ -454,7 +454,7 @@ void CadEntity::setTextString(const QString &text) {
         one = textRange(&from, &to);
     }
     writeChunkedText(m_document, m_chunk, from, one, text);
-    m_document->markModified(this);
+    m_document->markStringModified(this);
 }
 
 double CadEntity::ScaleFactor() const {

@@ -279,19 +279,30 @@ void DrawingScene::build(const CadDocument &document) {
     }
 }
 
-void DrawingScene::update(const CadDocument &document, const QSet<CadEntity *> &changed) {
+void DrawingScene::update(const CadDocument &document, const QSet<CadEntity *> &changed,
+                          const QSet<CadEntity *> &stringsOnly) {
     if (&document != m_document || !document.isAlive())
         return build(document);
     QSet<qsizetype> redo;
-    for (const CadEntity *entity : changed) {
+    bool renewed = false;
+    for (CadEntity *entity : changed) {
         const CadEntity *top = entity && entity->owner() ? entity->owner() : entity;
         const auto span = m_spanOf.constFind(top);
         if (span == m_spanOf.constEnd())
             return build(document);
-        redo.insert(*span);
+        if (top == entity && stringsOnly.contains(entity) && updateString(m_spans[*span]))
+            renewed = true;
+        else
+            redo.insert(*span);
     }
-    if (redo.isEmpty())
+    if (redo.isEmpty()) {
+        if (renewed) {
+            m_extents = QRectF();
+            for (const Item &item : std::as_const(m_items))
+                m_extents = m_extents.isNull() ? item.bounds : m_extents.united(item.bounds);
+        }
         return;
+    }
     QList<Item> old = std::exchange(m_items, QList<Item>());
     m_items.reserve(old.size());
     m_extents = QRectF();
@@ -309,6 +320,25 @@ void DrawingScene::update(const CadDocument &document, const QSet<CadEntity *> &
         span.first = first;
         span.count = m_items.size() - first;
     }
+}
+
+bool DrawingScene::updateString(const Span &span) {
+    if (span.count != 1 || !span.entity || span.entity->kind() != CadEntity::Kind::Text)
+        return false;
+    Item &item = m_items[span.first];
+    if (!item.isText || item.text.lines.size() != 1 || item.text.origins.size() != 1)
+        return false;
+    const QString content = plainText(span.entity->TextString());
+    if (content.isEmpty())
+        return false;
+    Text &text = item.text;
+    const double width = textWidth(content) * text.widthFactor;
+    const double x = text.align == 1 ? -width / 2 : text.align == 2 ? -width : 0.0;
+    text.lines.first() = content;
+    text.origins.first() = QPointF(x, text.baseline);
+    text.outline = text.place.map(QPolygonF(QRectF(x, text.baseline - kDescent, width, 1 + kDescent)));
+    item.bounds = text.outline.boundingRect();
+    return true;
 }
 
 void DrawingScene::addEntities(const QList<CadEntity *> &entities, const QTransform &toDrawing,
@@ -410,6 +440,8 @@ void DrawingScene::addSingleLineText(const CadEntity &entity, const QTransform &
     const double x = horizontal == 1 ? -width / 2 : horizontal == 2 ? -width : 0.0;
     const double baseline = vertical == 1 ? kDescent : vertical == 2 ? -0.5 : vertical == 3 ? -1.0 : 0.0;
     shown.origins = {QPointF(x, baseline)};
+    shown.align = horizontal == 1 || horizontal == 2 ? horizontal : 0;
+    shown.baseline = baseline;
     shown.place = placement(at, rotation, height, height) * toDrawing;
     shown.outline = shown.place.map(QPolygonF(QRectF(x, baseline - kDescent, width, 1 + kDescent)));
     addText(owner, color, shown);

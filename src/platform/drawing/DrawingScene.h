@@ -31,6 +31,10 @@ public:
         double widthFactor = 1.0;
         QTransform place;
         QPolygonF outline; // drawing units, estimated from the display font, for picking
+        // A single-line text's alignment along its base line (0 left, 1 centre, 2 right) and the base
+        // line's height in text space: what a new string of the same text is laid out by.
+        int align = 0;
+        double baseline = 0;
     };
     struct Item {
         CadEntity *owner = nullptr; // the top-level entity
@@ -46,7 +50,10 @@ public:
     // Lays out anew only what `changed` entities show (top-level entities, or attributes of top-level
     // references), the rest kept; the whole drawing when one of them lies elsewhere (inside a block
     // definition, whose change shows wherever the block is used).
-    void update(const CadDocument &document, const QSet<CadEntity *> &changed);
+    // Of them, those in `stringsOnly` changed their strings alone: a single-line text among them keeps its
+    // place, colour and style and only takes its new string.
+    void update(const CadDocument &document, const QSet<CadEntity *> &changed,
+                const QSet<CadEntity *> &stringsOnly = {});
 
     const QList<Item> &items() const { return m_items; }
     // The box around everything shown; a null box when nothing is shown.
@@ -72,6 +79,13 @@ public:
     static QString plainText(const QString &text);
 
 private:
+    // The items of one top-level entity: m_items[first, first + count).
+    struct Span {
+        CadEntity *entity = nullptr;
+        qsizetype first = 0;
+        qsizetype count = 0;
+    };
+
     struct LayerLook {
         int color = 7;
         bool shown = true;
@@ -89,13 +103,8 @@ private:
                           const QColor &color);
     void addPath(CadEntity *owner, const QColor &color, const QPainterPath &path);
     void addText(CadEntity *owner, const QColor &color, Text text);
-
-    // The items of one top-level entity: m_items[first, first + count).
-    struct Span {
-        CadEntity *entity = nullptr;
-        qsizetype first = 0;
-        qsizetype count = 0;
-    };
+    // Gives the text span `span` its entity's new string; false when it needs a whole layout.
+    bool updateString(const Span &span);
 
     const CadDocument *m_document = nullptr;
     QHash<QString, LayerLook> m_layers; // by upper-case name

@@ -93,11 +93,41 @@ void DrawingView::paintEvent(QPaintEvent *) {
     painter.setRenderHint(QPainter::Antialiasing);
     const QTransform view = viewTransform();
     const QRectF visible = view.inverted().mapRect(QRectF(rect()));
+    // Texts too small to read are shown as their base lines: runs of them in one colour are drawn in one
+    // call, in device pixels; at the view of a whole large drawing they are most of the painting.
+    const double scale = std::abs(m_scale);
+    QList<QLineF> baseLines;
+    QColor baseColor;
+    const auto drawBaseLines = [&] {
+        if (baseLines.isEmpty())
+            return;
+        QPen pen(baseColor, 1);
+        pen.setCosmetic(true);
+        painter.resetTransform();
+        painter.setPen(pen);
+        // A stand-in for a text too small to read needs no smoothing, and drawn without it costs a
+        // fraction.
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.drawLines(baseLines);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        baseLines.clear();
+    };
     for (const DrawingScene::Item &item : m_scene->items()) {
         if (!item.bounds.intersects(visible) && !visible.contains(item.bounds.topLeft()))
             continue;
-        paintItem(painter, item, view, m_pickedSet.contains(item.owner));
+        const bool picked = !m_pickedSet.isEmpty() && m_pickedSet.contains(item.owner);
+        if (item.isText && !picked && item.text.outline.size() >= 2 &&
+            scale * std::hypot(item.text.place.m21(), item.text.place.m22()) < kSmallestText) {
+            if (item.color != baseColor)
+                drawBaseLines();
+            baseColor = item.color;
+            baseLines.append(QLineF(view.map(item.text.outline[0]), view.map(item.text.outline[1])));
+            continue;
+        }
+        drawBaseLines();
+        paintItem(painter, item, view, picked);
     }
+    drawBaseLines();
     if (m_drag == Drag::Window) {
         painter.resetTransform();
         const QRect band = QRect(m_pressAt, m_dragAt).normalized();

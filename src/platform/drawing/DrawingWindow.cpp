@@ -120,7 +120,7 @@ void DrawingWindow::rebuild() {
     if (changes.everything)
         m_scene.build(*m_document);
     else
-        m_scene.update(*m_document, changes.entities);
+        m_scene.update(*m_document, changes.entities, changes.stringsOnly);
     m_view->update();
 }
 

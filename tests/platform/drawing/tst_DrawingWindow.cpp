@@ -37,6 +37,7 @@ private slots:
     void textsShownWithoutTheirCodes();
     void pickByClickHonoursTheFilterAndEnterConfirms();
     void pickByWindowAndEscCancels();
+    void changedTextsShowAsAFreshLayoutWould();
     void saveKeepsTheOriginalAsBackup();
     void staleBackupIsReplacedOnlyWhenTheUserAgrees();
     void saveAsWritesANewFile();
@@ -198,6 +199,49 @@ void TestDrawingWindow::pickByWindowAndEscCancels() {
     QTimer::singleShot(50, window, [&] { window->close(); });
     QVERIFY(!last->SelectOnScreen(types, data));
     QVERIFY(!m_document->isAlive());
+}
+
+void TestDrawingWindow::changedTextsShowAsAFreshLayoutWould() {
+    DrawingWindow *window = openWindow(m_path);
+    QVERIFY(window);
+    QList<CadEntity *> texts;
+    for (CadEntity *entity : m_document->modelSpace())
+        if (entity->kind() == CadEntity::Kind::Text)
+            texts.append(entity);
+    QVERIFY(texts.size() >= 4);
+    {
+        // New strings for every text, longer, so their outlines and the extents grow; one text is
+        // also made wider after its new string, one before it, one loses its string.
+        CadDocument::ChangeHold hold(m_document);
+        texts[1]->setScaleFactor(2.0);
+        for (CadEntity *text : std::as_const(texts))
+            text->setTextString(text->TextString() + QStringLiteral(" 加长的文字 and a longer tail"));
+        texts[0]->setScaleFactor(3.0);
+        texts[2]->setTextString(QString());
+    }
+    DrawingScene fresh;
+    fresh.build(*m_document);
+    const QList<DrawingScene::Item> &shown = window->scene().items();
+    QCOMPARE(shown.size(), fresh.items().size());
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const DrawingScene::Item &a = shown[i], &b = fresh.items()[i];
+        QCOMPARE(a.owner, b.owner);
+        QCOMPARE(a.isText, b.isText);
+        QCOMPARE(a.text.lines, b.text.lines);
+        QCOMPARE(a.text.origins, b.text.origins);
+        QCOMPARE(a.text.outline, b.text.outline);
+        QCOMPARE(a.bounds, b.bounds);
+    }
+    QCOMPARE(window->scene().extents(), fresh.extents());
+    // The lengthened text is picked where its new tail is shown.
+    const DrawingScene::Item *longest = nullptr;
+    for (const DrawingScene::Item &item : shown)
+        if (item.owner == texts[3] && item.isText)
+            longest = &item;
+    QVERIFY(longest);
+    const QPolygonF &box = longest->text.outline;
+    const QPointF tail = (box[0] + box[1] * 8 + box[2] * 8 + box[3]) / 18;
+    QCOMPARE(window->scene().ownerAt(tail, 1e-6), texts[3]);
 }
 
 void TestDrawingWindow::saveKeepsTheOriginalAsBackup() {
