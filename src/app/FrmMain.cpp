@@ -260,8 +260,7 @@ void FrmMain::startCadText() {
 }
 
 void FrmMain::startRecovery() {
-    m_recovery = new RecoveryKeeper(
-        modCommon::JoinPath(m_dataFolder, QStringLiteral("Recovery")), this);
+    m_recovery = new RecoveryKeeper(modCommon::JoinPath(m_dataFolder, QStringLiteral("Recovery")), this);
     m_recovery->setBusyTest([] { return BusyPointer::isBusy(); });
     m_recovery->setReporter([this](const QString &text) { setTip(text); });
     connect(&officeSlots, &OfficeSlots::excelAttached, m_recovery,

@@ -392,7 +392,8 @@ int Command::changeEach(const char *verb, const std::function<int(CadDocument &)
             m_out << document->Name() << ": " << count << " texts " << verb << " " << saved << Qt::endl;
             if (document->cutTextCount() > 0)
                 m_out << document->Name() << ": " << document->cutTextCount()
-                      << " single-line texts cut to 256 characters (the most a CAD program takes)" << Qt::endl;
+                      << " single-line texts cut to 256 characters (the most a CAD program takes)"
+                      << Qt::endl;
         } else {
             m_out << document->Name() << ": nothing saved (" << count << " texts were " << verb
                   << " in memory only)" << Qt::endl;
