@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -35,25 +36,22 @@ template <typename Timer> double elapsedMs(Timer &timer) {
 }
 
 #ifdef TAVLO_CORPUS_DIR
-// The folder holding 05_large_100k_text_r2018.dxf and 05b_large_100k_text_r2000_gbk.dxf: `given`, or
-// else `scratch`, into which the corpus script (python3-ezdxf) makes them; empty when the script fails.
-inline QString largeDrawingsFolder(const QString &given, const QString &scratch) {
-    if (!given.isEmpty())
-        return given;
-    std::printf("making the 100,000-text drawings into %s ...\n", qPrintable(scratch));
-    std::fflush(stdout);
-    QProcess generator;
-    generator.setWorkingDirectory(QStringLiteral(TAVLO_CORPUS_DIR "/drawings"));
-    generator.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("make_dxf_corpus.py"), scratch});
-    if (!generator.waitForFinished(600000) || generator.exitCode() != 0) {
-        std::printf("the corpus script failed: %s\n", generator.readAllStandardError().constData());
-        return {};
+// 05_large_100k_text_r2018.dxf and 05b_large_100k_text_r2000_gbk.dxf in the folder the command line
+// names, or else in `scratch`, where the corpus script (python3-ezdxf) makes them; none when it fails.
+inline QStringList largeDrawings(int argc, char **argv, const QString &scratch) {
+    QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (folder.isEmpty()) {
+        folder = scratch;
+        std::printf("making the 100,000-text drawings into %s ...\n", qPrintable(folder));
+        std::fflush(stdout);
+        QProcess generator;
+        generator.setWorkingDirectory(QStringLiteral(TAVLO_CORPUS_DIR "/drawings"));
+        generator.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("make_dxf_corpus.py"), folder});
+        if (!generator.waitForFinished(600000) || generator.exitCode() != 0) {
+            std::printf("the corpus script failed: %s\n", generator.readAllStandardError().constData());
+            return {};
+        }
     }
-    return scratch;
-}
-
-// The two large drawings in `folder`.
-inline QStringList largeDrawings(const QString &folder) {
     return {QDir(folder).filePath(QStringLiteral("05_large_100k_text_r2018.dxf")),
             QDir(folder).filePath(QStringLiteral("05b_large_100k_text_r2000_gbk.dxf"))};
 }

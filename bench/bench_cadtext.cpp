@@ -329,11 +329,8 @@ int main(int argc, char *argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir scratch;
-    const QString folder =
-        largeDrawingsFolder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString(), scratch.path());
-    if (folder.isEmpty())
-        return 1;
-    for (const QString &path : largeDrawings(folder))
+    const QStringList drawings = largeDrawings(argc, argv, scratch.path());
+    for (const QString &path : drawings)
         benchDrawing(path, scratch.path());
-    return 0;
+    return drawings.isEmpty() ? 1 : 0;
 }

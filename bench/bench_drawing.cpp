@@ -145,11 +145,8 @@ int main(int argc, char **argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QTemporaryDir temp;
-    const QString folder =
-        largeDrawingsFolder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString(), temp.path());
-    if (folder.isEmpty())
-        return 1;
-    for (const QString &path : largeDrawings(folder))
+    const QStringList drawings = largeDrawings(argc, argv, temp.path());
+    for (const QString &path : drawings)
         benchOne(path, temp.path());
-    return 0;
+    return drawings.isEmpty() ? 1 : 0;
 }
