@@ -6,6 +6,7 @@
 // Usage: bench_cadtext [FOLDER] — the folder holding 05_large_100k_text_r2018.dxf and
 // 05b_large_100k_text_r2000_gbk.dxf; without it they are generated into a temporary folder by the corpus
 // script (python3-ezdxf).
+#include "BenchSupport.h"
 #include "cadtext/CadConnection.h"
 #include "cadtext/CadPanel.h"
 #include "cadtext/CadTextTools.h"
@@ -63,22 +64,6 @@ public:
 private:
     double m_start = 0;
 };
-
-double elapsedMs(CpuTimer &timer) {
-    const double ms = double(timer.nsecsElapsed()) / 1e6;
-    timer.restart();
-    return ms;
-}
-
-long peakMemoryKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 QList<CadEntity *> selectAll(CadDocument &document, const TextWalk::Options &options) {
     modAutoCAD::FilterChoice choice = options.lists;
@@ -344,20 +329,8 @@ int main(int argc, char *argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir scratch;
-    QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    if (folder.isEmpty()) {
-        folder = scratch.path();
-        std::printf("generating the 100,000-text drawings into %s ...\n", qPrintable(folder));
-        std::fflush(stdout);
-        QProcess generator;
-        generator.setWorkingDirectory(QStringLiteral(TAVLO_CORPUS_DIR "/drawings"));
-        generator.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("make_dxf_corpus.py"), folder});
-        if (!generator.waitForFinished(600000) || generator.exitCode() != 0) {
-            std::printf("the corpus script failed: %s\n", generator.readAllStandardError().constData());
-            return 1;
-        }
-    }
-    for (const char *name : {"05_large_100k_text_r2018.dxf", "05b_large_100k_text_r2000_gbk.dxf"})
-        benchDrawing(QDir(folder).filePath(QLatin1String(name)), scratch.path());
-    return 0;
+    const QStringList drawings = largeDrawings(argc, argv, scratch.path());
+    for (const QString &path : drawings)
+        benchDrawing(path, scratch.path());
+    return drawings.isEmpty() ? 1 : 0;
 }

@@ -1,5 +1,6 @@
 // The requisition form at size: laying out a form of 1,000 lines, one fill at 10, 100 and 1,000 lines,
 // padding a form to its page end, and writing .docx and PDF. With a folder argument the files stay there.
+#include "BenchSupport.h"
 #include "common/modOffice.h"
 #include "platform/document/Document.h"
 #include "requisition/RequisitionForm.h"
@@ -16,12 +17,6 @@
 using namespace tavlo::document;
 
 namespace {
-
-double elapsedMs(QElapsedTimer &timer) {
-    const double ms = double(timer.nsecsElapsed()) / 1e6;
-    timer.restart();
-    return ms;
-}
 
 struct Bench {
     WordFrame frame;

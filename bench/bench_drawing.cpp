@@ -2,6 +2,7 @@
 // and the same file read by ezdxf (Debian's python3-ezdxf) for comparison.
 // Usage: bench_drawing [folder holding 05_large_100k_text_r2018.dxf and 05b_large_100k_text_r2000_gbk.dxf]
 // Without a folder the drawings are made in a temporary folder by the corpus generator.
+#include "BenchSupport.h"
 #include "platform/drawing/CadDocument.h"
 #include "platform/drawing/DxfFile.h"
 
@@ -21,16 +22,6 @@ using namespace tavlo::drawing;
 namespace {
 
 const QString python = QStringLiteral("/usr/bin/python3");
-
-long statusKb(const char *field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 // Resets the peak resident size so that each step reports its own peak.
 void resetPeak() {
@@ -154,16 +145,8 @@ int main(int argc, char **argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QTemporaryDir temp;
-    QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    if (folder.isEmpty()) {
-        folder = temp.path();
-        const QString generator = QStringLiteral(TAVLO_CORPUS_DIR "/drawings/make_dxf_corpus.py");
-        std::printf("making the 100,000-text drawings with %s ...\n", qPrintable(generator));
-        std::fflush(stdout);
-        if (runPython({generator, folder}) < 0)
-            return 1;
-    }
-    for (const char *name : {"05_large_100k_text_r2018.dxf", "05b_large_100k_text_r2000_gbk.dxf"})
-        benchOne(QDir(folder).filePath(QLatin1String(name)), temp.path());
-    return 0;
+    const QStringList drawings = largeDrawings(argc, argv, temp.path());
+    for (const QString &path : drawings)
+        benchOne(path, temp.path());
+    return drawings.isEmpty() ? 1 : 0;
 }

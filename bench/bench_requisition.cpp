@@ -4,6 +4,7 @@
 // and the result workbook shown in its window, the memory the rows hold, the peak memory while the
 // result is saved as .xlsx (VmHWM), and the time of one cascade step (choosing a name reloads the five
 // parameter lists; choosing a category reloads the names as well).
+#include "BenchSupport.h"
 #include "common/modOffice.h"
 #include "platform/sheet/Application.h"
 #include "platform/sheet/Workbook.h"
@@ -60,17 +61,6 @@ bool makeCodingWorkbook(const QString &path) {
     return ok;
 }
 
-// A line of /proc/self/status in kilobytes: "VmRSS" (now) or "VmHWM" (the peak so far).
-long statusKilobytes(const char *key) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qsizetype(qstrlen(key)) + 1).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -112,20 +102,20 @@ int main(int argc, char **argv) {
                 timer.nsecsElapsed() / 1e3 / steps);
     builder.selectItem(panel.comCategory, 0);
 
-    const long before = statusKilobytes("VmRSS:");
+    const long before = statusKb("VmRSS:");
     panel.optAll->setChecked(true);
     timer.restart();
     batch.cmdBatch_Click();
     const double seconds = timer.nsecsElapsed() / 1e9;
     const qint64 rows = batch.rowsWritten();
-    const long after = statusKilobytes("VmRSS:");
+    const long after = statusKb("VmRSS:");
     std::printf("batch \"全部物料\" of %lld combinations: %lld rows in %.2f s = %.0f rows/s\n",
                 static_cast<long long>(batch.combinationCount(BatchCoder::Scope::All)),
                 static_cast<long long>(rows), seconds, rows / seconds);
     std::printf(
         "memory: %.1f MB before the batch, %.1f MB after (%.0f bytes per row held); peak so far %.1f MB\n",
         before / 1024.0, after / 1024.0, (after - before) * 1024.0 / std::max<qint64>(rows, 1),
-        statusKilobytes("VmHWM:") / 1024.0);
+        statusKb("VmHWM:") / 1024.0);
     std::printf("status line: %s\n", qPrintable(lastTip));
 
     if (Workbook *out = batch.lastOutput()) {
@@ -134,8 +124,7 @@ int main(int argc, char **argv) {
         const bool ok = out->SaveAs(saved);
         std::printf("save as .xlsx: %s in %.2f s, %.1f MB; peak memory of the whole run (VmHWM) %.1f MB\n",
                     ok ? "ok" : qPrintable(QStringLiteral("FAILED: ") + out->lastError()),
-                    timer.nsecsElapsed() / 1e9, QFile(saved).size() / 1e6,
-                    statusKilobytes("VmHWM:") / 1024.0);
+                    timer.nsecsElapsed() / 1e9, QFile(saved).size() / 1e6, statusKb("VmHWM:") / 1024.0);
     }
     office.ReleaseAll(false);
     return rows == BatchCoder::rowCapacity() ? 0 : 1;

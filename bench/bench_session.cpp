@@ -12,6 +12,7 @@
 //
 // "bench_session attacks [lines|ids|whispers|whispers-host|silent|joins|volume ...]" runs the attacks
 // only (all, or those named).
+#include "BenchSupport.h"
 #include "chat/Chat.h"
 #include "chat/ChatPanel.h"
 #include "platform/text/TextCodec.h"
@@ -61,14 +62,7 @@ void pause(int ms) {
 
 // Resident memory of this process in bytes.
 qint64 residentBytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
-    }
-    return 0;
+    return qint64(statusKb("VmRSS:")) * 1024;
 }
 
 // A member socket that counts the lines it receives, notes its own connection number and when chosen
@@ -419,212 +413,185 @@ void report(const char *name, Watch &watch, qint64 before, qint64 elapsedMs) {
     std::fflush(stdout);
 }
 
-// One joined attacker sends lines of 20,000 bytes that are no GB18030.
-void attackUndecodableLines() {
+// One attack on a new host that two real members use meanwhile; `attackers` more joined members are the
+// attacker's. The attack returns false when it could not run (nothing is reported then).
+void runAttack(const char *name, int attackers, const std::function<bool(Host &, Watch &)> &attack) {
     Host host;
-    Watch watch(host, 1);
+    Watch watch(host, attackers);
     if (!watch.ok())
         return;
     const qint64 before = trimmedResidentBytes();
     QElapsedTimer clock;
     clock.start();
     watch.start();
-    const QByteArray line =
-        tavlo::text::toWire(QStringLiteral("[消息]")) + QByteArray(20000, '\xff') + "\r\n";
-    for (int i = 0; i < 100; ++i) {
-        watch.attacker().socket.write(line);
-        waitUntil([&] { return watch.members[1]->messages >= i + 1 || watch.realMemberDropped(); }, 10000);
-    }
+    const bool ran = attack(host, watch);
     watch.stop();
-    report("100 lines of 20,000 bytes 0xFF", watch, before, clock.elapsed());
+    if (ran)
+        report(name, watch, before, clock.elapsed());
+}
+
+// One joined attacker sends lines of 20,000 bytes that are no GB18030.
+void attackUndecodableLines() {
+    runAttack("100 lines of 20,000 bytes 0xFF", 1, [](Host &, Watch &watch) {
+        const QByteArray line =
+            tavlo::text::toWire(QStringLiteral("[消息]")) + QByteArray(20000, '\xff') + "\r\n";
+        for (int i = 0; i < 100; ++i) {
+            watch.attacker().socket.write(line);
+            waitUntil([&] { return watch.members[1]->messages >= i + 1 || watch.realMemberDropped(); },
+                      10000);
+        }
+        return true;
+    });
 }
 
 // Attackers join with IDs of 17,000 undecodable bytes; the real members stay.
 void attackLongIds() {
-    Host host;
-    Watch watch(host, 0);
-    if (!watch.ok())
-        return;
-    const qint64 before = trimmedResidentBytes();
-    QElapsedTimer clock;
-    clock.start();
-    watch.start();
-    const QByteArray join =
-        tavlo::text::toWire(QStringLiteral("[加入]")) + QByteArray(17000, '\xff') + "\r\n";
-    Members attackers;
-    for (int i = 0; i < 50; ++i) {
-        attackers.push_back(std::make_unique<Member>());
-        if (!attackers.back()->connectTo(host.port))
-            break;
-        attackers.back()->socket.write(join);
-        waitUntil(
-            [&] {
-                return attackers.back()->replied ||
-                       attackers.back()->socket.state() != QAbstractSocket::ConnectedState;
-            },
-            10000);
-        // A real member joining meanwhile gets the member list with every ID in it.
-        Member newcomer;
-        if (newcomer.connectTo(host.port)) {
-            newcomer.send(QStringLiteral("[加入]新%1").arg(i));
-            waitUntil(
-                [&] {
-                    return newcomer.replied || newcomer.socket.state() != QAbstractSocket::ConnectedState;
-                },
-                10000);
-            if (newcomer.longest > kMemberLineCap)
-                watch.members[1]->longest = newcomer.longest; // counts as a dropped real member
+    runAttack("50 joins with 17,000-byte IDs", 0, [](Host &host, Watch &watch) {
+        const QByteArray join =
+            tavlo::text::toWire(QStringLiteral("[加入]")) + QByteArray(17000, '\xff') + "\r\n";
+        const auto answeredOrGone = [](Member &m) {
+            return waitUntil(
+                [&m] { return m.replied || m.socket.state() != QAbstractSocket::ConnectedState; }, 10000);
+        };
+        Members attackers;
+        for (int i = 0; i < 50; ++i) {
+            attackers.push_back(std::make_unique<Member>());
+            if (!attackers.back()->connectTo(host.port))
+                break;
+            attackers.back()->socket.write(join);
+            answeredOrGone(*attackers.back());
+            // A real member joining meanwhile gets the member list with every ID in it.
+            Member newcomer;
+            if (newcomer.connectTo(host.port)) {
+                newcomer.send(QStringLiteral("[加入]新%1").arg(i));
+                answeredOrGone(newcomer);
+                if (newcomer.longest > kMemberLineCap)
+                    watch.members[1]->longest = newcomer.longest; // counts as a dropped real member
+            }
         }
-    }
-    watch.stop();
-    attackers.clear();
-    report("50 joins with 17,000-byte IDs", watch, before, clock.elapsed());
+        return true;
+    });
 }
 
 // Whispers naming the listener 3,000 times, then the host 300 times.
 void attackWhispers(bool toHost) {
-    Host host;
-    Watch watch(host, 1);
-    if (!watch.ok())
-        return;
-    const qint64 before = trimmedResidentBytes();
-    QElapsedTimer clock;
-    clock.start();
-    watch.start();
-    const int copies = toHost ? 300 : 3000;
-    const QString number = toHost ? QStringLiteral("-000000001") : QStringLiteral("0000000002");
-    const QString whisper = QStringLiteral("[悄悄话]") +
-                            QStringLiteral("%1").arg(copies, 10, 10, QLatin1Char('0')) +
-                            number.repeated(copies) + QStringLiteral("甲悄悄说：") + QString(20000, u'x');
-    for (int i = 0; i < 20; ++i)
-        watch.attacker().send(whisper);
-    watch.attacker().send(QStringLiteral("[消息]甲说： 完"));
-    waitUntil(
-        [&] {
-            return watch.members[1]->messages > 0 && watch.members[1]->lines > 0 &&
-                   host.session.queue().isEmpty() && watch.sentAtNs.size() > 25;
-        },
-        180000);
-    watch.stop();
-    report(toHost ? "20 whispers naming the host 300x" : "20 whispers naming a member 3000x", watch, before,
-           clock.elapsed());
+    runAttack(toHost ? "20 whispers naming the host 300x" : "20 whispers naming a member 3000x", 1,
+              [toHost](Host &host, Watch &watch) {
+                  const int copies = toHost ? 300 : 3000;
+                  const QString number = toHost ? QStringLiteral("-000000001") : QStringLiteral("0000000002");
+                  const QString whisper = QStringLiteral("[悄悄话]") +
+                                          QStringLiteral("%1").arg(copies, 10, 10, QLatin1Char('0')) +
+                                          number.repeated(copies) + QStringLiteral("甲悄悄说：") +
+                                          QString(20000, u'x');
+                  for (int i = 0; i < 20; ++i)
+                      watch.attacker().send(whisper);
+                  watch.attacker().send(QStringLiteral("[消息]甲说： 完"));
+                  waitUntil(
+                      [&] {
+                          return watch.members[1]->messages > 0 && watch.members[1]->lines > 0 &&
+                                 host.session.queue().isEmpty() && watch.sentAtNs.size() > 25;
+                      },
+                      180000);
+                  return true;
+              });
 }
 
 // 300,000 chat lines through the host (its transcript and traffic logs), and a member that never reads.
 void attackChatVolume() {
-    Host host;
-    Watch watch(host, 1);
-    if (!watch.ok())
-        return;
-    const qint64 before = trimmedResidentBytes();
-    // A joined member that takes nothing it is sent.
-    QTcpSocket sink;
-    sink.setReadBufferSize(1);
-    sink.connectToHost(QHostAddress::LocalHost, host.port);
-    sink.waitForConnected(5000);
-    sink.write(tavlo::text::toWire(QStringLiteral("[加入]不读\r\n")));
-    QElapsedTimer clock;
-    clock.start();
-    watch.start();
-    constexpr int kLines = 300000;
-    for (int sent = 0; sent < kLines;) {
-        QByteArray chunk;
-        for (int i = 0; i < 1000; ++i, ++sent)
-            chunk += tavlo::text::toWire(QStringLiteral("[消息]甲说： 第%1行，一句平常的话\r\n").arg(sent));
-        watch.attacker().socket.write(chunk);
-        waitUntil([&] { return watch.attacker().socket.bytesToWrite() < 1024 * 1024; }, 30000);
-    }
-    waitUntil([&] { return watch.members[1]->messages >= kLines; }, 180000);
-    watch.stop();
-    sink.abort();
-    report("300,000 chat lines, one non-reader", watch, before, clock.elapsed());
+    runAttack("300,000 chat lines, one non-reader", 1, [](Host &host, Watch &watch) {
+        // A joined member that takes nothing it is sent.
+        QTcpSocket sink;
+        sink.setReadBufferSize(1);
+        sink.connectToHost(QHostAddress::LocalHost, host.port);
+        sink.waitForConnected(5000);
+        sink.write(tavlo::text::toWire(QStringLiteral("[加入]不读\r\n")));
+        constexpr int kLines = 300000;
+        for (int sent = 0; sent < kLines;) {
+            QByteArray chunk;
+            for (int i = 0; i < 1000; ++i, ++sent)
+                chunk +=
+                    tavlo::text::toWire(QStringLiteral("[消息]甲说： 第%1行，一句平常的话\r\n").arg(sent));
+            watch.attacker().socket.write(chunk);
+            waitUntil([&] { return watch.attacker().socket.bytesToWrite() < 1024 * 1024; }, 30000);
+        }
+        waitUntil([&] { return watch.members[1]->messages >= kLines; }, 180000);
+        return true;
+    });
 }
 
 // Another process holds 295 connections that never join while this one may open 256 descriptors;
 // then a newcomer joins and the host opens a file (as records open MIS.xls).
 void attackSilentConnections() {
-    Host host;
-    Watch watch(host, 0);
-    if (!watch.ok())
-        return;
-    const qint64 before = trimmedResidentBytes();
-    QProcess holder;
-    holder.start(
-        QStringLiteral("/usr/bin/python3"),
-        {QStringLiteral("-c"), QStringLiteral("import socket, sys\n"
-                                              "sys.stdin.readline()\n"
-                                              "held = []\n"
-                                              "for i in range(295):\n"
-                                              "    held.append(socket.create_connection(('127.0.0.1', %1)))\n"
-                                              "print(len(held), flush=True)\n"
-                                              "sys.stdin.read()\n")
-                                   .arg(host.port)});
-    if (!holder.waitForStarted(10000)) {
-        std::printf("attack   silent connections: no python3\n");
-        return;
-    }
-    rlimit limit{};
-    ::getrlimit(RLIMIT_NOFILE, &limit);
-    const rlimit saved = limit;
-    limit.rlim_cur = 256;
-    ::setrlimit(RLIMIT_NOFILE, &limit);
-    QElapsedTimer clock;
-    clock.start();
-    watch.start();
-    holder.write("go\n");
-    waitUntil([&] { return holder.canReadLine() || holder.state() != QProcess::Running; }, 60000);
-    pause(500);
-    QElapsedTimer joinClock;
-    joinClock.start();
-    Member newcomer;
-    const bool connected = newcomer.connectTo(host.port);
-    if (connected)
-        newcomer.send(QStringLiteral("[加入]新人"));
-    const bool joined = connected && waitUntil([&] { return newcomer.replied; }, 30000);
-    const qint64 joinMs = joinClock.elapsed();
-    QTemporaryFile file;
-    const bool fileOpens = file.open();
-    file.close();
-    watch.stop();
-    std::printf("attack   295 silent connections, 256 descriptors: a newcomer %s (%.0f ms), a file %s\n",
-                joined ? "joined" : "could NOT join", double(joinMs), fileOpens ? "opens" : "does NOT open");
-    holder.closeWriteChannel();
-    holder.waitForFinished(10000);
-    ::setrlimit(RLIMIT_NOFILE, &saved);
-    report("295 silent connections", watch, before, clock.elapsed());
+    runAttack("295 silent connections", 0, [](Host &host, Watch &) {
+        QProcess holder;
+        holder.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral("-c"),
+                      QStringLiteral("import socket, sys\n"
+                                     "sys.stdin.readline()\n"
+                                     "held = []\n"
+                                     "for i in range(295):\n"
+                                     "    held.append(socket.create_connection(('127.0.0.1', %1)))\n"
+                                     "print(len(held), flush=True)\n"
+                                     "sys.stdin.read()\n")
+                          .arg(host.port)});
+        if (!holder.waitForStarted(10000)) {
+            std::printf("attack   silent connections: no python3\n");
+            return false;
+        }
+        rlimit limit{};
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        const rlimit saved = limit;
+        limit.rlim_cur = 256;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        holder.write("go\n");
+        waitUntil([&] { return holder.canReadLine() || holder.state() != QProcess::Running; }, 60000);
+        pause(500);
+        QElapsedTimer joinClock;
+        joinClock.start();
+        Member newcomer;
+        const bool connected = newcomer.connectTo(host.port);
+        if (connected)
+            newcomer.send(QStringLiteral("[加入]新人"));
+        const bool joined = connected && waitUntil([&] { return newcomer.replied; }, 30000);
+        const qint64 joinMs = joinClock.elapsed();
+        QTemporaryFile file;
+        const bool fileOpens = file.open();
+        file.close();
+        std::printf("attack   295 silent connections, 256 descriptors: a newcomer %s (%.0f ms), a file %s\n",
+                    joined ? "joined" : "could NOT join", double(joinMs),
+                    fileOpens ? "opens" : "does NOT open");
+        holder.closeWriteChannel();
+        holder.waitForFinished(10000);
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+        return true;
+    });
 }
 
 // 300 members join one after another while two others talk.
 void attackJoinStorm() {
-    Host host;
-    Watch watch(host, 0);
-    if (!watch.ok())
-        return;
-    const qint64 before = trimmedResidentBytes();
-    QElapsedTimer clock;
-    clock.start();
-    watch.start();
-    Members joiners;
-    for (int i = 0; i < 300; ++i) {
-        joiners.push_back(std::make_unique<Member>());
-        Member &m = *joiners.back();
-        if (!m.connectTo(host.port))
-            break;
-        m.send(QStringLiteral("[加入]j%1").arg(i + 1));
-        if (!waitUntil([&m] { return m.replied; }, 30000))
-            break;
-    }
-    const qint64 joinedMs = clock.elapsed();
-    waitUntil([&] { return host.session.queue().isEmpty(); }, 180000);
-    pause(200);
-    watch.stop();
-    long long lines = 0;
-    for (const auto &m : joiners)
-        lines += m->lines;
-    std::printf("attack   300 joins in a row: all joined after %.1f s, %lld lines to the joiners\n",
-                joinedMs / 1000.0, lines);
-    joiners.clear();
-    report("300 joins in a row (target < 1 s)", watch, before, clock.elapsed());
+    runAttack("300 joins in a row (target < 1 s)", 0, [](Host &host, Watch &) {
+        QElapsedTimer clock;
+        clock.start();
+        Members joiners;
+        for (int i = 0; i < 300; ++i) {
+            joiners.push_back(std::make_unique<Member>());
+            Member &m = *joiners.back();
+            if (!m.connectTo(host.port))
+                break;
+            m.send(QStringLiteral("[加入]j%1").arg(i + 1));
+            if (!waitUntil([&m] { return m.replied; }, 30000))
+                break;
+        }
+        const qint64 joinedMs = clock.elapsed();
+        waitUntil([&] { return host.session.queue().isEmpty(); }, 180000);
+        pause(200);
+        long long lines = 0;
+        for (const auto &m : joiners)
+            lines += m->lines;
+        std::printf("attack   300 joins in a row: all joined after %.1f s, %lld lines to the joiners\n",
+                    joinedMs / 1000.0, lines);
+        return true;
+    });
 }
 
 void benchIdle() {

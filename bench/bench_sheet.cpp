@@ -1,4 +1,5 @@
 // The record workbook at its largest: open, append one row, save, and read every cell, as .xls and .xlsx.
+#include "BenchSupport.h"
 #include "platform/sheet/Application.h"
 #include "platform/sheet/CellAddress.h"
 #include "platform/sheet/Workbook.h"
@@ -21,27 +22,11 @@ namespace {
 
 constexpr int kColumns = 11;
 
-double elapsedMs(QElapsedTimer &timer) {
-    const double ms = double(timer.nsecsElapsed()) / 1e6;
-    timer.restart();
-    return ms;
-}
-
 // Processor time of the process: on a busy machine the wall clock also counts the waits for a core.
 double cpuMs() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-long peakMemoryKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
 }
 
 // Fields as record entry writes them: every cell text-formatted, codes and numbers kept as typed.

@@ -2,6 +2,7 @@
 // worksheet, replacement from a manuscript, script conversion, and whole round trips read back by an
 // independent reader (Debian's python3-ezdxf).
 
+#include "Python.h"
 #include "TestFiles.h"
 #include "cadtext/ChineseConversion.h"
 #include "cadtext/MTextCleaning.h"
@@ -15,7 +16,6 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -25,8 +25,6 @@ using drawing::CadEntity;
 using MTextCleaning::CleanMText;
 
 namespace {
-
-const QString python = QStringLiteral("/usr/bin/python3");
 
 QString corpus(const QString &name) {
     return QStringLiteral(TAVLO_CORPUS_DIR "/drawings/") + name;
@@ -115,42 +113,12 @@ TextExtraction::Options extractEverything() {
     return options;
 }
 
+// The texts of two drawings as the independent reader sees them, and their differences.
 QJsonObject compareWithEzdxf(const QString &before, const QString &after) {
-    QProcess p;
-    p.start(python, {QStringLiteral(TAVLO_SOURCE_DIR "/tests/cadtext/dxf_texts.py"), before, after});
-    if (!p.waitForFinished(180000)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    const QJsonDocument json = QJsonDocument::fromJson(p.readAllStandardOutput());
-    if (!json.isObject())
-        qWarning().noquote() << p.readAllStandardError();
-    return json.object();
-}
-
-// Runs a Python snippet with the arguments; its standard output parsed as JSON.
-QJsonObject runPython(const QString &script, const QStringList &arguments) {
-    QProcess p;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("PYTHONUTF8"), QStringLiteral("1"));
-    p.setProcessEnvironment(environment);
-    p.start(python, QStringList{QStringLiteral("-c"), script} + arguments);
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    const QJsonDocument json = QJsonDocument::fromJson(p.readAllStandardOutput());
-    if (!json.isObject())
-        qWarning().noquote() << p.readAllStandardError();
-    return json.object();
-}
-
-bool haveEzdxf() {
-    QProcess p;
-    p.start(python, {QStringLiteral("-c"), QStringLiteral("import ezdxf")});
-    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return QJsonDocument::fromJson(
+               Python::exec({QStringLiteral(TAVLO_SOURCE_DIR "/tests/cadtext/dxf_texts.py"), before, after},
+                            nullptr, 180000))
+        .object();
 }
 
 } // namespace
@@ -182,34 +150,29 @@ private slots:
 void TestTextTools::cleaningRemovesFormatCodes_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("clean");
-    QTest::newRow("font and height group") << "{\\Farial|b0|i0;\\H2.5;中文}"
-                                           << "中文";
-    QTest::newRow("stacked with caret") << "\\S2^;"
-                                        << "2";
-    QTest::newRow("stacked fraction stays") << "分数 \\S2^; 与 \\S1/2;"
-                                            << "分数 2 与 \\S1/2;";
-    QTest::newRow("paragraphs run together") << "a\\Pb"
-                                             << "ab";
-    QTest::newRow("centred span") << "\\pxqc;标题\\pq*;正文"
-                                  << "标题正文";
-    QTest::newRow("short alignment span") << "\\pqc;Title\\pq*;rest"
-                                          << "Titlerest";
-    QTest::newRow("alignment without closing") << "\\pxqc;居中段落一\\P居中段落二\\P\\pxql;左对齐段落"
-                                               << "居中段落一居中段落二左对齐段落";
-    QTest::newRow("escaped braces survive") << "花括号\\{ \\} {\\fSimSun|b1|i0|c134|p2;宋体粗体}"
-                                            << "花括号{ } 宋体粗体";
-    QTest::newRow("codes of every kind") << "\\L下划线\\l \\K删除线\\k \\C1;红色\\C256; \\W0.8;窄\\W1; "
-                                            "\\Q15;斜\\Q0; \\T1.5;距\\T1; \\A1;齐 不\\~断"
-                                         << "下划线 删除线 红色 窄 斜 距 齐 不断";
-    QTest::newRow("indents and tabs") << "\\pi-3,l3,t4;条目\\pt5;一"
-                                      << "条目一";
-    QTest::newRow("line feed") << "上\n下"
-                               << "上下";
-    // A stacked text without a caret before its closing semicolon keeps its code.
-    QTest::newRow("nested groups") << "{\\C1;{\\H2x;大\\H1x;小}\\S上^下;}\\P{\\fSimHei|b0|i0|c134|p49;黑体}"
-                                   << "大小\\S上^下;黑体";
-    QTest::newRow("plain text unchanged") << "Plain 文字 123"
-                                          << "Plain 文字 123";
+    const char *rows[][3] = {
+        {"font and height group", "{\\Farial|b0|i0;\\H2.5;中文}", "中文"},
+        {"stacked with caret", "\\S2^;", "2"},
+        {"stacked fraction stays", "分数 \\S2^; 与 \\S1/2;", "分数 2 与 \\S1/2;"},
+        {"paragraphs run together", "a\\Pb", "ab"},
+        {"centred span", "\\pxqc;标题\\pq*;正文", "标题正文"},
+        {"short alignment span", "\\pqc;Title\\pq*;rest", "Titlerest"},
+        {"alignment without closing", "\\pxqc;居中段落一\\P居中段落二\\P\\pxql;左对齐段落",
+         "居中段落一居中段落二左对齐段落"},
+        {"escaped braces survive", "花括号\\{ \\} {\\fSimSun|b1|i0|c134|p2;宋体粗体}", "花括号{ } 宋体粗体"},
+        {"codes of every kind",
+         "\\L下划线\\l \\K删除线\\k \\C1;红色\\C256; \\W0.8;窄\\W1; "
+         "\\Q15;斜\\Q0; \\T1.5;距\\T1; \\A1;齐 不\\~断",
+         "下划线 删除线 红色 窄 斜 距 齐 不断"},
+        {"indents and tabs", "\\pi-3,l3,t4;条目\\pt5;一", "条目一"},
+        {"line feed", "上\n下", "上下"},
+        // A stacked text without a caret before its closing semicolon keeps its code.
+        {"nested groups", "{\\C1;{\\H2x;大\\H1x;小}\\S上^下;}\\P{\\fSimHei|b0|i0|c134|p49;黑体}",
+         "大小\\S上^下;黑体"},
+        {"plain text unchanged", "Plain 文字 123", "Plain 文字 123"},
+    };
+    for (const auto &row : rows)
+        QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]);
 }
 
 void TestTextTools::cleaningRemovesFormatCodes() {
@@ -509,7 +472,7 @@ void TestTextTools::roundTripReplacesEveryTextAndNothingElse_data() {
 // reader: every extracted string is a translation now, every other string and every other pair is as
 // it was.
 void TestTextTools::roundTripReplacesEveryTextAndNothingElse() {
-    if (!haveEzdxf())
+    if (!Python::has(QStringLiteral("ezdxf")))
         QSKIP("python3-ezdxf is not installed");
     QFETCH(QString, name);
     auto document = load(name);
@@ -588,7 +551,7 @@ void TestTextTools::roundTripReplacesEveryTextAndNothingElse() {
 // Traditional to simplified in a GBK drawing: a simplified form the code page lacks (㑩 for 儸) would be
 // written as an escape the Chinese big fonts cannot show, so the original character stays.
 void TestTextTools::conversionKeepsWhatTheCodePageCannotHold() {
-    if (!haveEzdxf())
+    if (!Python::has(QStringLiteral("ezdxf")))
         QSKIP("python3-ezdxf is not installed");
     auto document = load(QStringLiteral("01_text_mtext_r2000_gbk.dxf"));
     QVERIFY(document);
@@ -609,12 +572,12 @@ void TestTextTools::conversionKeepsWhatTheCodePageCannotHold() {
     const QString path = dir.filePath(QStringLiteral("converted.dxf"));
     QVERIFY2(document->SaveAs(path), qPrintable(document->lastError()));
     QVERIFY(!TestFiles::read(path).contains("\\U+3469"));
-    const QJsonObject back = runPython(QStringLiteral(R"(
+    const QJsonObject back = Python::json(QStringLiteral(R"(
 import ezdxf, json, sys
 doc = ezdxf.readfile(sys.argv[1])
 print(json.dumps({'text': doc.entitydb['36'].dxf.text, 'other': doc.entitydb['37'].dxf.text}))
 )"),
-                                       {path});
+                                          {path});
     QCOMPARE(back[QLatin1String("text")].toString(), QStringLiteral("罗儸 沉降观测 制图 乾隆"));
     QCOMPARE(back[QLatin1String("other")].toString(), QStringLiteral("沉降觀測 製圖 標準件 俱樂部"));
 }
@@ -622,7 +585,7 @@ print(json.dumps({'text': doc.entitydb['36'].dxf.text, 'other': doc.entitydb['37
 // A multiline text set in columns, as releases before R2018 keep it (one MTEXT per column, linked from
 // the first): extracted as one row under the first column's handle, replaced and converted as one text.
 void TestTextTools::linkedColumnsAreOneText() {
-    if (!haveEzdxf())
+    if (!Python::has(QStringLiteral("ezdxf")))
         QSKIP("python3-ezdxf is not installed");
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("columns.dxf"));
@@ -637,7 +600,7 @@ back = ezdxf.readfile(sys.argv[1])
 main = back.entitydb[mtext.dxf.handle]
 print(json.dumps({'main': main.dxf.handle, 'columns': main.columns.count}))
 )";
-    const QJsonObject made = runPython(QString::fromUtf8(make), {path});
+    const QJsonObject made = Python::json(QString::fromUtf8(make), {path});
     QCOMPARE(made[QLatin1String("columns")].toInt(), 3);
     const QString main = made[QLatin1String("main")].toString();
     QString error;
@@ -665,7 +628,7 @@ print(json.dumps({'main': main.dxf.handle, 'columns': main.columns.count}))
         TextReplacement::ReplaceTexts(selectAll(*document, options.walk), *document, manuscript, options), 1);
     const QString after = dir.filePath(QStringLiteral("after.dxf"));
     QVERIFY2(document->SaveAs(after), qPrintable(document->lastError()));
-    const QJsonObject back = runPython(QStringLiteral(R"(
+    const QJsonObject back = Python::json(QStringLiteral(R"(
 import ezdxf, json, sys
 from ezdxf.audit import Auditor
 doc = ezdxf.readfile(sys.argv[1])
@@ -674,7 +637,7 @@ main = doc.entitydb[sys.argv[2]]
 print(json.dumps({'text': main.all_columns_raw_content(), 'errors': len(auditor.errors),
                   'mtexts': len(doc.modelspace().query('MTEXT'))}))
 )"),
-                                       {after, main});
+                                          {after, main});
     QCOMPARE(back[QLatin1String("text")].toString(), QStringLiteral("Notes: first, then second, then third"));
     QCOMPARE(back[QLatin1String("errors")].toInt(), 0);
     QCOMPARE(back[QLatin1String("mtexts")].toInt(), 1);

@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+#include <algorithm>
+
 // One participant: a session on loopback with the real chat panel, chat and whiteboard on it.
 struct Participant {
     SessionProbe probe;
@@ -41,11 +43,14 @@ struct Participant {
         for (int i = 0; i < list.count(); ++i)
             list.setSelected(i, numbers.contains(list.at(i).number));
     }
-    // Lines this participant put on the wire, without the traffic log's destination label.
+    // Lines this participant put on the wire, without the traffic log's destination label and without the
+    // marks of TestChat::settle().
     QStringList sentLines() const {
         QStringList lines;
-        for (const QString &logged : probe.sent)
-            lines << logged.section(QStringLiteral(": "), 1);
+        for (const QString &logged : probe.sent) {
+            if (!logged.contains(QStringLiteral(": [标记]")))
+                lines << logged.section(QStringLiteral(": "), 1);
+        }
         return lines;
     }
     QColor pixel(QPoint twips) const {
@@ -57,11 +62,25 @@ class TestChat : public QObject {
     Q_OBJECT
 
     std::unique_ptr<Participant> host, second, third;
+    int marks = 0;
 
+    // Until everything sent so far has been handled everywhere: a mark (a tag no one handles) from each
+    // member reached the host after all they sent before, then one from the host reached each member
+    // after everything the host had relayed.
     void settle() {
-        for (Participant *p : {host.get(), second.get(), third.get()})
-            QVERIFY(p->probe.waitUntilQueueEmpty());
-        QTest::qWait(50);
+        const QString mark = QStringLiteral("[标记]%1").arg(++marks);
+        QTRY_VERIFY(!host->probe.session.host().memberListPending());
+        for (Participant *p : {second.get(), third.get()})
+            p->probe.session.QueueToHost(mark);
+        const auto marked = [&mark](const QStringList &received) {
+            return int(std::count_if(received.begin(), received.end(), [&mark](const QString &line) {
+                return line.endsWith(QStringLiteral(": ") + mark);
+            }));
+        };
+        QTRY_COMPARE(marked(host->probe.received), 2);
+        host->probe.session.SendToAllMembers(mark);
+        for (Participant *p : {second.get(), third.get()})
+            QTRY_COMPARE(marked(p->probe.received), 1);
     }
 
 private slots:
@@ -115,12 +134,12 @@ private slots:
 
     void whisperWithoutRecipientsStaysLocal() {
         second->select({});
-        const int sentBefore = second->probe.sent.size();
+        const qsizetype sentBefore = second->sentLines().size();
         second->say(QStringLiteral("alone"), true);
         QCOMPARE(second->transcript(), QStringList{QStringLiteral("乙悄悄说：alone")});
         QVERIFY(second->probe.session.queue().isEmpty());
         settle();
-        QCOMPARE(second->probe.sent.size(), sentBefore);
+        QCOMPARE(second->sentLines().size(), sentBefore);
         QVERIFY(host->transcript().isEmpty());
     }
 

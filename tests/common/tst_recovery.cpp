@@ -1,5 +1,6 @@
 // Recovery copies without the main window: which workbooks and documents are kept, when their copies
 // go, and copies opened again exactly as they were (a damaged one refused).
+#include "Python.h"
 #include "common/RecoveryKeeper.h"
 #include "platform/document/Application.h"
 #include "platform/document/Document.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,20 +21,6 @@ namespace {
 
 QStringList filesIn(const QString &folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
-
-// The first sheet's cells as openpyxl reads them, one line per row.
-QString readXlsx(const QString &path) {
-    QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("import sys, openpyxl\n"
-                                 "ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]\n"
-                                 "for row in ws.iter_rows(values_only=True):\n"
-                                 "    print('|'.join('' if v is None else str(v) for v in row))\n"),
-                  path});
-    python.waitForFinished(60000);
-    return QString::fromUtf8(python.readAllStandardOutput());
 }
 
 // A form as the requisition tool makes it: landscape, page-number footer, formatted paragraphs, a table
@@ -111,12 +97,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!keeper.copyOf(result).isEmpty() && !keeper.copyOf(form).isEmpty(), 30000);
         QVERIFY(keeper.copyOf(internal).isEmpty());
         QCOMPARE(filesIn(folder).size(), 4); // two contents, two descriptions
-        QCOMPARE(readXlsx(keeper.copyOf(result)), QStringLiteral("物料代码\n1101010001000001\n"));
+        QCOMPARE(Python::xlsxRows(keeper.copyOf(result)), QStringLiteral("物料代码\n1101010001000001\n"));
 
         // A later change reaches the copy.
         result->Sheets(1)->setValue(3, 1, QStringLiteral("1101010001000002"));
         QVERIFY(keeper.writeNow());
-        QCOMPARE(readXlsx(keeper.copyOf(result)),
+        QCOMPARE(Python::xlsxRows(keeper.copyOf(result)),
                  QStringLiteral("物料代码\n1101010001000001\n1101010001000002\n"));
 
         // Saved: the copy goes.
@@ -205,19 +191,15 @@ private slots:
         QCOMPARE(form->pageCount(), pages);
         // And the .docx made from it is the original's, part for part (only the creation time differs).
         QVERIFY(form->SaveAs(dir.filePath(QStringLiteral("reopened.docx"))));
-        QProcess python;
-        python.start(
-            QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral("-c"),
-             QStringLiteral("import sys, zipfile\n"
-                            "a, b = (zipfile.ZipFile(p) for p in sys.argv[1:3])\n"
-                            "names = sorted(n for n in a.namelist() if n != 'docProps/core.xml')\n"
-                            "assert names == sorted(n for n in b.namelist() if n != 'docProps/core.xml')\n"
-                            "bad = [n for n in names if a.read(n) != b.read(n)]\n"
-                            "print(' '.join(bad) if bad else 'same')\n"),
-             dir.filePath(QStringLiteral("original.docx")), dir.filePath(QStringLiteral("reopened.docx"))});
-        QVERIFY(python.waitForFinished(60000));
-        QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).trimmed(), QStringLiteral("same"));
+        const QByteArray parts = Python::run(
+            QStringLiteral("import sys, zipfile\n"
+                           "a, b = (zipfile.ZipFile(p) for p in sys.argv[1:3])\n"
+                           "names = sorted(n for n in a.namelist() if n != 'docProps/core.xml')\n"
+                           "assert names == sorted(n for n in b.namelist() if n != 'docProps/core.xml')\n"
+                           "bad = [n for n in names if a.read(n) != b.read(n)]\n"
+                           "print(' '.join(bad) if bad else 'same')\n"),
+            {dir.filePath(QStringLiteral("original.docx")), dir.filePath(QStringLiteral("reopened.docx"))});
+        QCOMPARE(QString::fromUtf8(parts).trimmed(), QStringLiteral("same"));
         sheet::Workbook *book = sheet::Application::instances().value(0)->workbookList().value(0);
         QVERIFY(book && !book->Saved() && book->Name() == QStringLiteral("工作簿1") &&
                 book->FullName().isEmpty());

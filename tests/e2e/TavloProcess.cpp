@@ -39,6 +39,15 @@ void TavloProcess::writeFile(const QString &name, const QByteArray &bytes) const
         f.write(bytes);
 }
 
+void TavloProcess::writeJoinSettings(const QString &address, quint16 port, const QString &more) const {
+    writeFile(QStringLiteral("Tavlo.ini"),
+              QStringLiteral("[Tavlo]\nPort=%1\nIP=%2\nRecentID=甲\nConnectMode=0\nAutoConnect=1\n"
+                             "RecentServer=False\n%3")
+                  .arg(port)
+                  .arg(address, more)
+                  .toUtf8());
+}
+
 QByteArray TavloProcess::readFile(const QString &name) const {
     QFile f(file(name));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -60,6 +69,15 @@ bool TavloProcess::start() {
         QThread::msleep(50);
     }
     return false;
+}
+
+bool TavloProcess::startHosting(quint16 port, const QString &more) {
+    writeFile(QStringLiteral("Tavlo.ini"),
+              QStringLiteral("[Tavlo]\nPort=%1\nRecentID=主\nAutoConnect=1\nRecentServer=True\n%2")
+                  .arg(port)
+                  .arg(more)
+                  .toUtf8());
+    return start();
 }
 
 QProcess *TavloProcess::startSecond() {

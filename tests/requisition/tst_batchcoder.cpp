@@ -1,3 +1,4 @@
+#include "Python.h"
 #include "RequisitionRig.h"
 #include "TestFiles.h"
 #include "requisition/MaterialCode.h"
@@ -5,7 +6,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -16,8 +16,6 @@ using tavlo::sheet::Workbook;
 using tavlo::sheet::Worksheet;
 
 namespace {
-
-const QString kPython = QStringLiteral("/usr/bin/python3");
 
 QString corpus(const QString &name) {
     return QStringLiteral(TAVLO_CORPUS_DIR "/sheets/") + name;
@@ -48,21 +46,24 @@ QStringList dataRow(const QString &code, const QString &name, const QString &mat
     return {QString(), code, name, QString(), materialSpec, unit, QString(), QString()};
 }
 
-bool pythonHas(const QString &module) {
-    if (!QFile::exists(kPython))
-        return false;
-    QProcess p;
-    p.start(kPython, {QStringLiteral("-c"), QStringLiteral("import ") + module});
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+// The rows a reader snippet printed as one JSON array.
+QJsonArray readBack(const char *script, const QString &path) {
+    return QJsonDocument::fromJson(Python::run(QString::fromUtf8(script), {path})).array();
 }
 
-QJsonArray runPython(const QString &script, const QString &path) {
-    QProcess p;
-    p.start(kPython, {QStringLiteral("-c"), script, path});
-    if (!p.waitForFinished(120000) || p.exitCode() != 0)
-        qWarning().noquote() << p.readAllStandardError();
-    return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
-}
+// A rig on a coding workbook of one category (see writeOneCategory), in a folder of its own that goes
+// after the rig.
+struct CodingFolder {
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("coding.xlsx"));
+};
+struct CodingRig : CodingFolder, Rig {
+    bool written;
+    CodingRig(const QStringList &names, const std::array<QStringList, 5> &parameters)
+        : written(writeOneCategory(path, names, parameters)) {
+        open(path);
+    }
+};
 
 } // namespace
 
@@ -151,11 +152,8 @@ private slots:
     }
 
     void interruptKeepsTheRowsWritten() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("coding.xlsx");
-        QVERIFY(writeOneCategory(path, {"01-离心泵"}, kSizes21311));
-        Rig rig;
-        rig.open(path);
+        CodingRig rig({"01-离心泵"}, kSizes21311);
+        QVERIFY(rig.written);
         // "中断" pressed while the fourth row is being written, from inside the batch's own event processing.
         connect(&rig.batch, &BatchCoder::rowWritten, this, [&](int row) {
             if (row == 4)
@@ -182,11 +180,8 @@ private slots:
     }
     void batchEndsWhenAWorkbookIsClosed() {
         QFETCH(bool, closeSource);
-        QTemporaryDir dir;
-        const QString path = dir.filePath("coding.xlsx");
-        QVERIFY(writeOneCategory(path, {"01-离心泵"}, kSizes21311));
-        Rig rig;
-        rig.open(path);
+        CodingRig rig({"01-离心泵"}, kSizes21311);
+        QVERIFY(rig.written);
         connect(&rig.batch, &BatchCoder::rowWritten, this, [&](int row) {
             if (row == 5)
                 (closeSource ? rig.office.excel(1)->workbook.data() : rig.batch.lastOutput())->Close();
@@ -202,11 +197,8 @@ private slots:
     }
 
     void clicksDuringALongBatchReachIt() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("coding.xlsx");
-        QVERIFY(writeOneCategory(path, {"01-离心泵", "02-计量泵"}, parameterLists({10, 10, 10, 10, 10})));
-        Rig rig;
-        rig.open(path);
+        CodingRig rig({"01-离心泵", "02-计量泵"}, parameterLists({10, 10, 10, 10, 10}));
+        QVERIFY(rig.written);
         rig.panel.optAll->setChecked(true);
         // The button, pressed through the event queue while rows are written; the second press finds
         // the batch already stopping and starts nothing.
@@ -229,25 +221,22 @@ private slots:
     }
 
     void outputSavesAsXlsxAndXls() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("coding.xlsx");
-        QVERIFY(writeOneCategory(path, {"01-离心泵"}, kSizes21311));
-        Rig rig;
-        rig.open(path);
+        CodingRig rig({"01-离心泵"}, kSizes21311);
+        QVERIFY(rig.written);
         rig.panel.cmdBatch->click();
         Workbook *book = rig.batch.lastOutput();
-        QVERIFY(book->SaveAs(dir.filePath("out.xlsx")));
-        QVERIFY(book->SaveAs(dir.filePath("out.xls")));
+        QVERIFY(book->SaveAs(rig.dir.filePath("out.xlsx")));
+        QVERIFY(book->SaveAs(rig.dir.filePath("out.xls")));
 
-        if (!pythonHas("openpyxl") || !pythonHas("xlrd"))
+        if (!Python::has(QStringLiteral("openpyxl")) || !Python::has(QStringLiteral("xlrd")))
             QSKIP("python3-openpyxl or python3-xlrd is not installed");
-        const QJsonArray xlsx = runPython(R"(
+        const QJsonArray xlsx = readBack(R"(
 import json, sys, openpyxl
 ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
 print(json.dumps([[c.value or "", c.number_format] for r in ws.iter_rows(min_row=2, max_row=8, max_col=8) for c in r]))
 )",
-                                          dir.filePath("out.xlsx"));
-        const QJsonArray xls = runPython(R"(
+                                         rig.dir.filePath("out.xlsx"));
+        const QJsonArray xls = readBack(R"(
 import json, sys, xlrd
 book = xlrd.open_workbook(sys.argv[1], formatting_info=True)
 s = book.sheet_by_index(0)
@@ -255,7 +244,7 @@ def fmt(r, c):
     return book.format_map[book.xf_list[s.cell_xf_index(r, c)].format_key].format_str
 print(json.dumps([[s.cell_value(r, c), fmt(r, c)] for r in range(1, 8) for c in range(8)]))
 )",
-                                         dir.filePath("out.xls"));
+                                        rig.dir.filePath("out.xls"));
         QCOMPARE(xlsx.size(), 7 * 8);
         QCOMPARE(xls.size(), 7 * 8);
         // Same values in both files, and every cell with a value formatted as text (empty cells exist in
@@ -278,23 +267,20 @@ print(json.dumps([[s.cell_value(r, c), fmt(r, c)] for r in range(1, 8) for c in 
     }
 
     void moreRowsThanAnXlsSheetHoldsSaveAsXlsx() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("coding.xlsx");
-        QVERIFY(writeOneCategory(path, {"01-离心泵"}, parameterLists({10, 10, 10, 10, 7})));
-        Rig rig;
-        rig.open(path);
+        CodingRig rig({"01-离心泵"}, parameterLists({10, 10, 10, 10, 7}));
+        QVERIFY(rig.written);
         rig.panel.cmdBatch->click();
         QCOMPARE(rig.batch.rowsWritten(), 70000);
         Workbook *book = rig.batch.lastOutput();
-        QVERIFY(!book->SaveAs(dir.filePath("big.xls")));
+        QVERIFY(!book->SaveAs(rig.dir.filePath("big.xls")));
         QVERIFY(book->lastError().contains("65"));
-        QVERIFY(!QFile::exists(dir.filePath("big.xls")));
+        QVERIFY(!QFile::exists(rig.dir.filePath("big.xls")));
         QVERIFY(!book->Saved());
-        QVERIFY(book->SaveAs(dir.filePath("big.xlsx")));
+        QVERIFY(book->SaveAs(rig.dir.filePath("big.xlsx")));
         QVERIFY(book->Saved());
 
         tavlo::sheet::Application *reader = tavlo::sheet::Application::create();
-        Workbook *back = reader->Workbooks().Open(dir.filePath("big.xlsx"));
+        Workbook *back = reader->Workbooks().Open(rig.dir.filePath("big.xlsx"));
         QVERIFY(back);
         QCOMPARE(back->Sheets(1)->UsedRange().lastRow(), 70002);
         QCOMPARE(back->Sheets(1)->value(70002, 2), QStringLiteral("0101011010101007"));
@@ -305,13 +291,9 @@ print(json.dumps([[s.cell_value(r, c), fmt(r, c)] for r in range(1, 8) for c in 
     // Values stored as numbers give a one-character code ("1"), a gap in the names column an empty name:
     // neither becomes a row, and the closing status line counts them by reason.
     void rowsWithoutAValidCodeOrNameAreSkipped() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("coding.xlsx");
-        QVERIFY(
-            writeOneCategory(path, {"01-离心泵", "", "03-潜水泵"},
-                             {QStringList{"01-a", "1", "10"}, {"01-c"}, {"00-无"}, {"00-无"}, {"00-无"}}));
-        Rig rig;
-        rig.open(path);
+        CodingRig rig({"01-离心泵", "", "03-潜水泵"},
+                      {QStringList{"01-a", "1", "10"}, {"01-c"}, {"00-无"}, {"00-无"}, {"00-无"}});
+        QVERIFY(rig.written);
         QVERIFY(rig.builder.DataSourceValid());
         rig.panel.optCate->setChecked(true);
         QTest::mouseClick(rig.panel.cmdBatch, Qt::LeftButton);
@@ -320,16 +302,16 @@ print(json.dumps([[s.cell_value(r, c), fmt(r, c)] for r in range(1, 8) for c in 
                                 "物料名称为空 3 行）"));
         QCOMPARE(rig.batch.rowsWritten(), 4);
         Workbook *book = rig.batch.lastOutput();
-        QVERIFY(book->SaveAs(dir.filePath("out.xlsx")));
+        QVERIFY(book->SaveAs(rig.dir.filePath("out.xlsx")));
 
-        if (!pythonHas("openpyxl"))
+        if (!Python::has(QStringLiteral("openpyxl")))
             QSKIP("python3-openpyxl is not installed");
-        const QJsonArray rows = runPython(R"(
+        const QJsonArray rows = readBack(R"(
 import json, sys, openpyxl
 ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
 print(json.dumps([[c.value or "" for c in r] for r in ws.iter_rows(min_row=3, max_row=ws.max_row, max_col=3)]))
 )",
-                                          dir.filePath("out.xlsx"));
+                                         rig.dir.filePath("out.xlsx"));
         QCOMPARE(rows.size(), 4);
         QStringList codes;
         for (const QJsonValue &row : rows) {

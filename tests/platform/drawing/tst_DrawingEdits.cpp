@@ -1,6 +1,7 @@
 // Edited drawings checked by an independent reader (Debian's python3-ezdxf): its audit finds no error,
 // it reads back our new texts, styles and table cells, and its queries select what our filters select.
 
+#include "Python.h"
 #include "TestFiles.h"
 #include "platform/drawing/CadApplication.h"
 #include "platform/drawing/CadDocument.h"
@@ -9,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -19,43 +19,31 @@ using namespace tavlo::drawing;
 
 namespace {
 
-const QString python = QStringLiteral("/usr/bin/python3");
-
 QString corpus(const QString &name) {
     return QStringLiteral(TAVLO_CORPUS_DIR "/drawings/") + name;
 }
 
-bool haveEzdxf() {
-    QProcess p;
-    p.start(python, {QStringLiteral("-c"), QStringLiteral("import ezdxf")});
-    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+// What ezdxf's audit says of a drawing when it finds errors; empty when it finds none.
+QString auditErrors(const QString &path) {
+    const QString report = QString::fromUtf8(
+        Python::exec({QStringLiteral("-m"), QStringLiteral("ezdxf"), QStringLiteral("audit"), path}));
+    return report.contains(QLatin1String("No errors found")) ? QString() : report;
 }
 
-// Runs a Python snippet with the arguments; its standard output parsed as JSON.
-QJsonObject runPython(const QString &script, const QStringList &arguments) {
-    QProcess p;
-    // Our arguments are UTF-8 whatever the locale of the test run.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("PYTHONUTF8"), QStringLiteral("1"));
-    p.setProcessEnvironment(environment);
-    p.start(python, QStringList{QStringLiteral("-c"), script} + arguments);
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    const QByteArray out = p.readAllStandardOutput();
-    const QJsonDocument json = QJsonDocument::fromJson(out);
-    if (!json.isObject())
-        qWarning().noquote() << out << p.readAllStandardError();
-    return json.object();
+// The drawing at `path`; null, with the reason shown, when it does not load.
+std::unique_ptr<CadDocument> load(const QString &path) {
+    QString error;
+    auto document = CadDocument::load(path, &error);
+    if (!document)
+        qWarning().noquote() << path << error;
+    return document;
 }
 
-QString audit(const QString &path) {
-    QProcess p;
-    p.start(python, {QStringLiteral("-m"), QStringLiteral("ezdxf"), QStringLiteral("audit"), path});
-    p.waitForFinished(120000);
-    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+CadEntity *tableOf(CadDocument &document) {
+    for (CadEntity *e : document.entities())
+        if (e->EntityName() == QLatin1String("AcDbTable"))
+            return e;
+    return nullptr;
 }
 
 QString copyToTemp(const QTemporaryDir &dir, const QString &name) {
@@ -112,7 +100,7 @@ private slots:
 };
 
 void TestDrawingEdits::initTestCase() {
-    if (!haveEzdxf())
+    if (!Python::has(QStringLiteral("ezdxf")))
         QSKIP("python3-ezdxf is not installed");
 }
 
@@ -121,26 +109,17 @@ void TestDrawingEdits::editedDrawingsPassTheAuditAndReadBack_data() {
     QTest::addColumn<QString>("textHandle");
     QTest::addColumn<QString>("mtextHandle");
     QTest::addColumn<QString>("attribHandle");
-    QTest::newRow("R2000 GBK") << "01_text_mtext_r2000_gbk.dxf"
-                               << "36"
-                               << "46"
-                               << "";
-    QTest::newRow("R2018 UTF-8") << "02_text_mtext_r2018_utf8.dxf"
-                                 << "36"
-                                 << "46"
-                                 << "";
-    QTest::newRow("R2000 blocks") << "03b_blocks_attribs_r2000_gbk.dxf"
-                                  << ""
-                                  << ""
-                                  << "54";
-    QTest::newRow("R2018 multi-line attribute") << "03_blocks_attribs_r2018.dxf"
-                                                << ""
-                                                << ""
-                                                << "6D";
-    QTest::newRow("R2018 CRLF") << "real/ezdxf__text.dxf"
-                                << ""
-                                << ""
-                                << "";
+    // An empty handle: the drawing's first text or multiline text; no attribute.
+    const char *rows[][5] = {
+        {"R2000 GBK", "01_text_mtext_r2000_gbk.dxf", "36", "46", ""},
+        {"R2018 UTF-8", "02_text_mtext_r2018_utf8.dxf", "36", "46", ""},
+        {"R2000 blocks", "03b_blocks_attribs_r2000_gbk.dxf", "", "", "54"},
+        {"R2018 multi-line attribute", "03_blocks_attribs_r2018.dxf", "", "", "6D"},
+        {"R2018 CRLF", "real/ezdxf__text.dxf", "", "", ""},
+    };
+    for (const auto &row : rows)
+        QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2])
+                              << QString::fromUtf8(row[3]) << QString::fromUtf8(row[4]);
 }
 
 void TestDrawingEdits::editedDrawingsPassTheAuditAndReadBack() {
@@ -150,9 +129,8 @@ void TestDrawingEdits::editedDrawingsPassTheAuditAndReadBack() {
     QFETCH(QString, attribHandle);
     QTemporaryDir dir;
     const QString path = copyToTemp(dir, name);
-    QString error;
-    auto doc = CadDocument::load(path, &error);
-    QVERIFY2(doc, qPrintable(error));
+    auto doc = load(path);
+    QVERIFY(doc);
 
     // Any text of the drawing when the test names none: the first TEXT and MTEXT, blocks included.
     QList<CadEntity *> everything = doc->entities();
@@ -187,9 +165,8 @@ void TestDrawingEdits::editedDrawingsPassTheAuditAndReadBack() {
     QVERIFY(!doc->Saved());
     QVERIFY2(doc->Save(), qPrintable(doc->lastError()));
 
-    const QString report = audit(path);
-    QVERIFY2(report.contains(QLatin1String("No errors found")), qPrintable(report));
-    const QJsonObject back = runPython(QString::fromLatin1(readTexts), {path});
+    QCOMPARE(auditErrors(path), QString());
+    const QJsonObject back = Python::json(QString::fromLatin1(readTexts), {path});
     const QJsonObject texts = back[QLatin1String("texts")].toObject();
     const QJsonObject t = texts[textHandle].toObject();
     QCOMPARE(t[QLatin1String("text")]
@@ -223,7 +200,7 @@ void TestDrawingEdits::editedDrawingsPassTheAuditAndReadBack() {
     QCOMPARE(added.at(3).toString(), back[QLatin1String("styletable")].toString());
 
     // MTEXT chunks: at most 250 bytes, none cut inside a \ code (each chunk's bytes decode on their own).
-    auto reread = CadDocument::load(path, &error);
+    auto reread = load(path);
     QVERIFY(reread);
     CadEntity *again = reread->entityByHandle(mtextHandle);
     int chunks = 0;
@@ -243,13 +220,9 @@ void TestDrawingEdits::editedDrawingsPassTheAuditAndReadBack() {
 void TestDrawingEdits::tableCellsChangeEverywhereTheDrawingKeepsThem() {
     QTemporaryDir dir;
     const QString path = copyToTemp(dir, QStringLiteral("real/ezdxf__acad_table_simple.dxf"));
-    QString error;
-    auto doc = CadDocument::load(path, &error);
-    QVERIFY2(doc, qPrintable(error));
-    CadEntity *table = nullptr;
-    for (CadEntity *e : doc->entities())
-        if (e->EntityName() == QLatin1String("AcDbTable"))
-            table = e;
+    auto doc = load(path);
+    QVERIFY(doc);
+    CadEntity *table = tableOf(*doc);
     QVERIFY(table);
     QCOMPARE(table->Rows(), 3);
     QCOMPARE(table->Columns(), 3);
@@ -273,7 +246,7 @@ void TestDrawingEdits::tableCellsChangeEverywhereTheDrawingKeepsThem() {
     QCOMPARE(table->GetText(2, 1), QStringLiteral("5"));
     QVERIFY(doc->Save());
 
-    QVERIFY2(audit(path).contains(QLatin1String("No errors found")), qPrintable(audit(path)));
+    QCOMPARE(auditErrors(path), QString());
     const char *script = R"(
 import ezdxf, json, sys
 doc = ezdxf.readfile(sys.argv[1])
@@ -286,14 +259,10 @@ content = [t.value for sub in xt.subclasses for t in sub if t.code == 1
            and not t.value.endswith(('_BEGIN', '_END'))]
 print(json.dumps({'cells': cells, 'block': block, 'content': content}))
 )";
-    const QJsonObject back = runPython(QString::fromLatin1(script), {path});
-    QStringList cells, block, content;
-    for (const auto &v : back[QLatin1String("cells")].toArray())
-        cells << v.toString();
-    for (const auto &v : back[QLatin1String("block")].toArray())
-        block << v.toString();
-    for (const auto &v : back[QLatin1String("content")].toArray())
-        content << v.toString();
+    const QJsonObject back = Python::json(QString::fromLatin1(script), {path});
+    const QStringList cells = Python::strings(back[QLatin1String("cells")]);
+    const QStringList block = Python::strings(back[QLatin1String("block")]);
+    const QStringList content = Python::strings(back[QLatin1String("content")]);
     QCOMPARE(cells, QStringList({"新标题 New title", "1", "泵房平面图", "3", "4", "5", "6"}));
     QVERIFY2(block.contains(QStringLiteral("泵房平面图")) &&
                  block.contains(QStringLiteral("新标题 New title")),
@@ -320,12 +289,11 @@ msp.add_line((0, 0), (10, 10))
 doc.saveas(sys.argv[1])
 print(json.dumps({'a': a.dxf.handle, 'b': b.dxf.handle}))
 )";
-    const QJsonObject made = runPython(QString::fromLatin1(make), {path});
+    const QJsonObject made = Python::json(QString::fromLatin1(make), {path});
     const QString a = made[QLatin1String("a")].toString(), b = made[QLatin1String("b")].toString();
     QVERIFY(!a.isEmpty());
-    QString error;
-    auto doc = CadDocument::load(path, &error);
-    QVERIFY2(doc, qPrintable(error));
+    auto doc = load(path);
+    QVERIFY(doc);
     QVERIFY(doc->isR12());
     QCOMPARE(doc->encodingName(), QStringLiteral("GBK"));
     QCOMPARE(doc->entityByHandle(b)->TextString(), QStringLiteral("中文 R12"));
@@ -336,9 +304,9 @@ print(json.dumps({'a': a.dxf.handle, 'b': b.dxf.handle}))
     doc->entityByHandle(a)->setStyleName(QStringLiteral("SHIFT_STYLE"));
     doc->entityByHandle(b)->setScaleFactor(0.75);
     QVERIFY(doc->Save());
-    QVERIFY2(audit(path).contains(QLatin1String("No errors found")), qPrintable(audit(path)));
+    QCOMPARE(auditErrors(path), QString());
     const QJsonObject texts =
-        runPython(QString::fromLatin1(readTexts), {path})[QLatin1String("texts")].toObject();
+        Python::json(QString::fromLatin1(readTexts), {path})[QLatin1String("texts")].toObject();
     QCOMPARE(texts[a].toObject()[QLatin1String("text")].toString(), QStringLiteral("繁體 \\U+0151"));
     QCOMPARE(texts[a].toObject()[QLatin1String("style")].toString(), QStringLiteral("SHIFT_STYLE"));
     QCOMPARE(texts[b].toObject()[QLatin1String("width")].toDouble(), 0.75);
@@ -402,7 +370,7 @@ print(json.dumps(out))
     QJsonObject queries;
     for (const Case &c : cases)
         queries.insert(QLatin1String(c.key), QLatin1String(c.query));
-    const QJsonObject expected = runPython(
+    const QJsonObject expected = Python::json(
         QString::fromLatin1(script), {corpus(name), QString::fromUtf8(QJsonDocument(queries).toJson())});
     QVERIFY(!expected.isEmpty());
 
@@ -459,8 +427,7 @@ void TestDrawingEdits::editsRewriteOnlyTheirPairsAndSavesKeepABackup() {
     QTemporaryDir dir;
     const QString path = copyToTemp(dir, QStringLiteral("real/ezdxf__text.dxf")); // CR LF line endings
     const QByteArray original = TestFiles::read(path);
-    QString error;
-    auto doc = CadDocument::load(path, &error);
+    auto doc = load(path);
     QVERIFY(doc);
     CadEntity *text = nullptr;
     for (CadEntity *e : doc->entities())
@@ -510,9 +477,8 @@ void TestDrawingEdits::crOnlyLinesAreReadAndKept() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("mac.dxf"));
     QVERIFY(TestFiles::write(path, bytes));
-    QString error;
-    auto doc = CadDocument::load(path, &error);
-    QVERIFY2(doc, qPrintable(error));
+    auto doc = load(path);
+    QVERIFY(doc);
     QVERIFY(doc->toBytes() == bytes);
     CadEntity *text = doc->entityByHandle(QStringLiteral("36"));
     QVERIFY(text);
@@ -523,13 +489,13 @@ void TestDrawingEdits::crOnlyLinesAreReadAndKept() {
     QVERIFY(doc->Save());
     const QByteArray saved = TestFiles::read(path);
     QVERIFY(!saved.contains('\n'));
-    QVERIFY2(audit(path).contains(QLatin1String("No errors found")), qPrintable(audit(path)));
-    const QJsonObject back = runPython(QStringLiteral(R"(
+    QCOMPARE(auditErrors(path), QString());
+    const QJsonObject back = Python::json(QStringLiteral(R"(
 import ezdxf, json, sys
 doc = ezdxf.readfile(sys.argv[1])
 print(json.dumps({'text': doc.entitydb['36'].dxf.text, 'style': doc.styles.has_entry('SHIFT_STYLE')}))
 )"),
-                                       {path});
+                                          {path});
     QCOMPARE(back[QLatin1String("text")].toString(), QStringLiteral("新文字 第二行"));
     QVERIFY(back[QLatin1String("style")].toBool());
 }
@@ -540,9 +506,8 @@ print(json.dumps({'text': doc.entitydb['36'].dxf.text, 'style': doc.styles.has_e
 void TestDrawingEdits::longStringsStayWithinWhatCadProgramsRead() {
     QTemporaryDir dir;
     const QString path = copyToTemp(dir, QStringLiteral("03b_blocks_attribs_r2000_gbk.dxf"));
-    QString error;
-    auto doc = CadDocument::load(path, &error);
-    QVERIFY2(doc, qPrintable(error));
+    auto doc = load(path);
+    QVERIFY(doc);
     // Korean: the GBK code page holds none of it, so every character becomes a 7-byte escape.
     const QString korean = QStringLiteral("설계도면번호").repeated(50);
     QCOMPARE(korean.size(), 300);
@@ -557,8 +522,8 @@ void TestDrawingEdits::longStringsStayWithinWhatCadProgramsRead() {
 
     for (const QByteArray &line : TestFiles::read(path).split('\n'))
         QVERIFY2(line.size() <= 2049, line.left(40).constData());
-    QVERIFY2(audit(path).contains(QLatin1String("No errors found")), qPrintable(audit(path)));
-    const QJsonObject back = runPython(QStringLiteral(R"(
+    QCOMPARE(auditErrors(path), QString());
+    const QJsonObject back = Python::json(QStringLiteral(R"(
 import ezdxf, json, sys
 from ezdxf.lldxf.encoding import decode_dxf_unicode as decode
 doc = ezdxf.readfile(sys.argv[1])
@@ -566,7 +531,7 @@ db = doc.entitydb
 print(json.dumps({'text': decode(db['72'].dxf.text), 'tag': decode(db['54'].dxf.tag),
                   'mtext': decode(db['42'].text), 'room': db['4F'].dxf.text}))
 )"),
-                                       {path});
+                                          {path});
     QCOMPARE(back[QLatin1String("text")].toString(), korean.left(256));
     QCOMPARE(back[QLatin1String("tag")].toString(), korean.left(256));
     QCOMPARE(back[QLatin1String("mtext")].toString(), korean);
@@ -583,21 +548,17 @@ void TestDrawingEdits::tableCellsShowTheirLetterCaseInBothPlaces() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("upper.dxf"));
     QVERIFY(TestFiles::write(path, bytes));
-    QString error;
-    auto doc = CadDocument::load(path, &error);
-    QVERIFY2(doc, qPrintable(error));
-    CadEntity *table = nullptr;
-    for (CadEntity *e : doc->entities())
-        if (e->EntityName() == QLatin1String("AcDbTable"))
-            table = e;
+    auto doc = load(path);
+    QVERIFY(doc);
+    CadEntity *table = tableOf(*doc);
     QVERIFY(table);
     QVERIFY(table->SetText(0, 0, QStringLiteral("泵房 pump house \\P{\\H2.5;plan}")));
     QVERIFY(table->SetText(1, 0, QStringLiteral("first")));
     QCOMPARE(table->GetText(0, 0), QStringLiteral("泵房 pump house \\P{\\H2.5;plan}"));
     QVERIFY(doc->Save());
 
-    QVERIFY2(audit(path).contains(QLatin1String("No errors found")), qPrintable(audit(path)));
-    const QJsonObject back = runPython(QStringLiteral(R"(
+    QCOMPARE(auditErrors(path), QString());
+    const QJsonObject back = Python::json(QStringLiteral(R"(
 import ezdxf, json, sys
 doc = ezdxf.readfile(sys.argv[1])
 table = doc.modelspace().query('ACAD_TABLE').first
@@ -609,14 +570,9 @@ content = [t.value for sub in doc.objects.query('TABLECONTENT').first.xtags.subc
            if t.code == 302]
 print(json.dumps({'shown': shown, 'block': block, 'content': content}))
 )"),
-                                       {path});
+                                          {path});
     const QString upper = QStringLiteral("泵房 PUMP HOUSE \\P{\\H2.5;PLAN}");
-    const auto list = [&back](const char *key) {
-        QStringList values;
-        for (const auto &v : back[QLatin1String(key)].toArray())
-            values << v.toString();
-        return values;
-    };
+    const auto list = [&back](const char *key) { return Python::strings(back[QLatin1String(key)]); };
     QVERIFY2(list("shown").contains(upper), qPrintable(list("shown").join(u'|')));
     QVERIFY2(list("block").contains(upper), qPrintable(list("block").join(u'|')));
     QVERIFY2(list("content").contains(upper), qPrintable(list("content").join(u'|')));

@@ -1,4 +1,5 @@
 // Workbook files: round trips in every format, independent readers, the corpus, damaged and hostile files.
+#include "Python.h"
 #include "platform/sheet/Biff8Writer.h"
 #include "platform/sheet/CellAddress.h"
 #include "platform/sheet/CellText.h"
@@ -12,7 +13,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,26 +24,8 @@ using namespace tavlo::sheet;
 
 namespace {
 
-const QString kPython = QStringLiteral("/usr/bin/python3");
-
 QString corpus(const QString &name) {
     return QStringLiteral(TAVLO_CORPUS_DIR "/sheets/") + name;
-}
-
-bool pythonHas(const QString &module) {
-    if (!QFile::exists(kPython))
-        return false;
-    QProcess p;
-    p.start(kPython, {QStringLiteral("-c"), QStringLiteral("import ") + module});
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-QByteArray runPython(const QString &script, const QStringList &args) {
-    QProcess p;
-    p.start(kPython, QStringList{QStringLiteral("-c"), script} + args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        qWarning().noquote() << p.readAllStandardError();
-    return p.readAllStandardOutput();
 }
 
 QString shown(const SheetData &sheet, int row, int column) {
@@ -365,7 +347,7 @@ void TestSheetFiles::xlsLimitsAreReportedAndOldFileKept() {
 }
 
 void TestSheetFiles::ourXlsReadByXlrd() {
-    if (!pythonHas(QStringLiteral("xlrd")))
+    if (!Python::has(QStringLiteral("xlrd")))
         QSKIP("python3-xlrd is not installed");
     const std::vector<SheetData> sheets = sampleSheets();
     QString error;
@@ -390,7 +372,7 @@ for index, s in enumerate(book.sheets()):
 print(json.dumps(out, ensure_ascii=False))
 )");
     const QJsonObject out =
-        QJsonDocument::fromJson(runPython(script, {path(QStringLiteral("xlrd.xls"))})).object();
+        QJsonDocument::fromJson(Python::run(script, {path(QStringLiteral("xlrd.xls"))})).object();
     const QJsonArray books = out[QStringLiteral("sheets")].toArray();
     QCOMPARE(books.size(), 2);
     const QJsonObject first = books[0].toObject();
@@ -428,12 +410,12 @@ print(json.dumps(out, ensure_ascii=False))
     const QString countScript =
         QStringLiteral("import sys, xlrd\ns = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
                        "print(s.nrows, s.cell_value(2999, 0))");
-    QCOMPARE(QString::fromUtf8(runPython(countScript, {path(QStringLiteral("many.xls"))})).trimmed(),
+    QCOMPARE(QString::fromUtf8(Python::run(countScript, {path(QStringLiteral("many.xls"))})).trimmed(),
              QStringLiteral("3000 物料编号3000-") + QString(3000 % 40, u'x'));
 }
 
 void TestSheetFiles::ourXlsxReadByPythonZipfile() {
-    if (!QFile::exists(kPython))
+    if (!QFile::exists(Python::kPath))
         QSKIP("/usr/bin/python3 is not installed");
     const std::vector<SheetData> sheets = sampleSheets();
     QString error;
@@ -453,7 +435,7 @@ for c in sheet.iter("{%s}c" % ns["m"]):
         print(c.get("r"), c.get("t") or "n", text, xfs[int(c.get("s", "0"))])
 )");
     const QStringList lines =
-        QString::fromUtf8(runPython(script, {path(QStringLiteral("py.xlsx"))})).trimmed().split(u'\n');
+        QString::fromUtf8(Python::run(script, {path(QStringLiteral("py.xlsx"))})).trimmed().split(u'\n');
     QCOMPARE(lines, QStringList({QStringLiteral("A1 s 物料名称 0"), QStringLiteral("A2 s 0012 49"),
                                  QStringLiteral("B2 n 2 0")}));
 }
