@@ -8,9 +8,7 @@
 #include "FrmRecover.h"
 #include "HelpText.h"
 
-#include "cadtext/CadConnection.h"
-#include "cadtext/CadPanel.h"
-#include "cadtext/CadTextTools.h"
+#include "cadtext/CadTool.h"
 #include "chat/Chat.h"
 #include "chat/ChatPanel.h"
 #include "chat/SoundPlayer.h"
@@ -18,16 +16,10 @@
 #include "infosys/FrmCustomize.h"
 #include "infosys/InfoPanel.h"
 #include "infosys/InfoSystem.h"
-#include "requisition/BatchCoder.h"
-#include "requisition/BusyPointer.h"
-#include "requisition/CodeBuilder.h"
-#include "requisition/RequisitionForm.h"
-#include "requisition/RequisitionPanel.h"
-#include "requisition/UnitInference.h"
-#include "requisition/WordFrame.h"
+#include "requisition/RequisitionTool.h"
 
+#include "common/BusyPointer.h"
 #include "common/DataFolder.h"
-#include "common/OptionGroup.h"
 #include "common/RecoveryKeeper.h"
 #include "common/TextViewer.h"
 #include "common/Twips.h"
@@ -47,7 +39,6 @@
 #include <QComboBox>
 #include <QDebug>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHostInfo>
@@ -121,8 +112,7 @@ FrmMain::FrmMain(const QString &settingsPath, QWidget *parent)
     connectSession();
     startChat();
     startInfoSystem();
-    startRequisition();
-    startCadText();
+    startTools();
     startRecovery();
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     fitToScreen();
@@ -187,11 +177,21 @@ void FrmMain::buildPanels() {
     chatPanel = new ChatPanel(fraMain[1]);
     infoPanel = new InfoPanel(fraMain[2]);
     infoPanel->showSchema(RecordSchemaText::designed());
-    requisitionPanel = new RequisitionPanel(fraMain[4]);
-    wordFrame = new WordFrame(fraMain[4]);
-    wordFrame->setGeometry(RequisitionPanel::kWordFrame);
-    requisitionPanel->fraWord = wordFrame;
-    cadPanel = new CadPanel(fraMain[5]);
+}
+
+void FrmMain::startTools() {
+    m_requisition = new RequisitionTool(fraMain[4], toolContext(), this);
+    m_cadTool = new CadTool(fraMain[5], toolContext(), this);
+}
+
+ToolContext FrmMain::toolContext() {
+    ToolContext context;
+    context.window = this;
+    context.office = &officeSlots;
+    context.dataFolder = m_dataFolder;
+    context.status.show = [this](const QString &text) { setTip(text); };
+    context.status.highlight = [this](bool on) { m_status.highlight(on); };
+    return context;
 }
 
 void FrmMain::buildConnectionPanel(QGroupBox *panel) {
@@ -223,40 +223,6 @@ void FrmMain::startInfoSystem() {
         return SettingsStore::saveValue(m_settingsPath, section, key, value, error);
     };
     m_infoSystem = new InfoSystem(*m_session, *infoPanel, officeSlots, context, this);
-}
-
-void FrmMain::startRequisition() {
-    CodeBuilder::Context context;
-    context.setTip = [this](const QString &text) { setTip(text); };
-    context.programFolder = [this] { return m_dataFolder; };
-    m_codeBuilder = new CodeBuilder(*requisitionPanel, officeSlots, context, this);
-    m_batchCoder = new BatchCoder(
-        *requisitionPanel, *m_codeBuilder, officeSlots, [this](const QString &text) { setTip(text); }, this);
-    RequisitionForm::Material material;
-    // A released source leaves its items on screen, greyed: they are no longer a material to fill.
-    material.dataSourceValid = [this] { return m_codeBuilder->sourceProblem().isEmpty(); };
-    material.codeValid = [this] { return m_codeBuilder->CodeValid(); };
-    material.code = [this] { return requisitionPanel->txtCode->text(); };
-    material.nameWithoutCode = [this] {
-        return MaterialCode::NameWithoutCode(requisitionPanel->comName->currentText());
-    };
-    material.materialSpec = [this] { return m_codeBuilder->materialSpecText(); };
-    material.unit = [this] { return InferUnit(requisitionPanel->comName->currentText()); };
-    material.refused = [this] { setTip(QStringLiteral("无法填单：") + m_codeBuilder->fillProblem()); };
-    m_requisitionForm = new RequisitionForm(*wordFrame, officeSlots, material, this);
-}
-
-void FrmMain::startCadText() {
-    CadConnection::Context context;
-    context.window = this;
-    context.dataFolder = m_dataFolder;
-    context.tip = LabTip[1];
-    m_cadText = new CadConnection(*cadPanel, officeSlots, context, this);
-    CadTextTools::Context tools;
-    tools.window = this;
-    tools.dataFolder = context.dataFolder;
-    tools.tip = LabTip[1];
-    new CadTextTools(*cadPanel, officeSlots, *m_cadText, tools, m_cadText);
 }
 
 void FrmMain::startRecovery() {
@@ -339,6 +305,7 @@ void FrmMain::buildStatusLine(QWidget *parent) {
     LabTip[1]->setGeometry(twipsRect(630, 6210, 9975, 300));
     LabTip[0]->setObjectName(QStringLiteral("LabTip0"));
     LabTip[1]->setObjectName(QStringLiteral("LabTip1"));
+    m_status = StatusLine::onLabel(LabTip[1]);
 }
 
 void FrmMain::centreOnScreen() {
@@ -383,12 +350,13 @@ void FrmMain::LoadSettings() {
     infoPanel->chkWholeWord->setChecked(m_settings.wholeWord == 1);
     infoPanel->comAndOr->setCurrentIndex(m_settings.andOr);
     infoPanel->comShowMode->setCurrentIndex(m_settings.showMode);
-    modCommon::SelectOption(wordFrame->optBehavior, m_settings.behavior);
-    wordFrame->txtProjectName->setText(m_settings.projectName);
-    wordFrame->txtDesignCode->setText(m_settings.designCode);
-    wordFrame->txtProjectCode->setText(m_settings.projectCode);
-    if (m_codeBuilder)
-        m_codeBuilder->rememberSource(m_settings.dataSource);
+    RequisitionTool::Values requisition;
+    requisition.form.behavior = m_settings.behavior;
+    requisition.form.projectName = m_settings.projectName;
+    requisition.form.designCode = m_settings.designCode;
+    requisition.form.projectCode = m_settings.projectCode;
+    requisition.dataSource = m_settings.dataSource;
+    m_requisition->applyValues(requisition);
     applySchema(m_settings.schema);
 }
 
@@ -409,12 +377,13 @@ void FrmMain::SaveSettings() {
     m_settings.wholeWord = infoPanel->chkWholeWord->isChecked() ? 1 : 0;
     m_settings.andOr = infoPanel->comAndOr->currentIndex();
     m_settings.showMode = infoPanel->comShowMode->currentIndex();
-    m_settings.behavior = modCommon::SelectedOption(wordFrame->optBehavior);
-    m_settings.projectName = wordFrame->txtProjectName->text();
-    m_settings.designCode = wordFrame->txtDesignCode->text();
-    m_settings.projectCode = wordFrame->txtProjectCode->text();
-    if (m_codeBuilder && !m_codeBuilder->sourcePath().isEmpty())
-        m_settings.dataSource = QDir::toNativeSeparators(m_codeBuilder->sourcePath());
+    const RequisitionTool::Values requisition = m_requisition->values();
+    m_settings.behavior = requisition.form.behavior;
+    m_settings.projectName = requisition.form.projectName;
+    m_settings.designCode = requisition.form.designCode;
+    m_settings.projectCode = requisition.form.projectCode;
+    if (!requisition.dataSource.isEmpty())
+        m_settings.dataSource = requisition.dataSource;
     QString error;
     if (!SettingsStore::save(m_settingsPath, m_settings, &error)) {
         // At shutdown nobody may be there to read a window: the status line and the log say it.
@@ -488,7 +457,7 @@ void FrmMain::mnuItem_Click(int index) {
 }
 
 void FrmMain::setTip(const QString &text) {
-    LabTip[1]->setText(text);
+    m_status.show(text);
 }
 
 void FrmMain::cmdClear_Click() {
@@ -547,7 +516,7 @@ void FrmMain::Form_Unload() {
         return;
     m_unloaded = true;
     SaveSettings();
-    finishRequisitionForm();
+    m_requisition->finish();
     if (m_terminating)
         m_recovery->keepAll(); // the finished form as it will be lost
     modCommon::WaitMilliseconds(50);
@@ -578,17 +547,12 @@ bool FrmMain::isHosting() const {
     return m_session->isHost();
 }
 
-void FrmMain::finishRequisitionForm() {
-    if (m_requisitionForm)
-        m_requisitionForm->cmdFinish_Click();
-}
-
 void FrmMain::closeSockets() {
     m_session->shutdown();
 }
 
 void FrmMain::releaseOfficeSlots() {
-    m_cadText->ReleaseAll(!m_terminating);
+    m_cadTool->ReleaseAll(!m_terminating);
     officeSlots.ReleaseAll(!m_terminating);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SettingsStore.h"
+#include "common/ToolContext.h"
 #include "common/modOffice.h"
 
 #include <QMainWindow>
@@ -8,20 +9,15 @@
 
 #include <array>
 
-class CadConnection;
+class CadTool;
 class RecoveryKeeper;
-class CadPanel;
 class Chat;
 class ChatPanel;
 class SoundPlayer;
 class Whiteboard;
 class InfoPanel;
 class InfoSystem;
-class BatchCoder;
-class RequisitionForm;
-class WordFrame;
-class CodeBuilder;
-class RequisitionPanel;
+class RequisitionTool;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -46,7 +42,7 @@ public:
     static constexpr int kMenuItemCount = 9;
 
     // `settingsPath` is the Tavlo.ini to load now and save at shutdown; its folder is the data folder
-    // every tool works in (chosen once at start-up).
+    // every tool works in (chosen once at start-up, by main()).
     explicit FrmMain(const QString &settingsPath, QWidget *parent = nullptr);
     ~FrmMain() override;
 
@@ -60,7 +56,7 @@ public:
     void ShowPanel(int index);
     int currentPanel() const;
 
-    // The status line's message half.
+    // The status line's message half: every message of the window and its tools goes through here.
     void setTip(const QString &text);
 
     Settings &settings() { return m_settings; }
@@ -104,16 +100,9 @@ public:
     ChatPanel *chatPanel = nullptr;
     // Information-system panel.
     InfoPanel *infoPanel = nullptr;
-    // Purchase-requisition panel: the material-code builder and batch coding.
-    RequisitionPanel *requisitionPanel = nullptr;
-    CodeBuilder *codeBuilder() const { return m_codeBuilder; }
-    BatchCoder *batchCoder() const { return m_batchCoder; }
-    // The requisition form's frame "生成申请单" in the panel, and the form it fills.
-    WordFrame *wordFrame = nullptr;
-    RequisitionForm *requisitionForm() const { return m_requisitionForm; }
-    // CAD texts panel.
-    CadPanel *cadPanel = nullptr;
-    CadConnection *cadText() const { return m_cadText; }
+    // The purchase-requisition tool (panel 4) and the CAD text tool (panel 5).
+    RequisitionTool *requisition() const { return m_requisition; }
+    CadTool *cadTool() const { return m_cadTool; }
 
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     // Recovery copies of the unsaved workbooks and documents on screen.
@@ -154,8 +143,10 @@ private:
     void connectSession();
     void startChat();
     void startInfoSystem();
-    void startRequisition();
-    void startCadText();
+    // The requisition and CAD text tools on panels 4 and 5, each from toolContext().
+    void startTools();
+    // What every tool is given: this window, the slots, the data folder, the status line, the dialogs.
+    ToolContext toolContext();
     void showCaption(const QString &caption);
     // The system name and attribute captions a host sent ("[定制信息]").
     void applyCustomisation(const QString &text);
@@ -180,7 +171,6 @@ private:
     // Places where the tools take part in start-up and shutdown.
     void startAutomaticConnection();
     bool isHosting() const;
-    void finishRequisitionForm();
     void closeSockets();
     void releaseOfficeSlots();
 
@@ -195,10 +185,9 @@ private:
     Chat *m_chat = nullptr;
     Whiteboard *m_whiteboard = nullptr;
     InfoSystem *m_infoSystem = nullptr;
-    CodeBuilder *m_codeBuilder = nullptr;
-    BatchCoder *m_batchCoder = nullptr;
-    RequisitionForm *m_requisitionForm = nullptr;
-    CadConnection *m_cadText = nullptr;
+    RequisitionTool *m_requisition = nullptr;
+    CadTool *m_cadTool = nullptr;
+    StatusLine m_status;
     SessionPanel *m_sessionPanel = nullptr;
     RecoveryKeeper *m_recovery = nullptr;
     TextViewer *m_viewer = nullptr;

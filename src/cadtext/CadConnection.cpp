@@ -2,19 +2,14 @@
 
 #include "CadPanel.h"
 
-#include "common/modCommonDialogs.h"
+#include "common/BusyPointer.h"
 #include "common/modOffice.h"
 #include "platform/drawing/DrawingWindow.h"
 #include "platform/sheet/Application.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QPushButton>
 #include <QRegularExpression>
 
 #include <cctype>
@@ -30,65 +25,21 @@ double leadingNumber(const QString &text) {
     return match.hasMatch() ? match.captured(1).toDouble() : 0.0;
 }
 
-// Clears the list, adds the items and selects the last one.
-void refill(QComboBox *list, const QStringList &items) {
-    list->clear();
-    list->addItems(items);
-    list->setCurrentIndex(int(list->count()) - 1);
-}
-
-// The selected text, or empty when the list is on its last entry ("All ..."): no restriction.
-QString restriction(const QComboBox *list) {
-    const int index = list->currentIndex();
-    return index < 0 || index == list->count() - 1 ? QString() : list->currentText();
-}
-
 } // namespace
 
-CadConnection::CadConnection(CadPanel &panel, OfficeSlots &office, Context context, QObject *parent)
+CadConnection::CadConnection(CadPanel &panel, ToolContext context, QObject *parent)
     : QObject(parent)
     , m_panel(panel)
-    , m_office(office)
-    , m_context(std::move(context)) {
-    if (!m_context.chooseFile) {
-        m_context.chooseFile = [](QWidget *owner, const QString &title, const QString &filter,
-                                  const QString &folder, const QString &extension) {
-            return modCommonDialogs::OpenOrSaveDialog(owner, 1, title, filter, folder, extension);
-        };
-    }
+    , m_context(std::move(context))
+    , m_office(*m_context.office) {
     tmrAutoCAD.setInterval(500);
     connect(&tmrAutoCAD, &QTimer::timeout, this, &CadConnection::tmrAutoCAD_Timer);
-    for (int i = 0; i < CadPanel::kFrameCount; ++i) {
-        connect(m_panel.cmdDwgDocument[i], &QPushButton::clicked, this,
-                [this, i] { cmdDwgDocument_Click(i); });
-        connect(m_panel.cmdInterrupt[i], &QPushButton::clicked, this, [this, i] { cmdInterrupt_Click(i); });
-        connect(m_panel.chkInsert[i], &QCheckBox::clicked, this, [this, i] { chkInsert_Click(i); });
-    }
+    connect(&m_panel, &CadPanel::drawingClicked, this, &CadConnection::cmdDwgDocument_Click);
+    connect(&m_panel, &CadPanel::interruptClicked, this, &CadConnection::cmdInterrupt_Click);
+    connect(&m_panel, &CadPanel::insertClicked, this, &CadConnection::chkInsert_Click);
 }
 
 CadConnection::~CadConnection() = default;
-
-void CadConnection::tip(const QString &text) const {
-    if (m_context.tip)
-        m_context.tip->setText(text);
-}
-
-void CadConnection::tipColor(bool highlight) const {
-    if (!m_context.tip)
-        return;
-    QPalette palette = m_context.tip->palette();
-    const QPalette system = QApplication::palette();
-    palette.setColor(QPalette::WindowText,
-                     highlight ? system.color(QPalette::Highlight) : system.color(QPalette::ButtonText));
-    m_context.tip->setPalette(palette);
-}
-
-void CadConnection::bringWindowToFront() const {
-    if (QWidget *window = m_context.window) {
-        window->raise();
-        window->activateWindow();
-    }
-}
 
 bool CadConnection::isDwgFile(const QString &path) {
     if (QFileInfo(path).suffix().compare(QLatin1String("dwg"), Qt::CaseInsensitive) == 0)
@@ -111,9 +62,8 @@ QString CadConnection::dwgRefusal(const QString &path) {
 void CadConnection::cmdDwgDocument_Click(int index) {
     if (m_busy || index < 0 || index >= CadPanel::kFrameCount)
         return;
-    const QString path =
-        m_context.chooseFile(m_context.window, QStringLiteral("选择 Dwg 文件"),
-                             QString::fromUtf8(kDialogFilter), m_context.dataFolder, QStringLiteral("dxf"));
+    const QString path = m_context.openFile(QStringLiteral("选择 Dwg 文件"), QString::fromUtf8(kDialogFilter),
+                                            m_context.dataFolder, QStringLiteral("dxf"));
     if (path.isEmpty())
         return;
     openDrawing(index, path);
@@ -124,20 +74,19 @@ void CadConnection::openDrawing(int index, const QString &path) {
         return;
     // No DWG reader exists here: the frame keeps what it had, and the user learns what to do.
     if (isDwgFile(path)) {
-        tip(dwgRefusal(path));
+        m_context.tip(dwgRefusal(path));
         return;
     }
     const int owner = CadSlots::ownerOf(index);
     m_busy = true;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const BusyPointer busy;
     const auto fail = [&](const QString &message) {
         cadSlots.ReleaseCad(owner);
-        tip(message);
-        QApplication::restoreOverrideCursor();
+        m_context.tip(message);
         m_busy = false;
     };
 
-    tip(QStringLiteral("正在打开 Dwg 文件... ..."));
+    m_context.tip(QStringLiteral("正在打开 Dwg 文件... ..."));
     cadSlots.AttachCad(owner, true);
     CadSlot &slot = *cadSlots.slot(owner);
     if (!slot.application)
@@ -165,18 +114,18 @@ void CadConnection::openDrawing(int index, const QString &path) {
     document->Activate();
     slot.blocks = document->Blocks();
     tmrAutoCAD.start();
-    tip(QDir::toNativeSeparators(document->FullName()) + QStringLiteral(" 打开。"));
-    m_panel.chkTable[index]->setEnabled(leadingNumber(application->Version().left(4)) > 16);
+    m_context.tip(QDir::toNativeSeparators(document->FullName()) + QStringLiteral(" 打开。"));
+    m_panel.setTableOffered(index, leadingNumber(application->Version().left(4)) > 16);
     fillLists(index, document);
-    bringWindowToFront();
-    QApplication::restoreOverrideCursor();
+    m_context.bringWindowToFront();
     m_busy = false;
 }
 
 void CadConnection::fillLists(int index, CadDocument *document) {
-    refill(m_panel.comScope[index], {QStringLiteral("Scope Selected"), QStringLiteral("All Scopes")});
-    refill(m_panel.comForm[index],
-           {QStringLiteral("Text"), QStringLiteral("MText"), QStringLiteral("All Texts")});
+    m_panel.fillFilter(index, CadPanel::Scope,
+                       {QStringLiteral("Scope Selected"), QStringLiteral("All Scopes")});
+    m_panel.fillFilter(index, CadPanel::Form,
+                       {QStringLiteral("Text"), QStringLiteral("MText"), QStringLiteral("All Texts")});
     QStringList layers;
     const CadLayers layerTable = document->Layers();
     for (int i = 0; i < layerTable.Count(); ++i) {
@@ -184,7 +133,7 @@ void CadConnection::fillLists(int index, CadDocument *document) {
             layers.append(layer->Name());
     }
     layers.append(QStringLiteral("All Layers"));
-    refill(m_panel.comLayer[index], layers);
+    m_panel.fillFilter(index, CadPanel::Layer, layers);
     QStringList styles;
     CadTextStyles styleTable = document->TextStyles();
     for (int i = 0; i < styleTable.Count(); ++i) {
@@ -192,18 +141,14 @@ void CadConnection::fillLists(int index, CadDocument *document) {
             styles.append(style->Name());
     }
     styles.append(QStringLiteral("All Text Styles"));
-    refill(m_panel.comStyleName[index], styles);
-    refill(m_panel.comColor[index], modAutoCAD::colorNames());
+    m_panel.fillFilter(index, CadPanel::Style, styles);
+    m_panel.fillFilter(index, CadPanel::Color, modAutoCAD::colorNames());
 }
 
 void CadConnection::cmdInterrupt_Click(int index) {
     if (index < 0 || index >= CadPanel::kFrameCount)
         return;
-    m_panel.comScope[index]->clear();
-    m_panel.comForm[index]->clear();
-    m_panel.comLayer[index]->clear();
-    m_panel.comStyleName[index]->clear();
-    m_panel.comColor[index]->clear();
+    m_panel.clearFilters(index);
     const int owner = CadSlots::ownerOf(index);
     if (!cadSlots.slot(owner)->application)
         return;
@@ -212,8 +157,8 @@ void CadConnection::cmdInterrupt_Click(int index) {
     if (!excel || !excel->application)
         return;
     m_office.CloseExcel(owner);
-    tipColor(false);
-    tip(QString());
+    m_context.highlightTip(false);
+    m_context.tip(QString());
 }
 
 void CadConnection::tmrAutoCAD_Timer() {
@@ -229,17 +174,17 @@ void CadConnection::tmrAutoCAD_Timer() {
 
 void CadConnection::chkInsert_Click(int index) {
     if (index >= 0 && index < CadPanel::kFrameCount)
-        m_panel.chkAttribute[index]->setEnabled(m_panel.chkInsert[index]->isChecked());
+        m_panel.setAttributeOffered(index, m_panel.containers(index).insert);
 }
 
 modAutoCAD::FilterChoice CadConnection::filterChoice(int index) const {
     modAutoCAD::FilterChoice choice;
-    choice.form = restriction(m_panel.comForm[index]);
-    choice.layer = restriction(m_panel.comLayer[index]);
-    choice.style = restriction(m_panel.comStyleName[index]);
-    choice.color = restriction(m_panel.comColor[index]);
-    choice.containers = m_panel.chkInsert[index]->isChecked() || m_panel.chkTable[index]->isChecked() ||
-                        m_panel.chkAttributeDefinition[index]->isChecked();
+    choice.form = m_panel.restriction(index, CadPanel::Form);
+    choice.layer = m_panel.restriction(index, CadPanel::Layer);
+    choice.style = m_panel.restriction(index, CadPanel::Style);
+    choice.color = m_panel.restriction(index, CadPanel::Color);
+    const CadPanel::Containers boxes = m_panel.containers(index);
+    choice.containers = boxes.insert || boxes.table || boxes.attributeDefinition;
     return choice;
 }
 
@@ -270,7 +215,7 @@ CadSelectionSet *CadConnection::MakeSelection(int index) {
     slot.document->Activate();
     // Picking runs its own event loop: no command of this panel may start meanwhile.
     m_busy = true;
-    if (m_panel.comScope[index]->currentIndex() == 0)
+    if (m_panel.picksOnScreen(index))
         slot.selectionSet->SelectOnScreen(filterTypes, filterData);
     else
         slot.selectionSet->Select(CadSelectionSet::acSelectionSetAll, filterTypes, filterData);
@@ -280,20 +225,20 @@ CadSelectionSet *CadConnection::MakeSelection(int index) {
         if (excel && excel->application)
             excel->application->bringToFront();
     }
-    bringWindowToFront();
+    m_context.bringWindowToFront();
     // The user may have closed the drawing or pressed the stop button while picking.
     return cadSlots.selectionSet(owner);
 }
 
 void CadConnection::ShowProgress(qint64 done, qint64 total) {
-    tipColor(true);
-    tip(QString(modAutoCAD::ProgressBlocks(done, total), QChar(0x25A0)));
+    m_context.highlightTip(true);
+    m_context.tip(QString(modAutoCAD::ProgressBlocks(done, total), QChar(0x25A0)));
 }
 
 void CadConnection::FinishProgress(const QString &message) {
-    tip(QString(modAutoCAD::kProgressWidth, QChar(0x25A0)));
-    tipColor(false);
-    tip(message);
+    m_context.tip(QString(modAutoCAD::kProgressWidth, QChar(0x25A0)));
+    m_context.highlightTip(false);
+    m_context.tip(message);
 }
 
 void CadConnection::ReleaseAll(bool askToSave) {

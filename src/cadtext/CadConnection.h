@@ -3,16 +3,14 @@
 #include "CadFilter.h"
 #include "modAutoCAD.h"
 
+#include "common/ToolContext.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 
-#include <functional>
-
 class CadPanel;
 class OfficeSlots;
-class QLabel;
-class QWidget;
 
 // The CAD connection of the two text frames: choosing and opening a drawing, the filter lists filled
 // from it, the selection filter and set of a run, the progress line, the stop buttons and the watch
@@ -21,20 +19,10 @@ class CadConnection : public QObject {
     Q_OBJECT
 
 public:
-    struct Context {
-        QWidget *window = nullptr; // the main window: owns the dialogs, comes back to the front
-        QString dataFolder;        // where the file dialog starts
-        QLabel *tip = nullptr;     // the status line's message half, LabTip(1)
-        // The open-file dialog; the program's own by default, replaced by tests.
-        std::function<QString(QWidget *owner, const QString &title, const QString &filter,
-                              const QString &folder, const QString &defaultExtension)>
-            chooseFile;
-    };
-
     static constexpr const char *kDialogFilter =
         "AutoCAD 图形(*.dxf;*.dwg)|*.dxf;*.dwg|DXF 图形(*.dxf)|*.dxf|Dwg 文件(*.dwg)|*.dwg";
 
-    CadConnection(CadPanel &panel, OfficeSlots &office, Context context, QObject *parent = nullptr);
+    CadConnection(CadPanel &panel, ToolContext context, QObject *parent = nullptr);
     ~CadConnection() override;
 
     CadSlots cadSlots;
@@ -75,13 +63,10 @@ public:
     static QString dwgRefusal(const QString &path);
 
 private:
-    void tip(const QString &text) const;
-    void tipColor(bool highlight) const;
     void fillLists(int index, tavlo::drawing::CadDocument *document);
-    void bringWindowToFront() const;
 
     CadPanel &m_panel;
+    ToolContext m_context;
     OfficeSlots &m_office;
-    Context m_context;
     bool m_busy = false;
 };

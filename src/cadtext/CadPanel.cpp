@@ -1,6 +1,6 @@
 #include "CadPanel.h"
 
-#include "common/Twips.h"
+#include "common/TwipsRows.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,9 +12,7 @@
 namespace {
 
 // Both frames share one grid of rows (in twips), so that member 0 and member 1 line up.
-constexpr int kRowTop = 300;
-constexpr int kRowPitch = 360;
-constexpr int kRowHeight = 330;
+constexpr TwipsRows kRows{300, 360, 330};
 constexpr int kLeft = 120;
 constexpr int kLabelWidth = 900;
 constexpr int kFieldLeft = kLeft + kLabelWidth + 60;
@@ -24,12 +22,12 @@ constexpr int kButtonRow = 14;
 constexpr int kButtonWidth = 1140;
 constexpr int kButtonHeight = 420;
 
-int rowTop(int row) {
-    return kRowTop + row * kRowPitch;
+constexpr int rowTop(int row) {
+    return kRows.rowTop(row);
 }
 
-QRect rowRect(int row, int left, int width) {
-    return twipsRect(left, rowTop(row), width, kRowHeight);
+constexpr QRect rowRect(int row, int left, int width) {
+    return kRows.rect(row, left, width);
 }
 
 QRect buttonRect(int position) {
@@ -84,6 +82,163 @@ CadPanel::CadPanel(QGroupBox *panel)
         buildDrawingControls(i);
     buildExtraction();
     buildReplacement();
+    connectButtons();
+}
+
+void CadPanel::connectButtons() {
+    for (int i = 0; i < kFrameCount; ++i) {
+        connect(cmdDwgDocument[i], &QPushButton::clicked, this, [this, i] { emit drawingClicked(i); });
+        connect(cmdInterrupt[i], &QPushButton::clicked, this, [this, i] { emit interruptClicked(i); });
+        connect(chkInsert[i], &QCheckBox::clicked, this, [this, i] { emit insertClicked(i); });
+    }
+    connect(cmdExtract, &QPushButton::clicked, this, &CadPanel::extractClicked);
+    connect(cmdManuscript, &QPushButton::clicked, this, &CadPanel::manuscriptClicked);
+    connect(comSheet, &QComboBox::activated, this, &CadPanel::sheetActivated);
+    connect(cmdReplace, &QPushButton::clicked, this, &CadPanel::replaceClicked);
+    for (int i = 0; i < int(cmdShiftChinese.size()); ++i)
+        connect(cmdShiftChinese[i], &QPushButton::clicked, this, [this, i] { emit shiftChineseClicked(i); });
+}
+
+QComboBox *CadPanel::filterList(int index, Filter filter) const {
+    const std::array<const PerFrame<QComboBox> *, kFilterCount> lists{&comScope, &comForm, &comLayer,
+                                                                      &comStyleName, &comColor};
+    return (*lists[size_t(filter)])[size_t(index)];
+}
+
+void CadPanel::fillFilter(int index, Filter filter, const QStringList &items) {
+    QComboBox *list = filterList(index, filter);
+    list->clear();
+    list->addItems(items);
+    list->setCurrentIndex(int(list->count()) - 1);
+}
+
+void CadPanel::clearFilters(int index) {
+    for (int filter = 0; filter < kFilterCount; ++filter)
+        filterList(index, Filter(filter))->clear();
+}
+
+QString CadPanel::restriction(int index, Filter filter) const {
+    const QComboBox *list = filterList(index, filter);
+    const int current = list->currentIndex();
+    return current < 0 || current == list->count() - 1 ? QString() : list->currentText();
+}
+
+bool CadPanel::picksOnScreen(int index) const {
+    return comScope[size_t(index)]->currentIndex() == 0;
+}
+
+CadPanel::Containers CadPanel::containers(int index) const {
+    Containers boxes;
+    boxes.insert = chkInsert[size_t(index)]->isChecked();
+    boxes.attribute = chkAttribute[size_t(index)]->isChecked();
+    boxes.table = chkTable[size_t(index)]->isChecked();
+    boxes.tableOffered = chkTable[size_t(index)]->isEnabled();
+    boxes.attributeDefinition = chkAttributeDefinition[size_t(index)]->isChecked();
+    return boxes;
+}
+
+void CadPanel::setTableOffered(int index, bool offered) {
+    chkTable[size_t(index)]->setEnabled(offered);
+}
+
+void CadPanel::setAttributeOffered(int index, bool offered) {
+    chkAttribute[size_t(index)]->setEnabled(offered);
+}
+
+bool CadPanel::noDuplicate() const {
+    return chkNoDuplicate->isChecked();
+}
+
+bool CadPanel::chineseOnly() const {
+    return chkChineseOnly->isChecked();
+}
+
+bool CadPanel::convertFont() const {
+    return chkConvertFont->isChecked();
+}
+
+bool CadPanel::matchWidth() const {
+    return chkMatchWidth->isChecked();
+}
+
+void CadPanel::showSheets(const QStringList &names, int current) {
+    comSheet->clear();
+    comSheet->addItems(names);
+    if (current >= 0)
+        comSheet->setCurrentIndex(current);
+}
+
+QStringList CadPanel::sheetNames() const {
+    QStringList names;
+    for (int i = 0; i < comSheet->count(); ++i)
+        names.append(comSheet->itemText(i));
+    return names;
+}
+
+int CadPanel::currentSheet() const {
+    return comSheet->currentIndex();
+}
+
+QString CadPanel::currentSheetName() const {
+    return comSheet->currentText();
+}
+
+void CadPanel::chooseSheet(int position) {
+    if (position >= 0 && position < comSheet->count())
+        comSheet->setCurrentIndex(position);
+}
+
+void CadPanel::showToRow(int row) {
+    txtToRow->setText(QString::number(row));
+}
+
+CadPanel::Range CadPanel::range() const {
+    return {txtFromRow->text(), txtToRow->text(), txtFromCol->text(), txtToCol->text()};
+}
+
+void CadPanel::showColumnNumber(Field box, int number) {
+    auto *edit = qobject_cast<QLineEdit *>(widgetOf(box));
+    if (!edit)
+        return;
+    // The typed text waits in the tool tip.
+    edit->setToolTip(edit->text());
+    edit->setText(QString::number(number));
+    m_numbered.append(edit);
+}
+
+void CadPanel::restoreColumns() {
+    for (QLineEdit *edit : std::as_const(m_numbered)) {
+        edit->setText(edit->toolTip());
+        edit->setToolTip(QString());
+    }
+    m_numbered.clear();
+}
+
+QWidget *CadPanel::widgetOf(Field which) const {
+    switch (which) {
+    case Field::Drawing0:
+        return cmdDwgDocument[0];
+    case Field::Drawing1:
+        return cmdDwgDocument[1];
+    case Field::Manuscript:
+        return cmdManuscript;
+    case Field::FromRow:
+        return txtFromRow;
+    case Field::ToRow:
+        return txtToRow;
+    case Field::FromColumn:
+        return txtFromCol;
+    case Field::ToColumn:
+        return txtToCol;
+    }
+    return nullptr;
+}
+
+void CadPanel::refuse(Field which) {
+    QWidget *widget = widgetOf(which);
+    widget->setFocus(Qt::OtherFocusReason);
+    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+        edit->selectAll();
 }
 
 void CadPanel::buildDrawingControls(int i) {
@@ -148,25 +303,31 @@ void CadPanel::buildReplacement() {
         label(fraPut, QStringLiteral("工作表"), rowRect(9, kLeft, kLabelWidth), QStringLiteral("lblSheet"));
     comSheet = list(fraPut, rowRect(9, kFieldLeft, kFieldWidth), QStringLiteral("comSheet"), -1);
 
+    // Four labelled boxes, two to a row: rows first, then columns.
+    struct Box {
+        QString caption;
+        const char *name; // the box's; its label's begins with "lbl" instead of "txt"
+        QString text;
+        QLabel **label;
+        QLineEdit **field;
+    };
+    const std::array<Box, 4> boxes{{
+        {QStringLiteral("起始行号"), "FromRow", QStringLiteral("1"), &lblFromRow, &txtFromRow},
+        {QStringLiteral("终止行号"), "ToRow", QStringLiteral("9"), &lblToRow, &txtToRow},
+        {QStringLiteral("原始文字列号"), "FromCol", QStringLiteral("C"), &lblFromCol, &txtFromCol},
+        {QStringLiteral("替换文字列号"), "ToCol", QStringLiteral("D"), &lblToCol, &txtToCol},
+    }};
     constexpr int kBoxLabel = 1260;
     constexpr int kBoxWidth = 1020;
-    const int secondLabel = kLeft + kHalf;
-    lblFromRow = label(fraPut, QStringLiteral("起始行号"), rowRect(10, kLeft, kBoxLabel),
-                       QStringLiteral("lblFromRow"));
-    txtFromRow = field(fraPut, QStringLiteral("1"), rowRect(10, kLeft + kBoxLabel, kBoxWidth),
-                       QStringLiteral("txtFromRow"));
-    lblToRow = label(fraPut, QStringLiteral("终止行号"), rowRect(10, secondLabel, kBoxLabel),
-                     QStringLiteral("lblToRow"));
-    txtToRow = field(fraPut, QStringLiteral("9"), rowRect(10, secondLabel + kBoxLabel, kBoxWidth),
-                     QStringLiteral("txtToRow"));
-    lblFromCol = label(fraPut, QStringLiteral("原始文字列号"), rowRect(11, kLeft, kBoxLabel),
-                       QStringLiteral("lblFromCol"));
-    txtFromCol = field(fraPut, QStringLiteral("C"), rowRect(11, kLeft + kBoxLabel, kBoxWidth),
-                       QStringLiteral("txtFromCol"));
-    lblToCol = label(fraPut, QStringLiteral("替换文字列号"), rowRect(11, secondLabel, kBoxLabel),
-                     QStringLiteral("lblToCol"));
-    txtToCol = field(fraPut, QStringLiteral("D"), rowRect(11, secondLabel + kBoxLabel, kBoxWidth),
-                     QStringLiteral("txtToCol"));
+    for (int b = 0; b < int(boxes.size()); ++b) {
+        const int row = 10 + b / 2;
+        const int left = b % 2 == 0 ? kLeft : kLeft + kHalf;
+        const QString name = QLatin1String(boxes[b].name);
+        *boxes[b].label =
+            label(fraPut, boxes[b].caption, rowRect(row, left, kBoxLabel), QStringLiteral("lbl") + name);
+        *boxes[b].field = field(fraPut, boxes[b].text, rowRect(row, left + kBoxLabel, kBoxWidth),
+                                QStringLiteral("txt") + name);
+    }
 
     chkConvertFont = box(fraPut, QStringLiteral("根据替换文字的语种自动转换字型"), rowRect(12, kLeft, 4800),
                          QStringLiteral("chkConvertFont"));

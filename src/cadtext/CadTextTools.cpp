@@ -5,24 +5,19 @@
 #include "ChineseConversion.h"
 #include "TextExtraction.h"
 #include "TextReplacement.h"
+#include "common/BusyPointer.h"
 #include "common/modCommon.h"
-#include "common/modCommonDialogs.h"
 #include "common/modOffice.h"
 #include "platform/drawing/CadDocument.h"
 #include "platform/sheet/Application.h"
 #include "platform/sheet/Workbook.h"
 #include "platform/sheet/Worksheet.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPointer>
-#include <QPushButton>
 
 using tavlo::drawing::CadDocument;
 using tavlo::drawing::CadSelectionSet;
@@ -45,87 +40,57 @@ QString cutNote(int cut) {
     return QStringLiteral("其中 %1 处单行文字超过 256 个字符，已截断。").arg(cut);
 }
 
-// A column box shows the number while a run lasts; its typed text waits in the tool tip.
-class ColumnBoxes {
+// The column boxes show their numbers while a run lasts; the typed texts come back when it ends.
+class ColumnNumbers {
 public:
-    void show(QLineEdit *box, int number) {
-        box->setToolTip(box->text());
-        box->setText(QString::number(number));
-        m_boxes.append(box);
-    }
-    ~ColumnBoxes() {
-        for (QLineEdit *box : m_boxes) {
-            box->setText(box->toolTip());
-            box->setToolTip(QString());
-        }
-    }
+    explicit ColumnNumbers(CadPanel &panel)
+        : m_panel(panel) {}
+    ~ColumnNumbers() { m_panel.restoreColumns(); }
+    ColumnNumbers(const ColumnNumbers &) = delete;
+    ColumnNumbers &operator=(const ColumnNumbers &) = delete;
+    void show(CadPanel::Field box, int number) { m_panel.showColumnNumber(box, number); }
 
 private:
-    QList<QLineEdit *> m_boxes;
+    CadPanel &m_panel;
 };
 
 } // namespace
 
-CadTextTools::CadTextTools(CadPanel &panel, OfficeSlots &office, CadConnection &connection, Context context,
-                           QObject *parent)
+CadTextTools::CadTextTools(CadPanel &panel, CadConnection &connection, ToolContext context, QObject *parent)
     : QObject(parent)
     , m_panel(panel)
-    , m_office(office)
     , m_connection(connection)
-    , m_context(std::move(context)) {
-    if (!m_context.chooseFile) {
-        m_context.chooseFile = [](QWidget *owner, const QString &title, const QString &filter,
-                                  const QString &folder, const QString &extension) {
-            return modCommonDialogs::OpenOrSaveDialog(owner, 1, title, filter, folder, extension);
-        };
-    }
-    connect(m_panel.cmdExtract, &QPushButton::clicked, this, &CadTextTools::cmdExtract_Click);
-    connect(m_panel.cmdManuscript, &QPushButton::clicked, this, &CadTextTools::cmdManuscript_Click);
-    connect(m_panel.comSheet, &QComboBox::activated, this, &CadTextTools::comSheet_Click);
-    connect(m_panel.cmdReplace, &QPushButton::clicked, this, &CadTextTools::cmdReplace_Click);
-    for (int i = 0; i < int(m_panel.cmdShiftChinese.size()); ++i)
-        connect(m_panel.cmdShiftChinese[i], &QPushButton::clicked, this,
-                [this, i] { cmdShiftChinese_Click(i); });
-}
-
-void CadTextTools::tip(const QString &text) const {
-    if (m_context.tip)
-        m_context.tip->setText(text);
-}
-
-void CadTextTools::refuse(QWidget *box) const {
-    box->setFocus(Qt::OtherFocusReason);
-    if (auto *edit = qobject_cast<QLineEdit *>(box))
-        edit->selectAll();
-}
-
-void CadTextTools::bringWindowToFront() const {
-    if (QWidget *window = m_context.window) {
-        window->raise();
-        window->activateWindow();
-    }
+    , m_context(std::move(context))
+    , m_office(*m_context.office) {
+    connect(&m_panel, &CadPanel::extractClicked, this, &CadTextTools::cmdExtract_Click);
+    connect(&m_panel, &CadPanel::manuscriptClicked, this, &CadTextTools::cmdManuscript_Click);
+    connect(&m_panel, &CadPanel::sheetActivated, this, &CadTextTools::comSheet_Click);
+    connect(&m_panel, &CadPanel::replaceClicked, this, &CadTextTools::cmdReplace_Click);
+    connect(&m_panel, &CadPanel::shiftChineseClicked, this, &CadTextTools::cmdShiftChinese_Click);
 }
 
 bool CadTextTools::begin() {
-    if (m_busy || m_connection.isBusy())
+    // Not inside other long work (a batch lets events through, and so does a walk).
+    if (m_busy || m_connection.isBusy() || BusyPointer::isBusy())
         return false;
     m_busy = true;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_pointer.emplace();
     return true;
 }
 
 void CadTextTools::end() {
-    QApplication::restoreOverrideCursor();
+    m_pointer.reset();
     m_busy = false;
 }
 
 TextWalk::Options CadTextTools::walkOptions(int index) const {
     TextWalk::Options options;
     options.lists = m_connection.filterChoice(index);
-    options.insert = m_panel.chkInsert[index]->isChecked();
-    options.attribute = m_panel.chkAttribute[index]->isChecked();
-    options.table = m_panel.chkTable[index]->isChecked() && m_panel.chkTable[index]->isEnabled();
-    options.attributeDefinition = m_panel.chkAttributeDefinition[index]->isChecked();
+    const CadPanel::Containers boxes = m_panel.containers(index);
+    options.insert = boxes.insert;
+    options.attribute = boxes.attribute;
+    options.table = boxes.table && boxes.tableOffered;
+    options.attributeDefinition = boxes.attributeDefinition;
     return options;
 }
 
@@ -164,8 +129,8 @@ void CadTextTools::cmdExtract_Click() {
         return;
     const CadSlot *cad = m_connection.cadSlots.slot(CadSlots::kExtraction);
     if (!cad->application) {
-        tip(QStringLiteral("先选择 Dwg 文件。"));
-        m_panel.cmdDwgDocument[0]->setFocus(Qt::OtherFocusReason);
+        m_context.tip(QStringLiteral("先选择 Dwg 文件。"));
+        m_panel.refuse(CadPanel::Field::Drawing0);
         return;
     }
     if (!m_office.WorkbookAlive(kSheetSlot))
@@ -199,17 +164,18 @@ void CadTextTools::ExtractTexts() {
     if (!begin())
         return;
     ExcelSlot *excel = m_office.excel(kSheetSlot);
+    // The sheet comes up, then the main window over it; the walk's own event passes show both, so no
+    // wait is needed here, where a timer or a stop button could get in before the walk begins.
     if (excel->application)
         excel->application->bringToFront();
-    modCommon::WaitMilliseconds(50);
-    bringWindowToFront();
+    m_context.bringWindowToFront();
     int count = 0;
     const CadSlot *cad = m_connection.cadSlots.slot(CadSlots::kExtraction);
     if (set && cad->document && excel->worksheet) {
         TextExtraction::Options options;
         options.walk = walkOptions(0);
-        options.noDuplicate = m_panel.chkNoDuplicate->isChecked();
-        options.chineseOnly = m_panel.chkChineseOnly->isChecked();
+        options.noDuplicate = m_panel.noDuplicate();
+        options.chineseOnly = m_panel.chineseOnly();
         const int baseRow = m_office.LastUsedRow(kSheetSlot);
         CadDocument *document = cad->document;
         // The sheet window shows the new rows once, at the end.
@@ -230,8 +196,8 @@ void CadTextTools::cmdManuscript_Click() {
         return;
     const QString filter = QStringLiteral("Excel 文件(*.xls;*.xlsx)|*.xls;*.xlsx") + QLatin1Char('|') +
                            QStringLiteral("所有文件 (*.*)|*.*");
-    const QString path = m_context.chooseFile(m_context.window, QStringLiteral("选择文稿文件"), filter,
-                                              m_context.dataFolder, QStringLiteral("xls"));
+    const QString path = m_context.openFile(QStringLiteral("选择文稿文件"), filter, m_context.dataFolder,
+                                            QStringLiteral("xls"));
     if (path.isEmpty())
         return;
     openManuscript(path);
@@ -252,83 +218,85 @@ void CadTextTools::openManuscript(const QString &path) {
         // Said in the status line: a manuscript that cannot be read must not look as if nothing happened.
         const QString reason = excel->application->lastError();
         m_office.CloseExcel(kManuscriptSlot);
-        tip(QStringLiteral("无法打开文稿文件 %1：%2").arg(QDir::toNativeSeparators(path), reason));
+        m_context.tip(QStringLiteral("无法打开文稿文件 %1：%2").arg(QDir::toNativeSeparators(path), reason));
         return;
     }
     book->setSaved(true);
     excel->workbook = book;
     excel->worksheet = book->ActiveSheet();
     fillSheetList();
-    m_panel.txtToRow->setText(QString::number(m_office.LastUsedRow(kManuscriptSlot)));
-    bringWindowToFront();
+    m_panel.showToRow(m_office.LastUsedRow(kManuscriptSlot));
+    m_context.bringWindowToFront();
 }
 
 void CadTextTools::fillSheetList() {
     const ExcelSlot *excel = m_office.excel(kManuscriptSlot);
-    QComboBox *list = m_panel.comSheet;
-    list->clear();
-    if (!excel->workbook)
-        return;
-    for (int i = 1; i <= excel->workbook->SheetsCount(); ++i)
-        list->addItem(excel->workbook->Sheets(i)->Name());
-    if (const tavlo::sheet::Worksheet *active = excel->workbook->ActiveSheet())
-        list->setCurrentIndex(active->Index() - 1);
+    QStringList names;
+    int current = -1;
+    if (excel->workbook) {
+        for (int i = 1; i <= excel->workbook->SheetsCount(); ++i)
+            names.append(excel->workbook->Sheets(i)->Name());
+        if (const tavlo::sheet::Worksheet *active = excel->workbook->ActiveSheet())
+            current = active->Index() - 1;
+    }
+    m_panel.showSheets(names, current);
 }
 
 void CadTextTools::comSheet_Click() {
     if (m_busy || m_connection.isBusy() || !m_office.WorkbookAlive(kManuscriptSlot))
         return;
     ExcelSlot *excel = m_office.excel(kManuscriptSlot);
-    QComboBox *list = m_panel.comSheet;
-    bool matches = list->count() == excel->workbook->SheetsCount();
-    for (int i = 0; matches && i < list->count(); ++i)
-        matches = list->itemText(i).compare(excel->workbook->Sheets(i + 1)->Name(), Qt::CaseInsensitive) == 0;
+    const QStringList shown = m_panel.sheetNames();
+    bool matches = shown.size() == excel->workbook->SheetsCount();
+    for (int i = 0; matches && i < shown.size(); ++i)
+        matches = shown[i].compare(excel->workbook->Sheets(i + 1)->Name(), Qt::CaseInsensitive) == 0;
     if (!matches) {
-        const int position = list->currentIndex();
+        const int position = m_panel.currentSheet();
         fillSheetList();
-        if (position >= 0 && position < list->count())
-            list->setCurrentIndex(position);
+        m_panel.chooseSheet(position);
         return;
     }
-    tavlo::sheet::Worksheet *sheet = excel->workbook->Sheets(list->currentText());
+    tavlo::sheet::Worksheet *sheet = excel->workbook->Sheets(m_panel.currentSheetName());
     if (!sheet)
         return;
     sheet->Activate();
     excel->worksheet = excel->workbook->ActiveSheet();
-    m_panel.txtToRow->setText(QString::number(m_office.LastUsedRow(kManuscriptSlot)));
+    m_panel.showToRow(m_office.LastUsedRow(kManuscriptSlot));
 }
 
 void CadTextTools::cmdReplace_Click() {
     if (m_busy || m_connection.isBusy())
         return;
     if (!m_office.WorkbookAlive(kManuscriptSlot) || !m_office.excel(kManuscriptSlot)->worksheet) {
-        tip(QStringLiteral("先选择文稿文件。"));
-        refuse(m_panel.cmdManuscript);
+        m_context.tip(QStringLiteral("先选择文稿文件。"));
+        m_panel.refuse(CadPanel::Field::Manuscript);
         return;
     }
     if (!m_connection.cadSlots.slot(CadSlots::kReplacement)->application) {
-        tip(QStringLiteral("先选择 Dwg 文件。"));
-        refuse(m_panel.cmdDwgDocument[1]);
+        m_context.tip(QStringLiteral("先选择 Dwg 文件。"));
+        m_panel.refuse(CadPanel::Field::Drawing1);
         return;
     }
-    ColumnBoxes boxes;
-    const int fromColumn = OfficeSlots::ColumnNumber(m_panel.txtFromCol->text());
+    using Field = CadPanel::Field;
+    const CadPanel::Range range = m_panel.range();
+    ColumnNumbers columns(m_panel);
+    const int fromColumn = OfficeSlots::ColumnNumber(range.fromColumn);
     if (fromColumn < 1 || fromColumn > 256)
-        return refuse(m_panel.txtFromCol);
-    boxes.show(m_panel.txtFromCol, fromColumn);
-    const int toColumn = OfficeSlots::ColumnNumber(m_panel.txtToCol->text());
+        return m_panel.refuse(Field::FromColumn);
+    columns.show(Field::FromColumn, fromColumn);
+    const int toColumn = OfficeSlots::ColumnNumber(range.toColumn);
     if (toColumn < 1 || toColumn > 256)
-        return refuse(m_panel.txtToCol);
-    boxes.show(m_panel.txtToCol, toColumn);
+        return m_panel.refuse(Field::ToColumn);
+    columns.show(Field::ToColumn, toColumn);
     const int lastRow = m_office.LastUsedRow(kManuscriptSlot);
-    const QString fromText = m_panel.txtFromRow->text().trimmed();
+    const QString fromText = range.fromRow.trimmed();
     const int fromRow = modCommon::IsWholeNumber(fromText) ? int(fromText.toDouble()) : 0;
     if (fromRow < 1 || fromRow > lastRow)
-        return refuse(m_panel.txtFromRow);
-    const QString toText = m_panel.txtToRow->text().trimmed();
+        return m_panel.refuse(Field::FromRow);
+    const QString toText = range.toRow.trimmed();
     const int toRow = modCommon::IsWholeNumber(toText) ? int(toText.toDouble()) : 0;
     if (toRow < 1 || toRow > lastRow || toRow < fromRow)
-        return refuse(m_panel.txtToRow);
+        return m_panel.refuse(Field::ToRow);
     m_connection.BuildSelectionFilter(1);
     ReplaceTexts(fromRow, toRow, fromColumn, toColumn);
 }
@@ -344,8 +312,8 @@ void CadTextTools::ReplaceTexts(int fromRow, int toRow, int fromColumn, int toCo
     if (set && cad->document && excel->worksheet) {
         TextReplacement::Options options;
         options.walk = walkOptions(1);
-        options.convertFont = m_panel.chkConvertFont->isChecked();
-        options.matchWidth = m_panel.chkMatchWidth->isChecked();
+        options.convertFont = m_panel.convertFont();
+        options.matchWidth = m_panel.matchWidth();
         options.sample = excel->worksheet->value(toRow, toColumn);
         const auto manuscript =
             TextReplacement::Manuscript::fromSheet(*excel->worksheet, fromRow, toRow, fromColumn, toColumn);
@@ -365,8 +333,8 @@ void CadTextTools::cmdShiftChinese_Click(int index) {
     if (m_busy || m_connection.isBusy() || index < 0 || index > 1)
         return;
     if (!m_connection.cadSlots.slot(CadSlots::kReplacement)->application) {
-        tip(QStringLiteral("先选择 Dwg 文件。"));
-        refuse(m_panel.cmdDwgDocument[1]);
+        m_context.tip(QStringLiteral("先选择 Dwg 文件。"));
+        m_panel.refuse(CadPanel::Field::Drawing1);
         return;
     }
     m_connection.BuildSelectionFilter(1);
@@ -384,7 +352,7 @@ void CadTextTools::ConvertChinese(int mode) {
         ChineseConversion::Options options;
         options.walk = walkOptions(1);
         options.mode = mode;
-        options.convertFont = m_panel.chkConvertFont->isChecked();
+        options.convertFont = m_panel.convertFont();
         CadDocument *document = cad->document;
         // The drawing's windows are redrawn once, when the walk is over.
         CadDocument::ChangeHold hold(document);

@@ -2,17 +2,18 @@
 
 #include "TextWalk.h"
 
+#include "common/BusyPointer.h"
+#include "common/ToolContext.h"
+
 #include <QObject>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class CadConnection;
 class CadPanel;
 class OfficeSlots;
-class QLabel;
-class QLineEdit;
-class QWidget;
 
 namespace tavlo::drawing {
 class CadDocument;
@@ -26,18 +27,7 @@ class CadTextTools : public QObject {
     Q_OBJECT
 
 public:
-    struct Context {
-        QWidget *window = nullptr; // the main window: owns the dialogs, comes back to the front
-        QString dataFolder;        // where the file dialog starts
-        QLabel *tip = nullptr;     // LabTip(1)
-        // The open-file dialog; the program's own by default, replaced by tests.
-        std::function<QString(QWidget *owner, const QString &title, const QString &filter,
-                              const QString &folder, const QString &defaultExtension)>
-            chooseFile;
-    };
-
-    CadTextTools(CadPanel &panel, OfficeSlots &office, CadConnection &connection, Context context,
-                 QObject *parent = nullptr);
+    CadTextTools(CadPanel &panel, CadConnection &connection, ToolContext context, QObject *parent = nullptr);
 
     void cmdExtract_Click();
     void cmdManuscript_Click();
@@ -68,14 +58,12 @@ private:
                                    std::function<bool()> stillNeeded = {});
     QString resultMessage(const char *verb, int count) const;
     void fillSheetList();
-    void tip(const QString &text) const;
-    void refuse(QWidget *box) const;
-    void bringWindowToFront() const;
 
     CadPanel &m_panel;
-    OfficeSlots &m_office;
     CadConnection &m_connection;
-    Context m_context;
+    ToolContext m_context;
+    OfficeSlots &m_office;
     bool m_busy = false;
+    std::optional<BusyPointer> m_pointer; // while a walk runs
     bool m_stopped = false;
 };

@@ -103,16 +103,6 @@ QStringList migrate(const QString &oldFolder, const QString &folder, QString *er
     return moved;
 }
 
-QString path() {
-    const QString folder = choose(Inputs::current()).path;
-    QDir().mkpath(folder);
-    return folder;
-}
-
-QString file(const QString &name) {
-    return modCommon::JoinPath(path(), name);
-}
-
 QString findShipped(const QString &name, const QString &dataFolder) {
     QStringList candidates;
     if (!dataFolder.isEmpty())

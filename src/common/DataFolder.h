@@ -45,11 +45,6 @@ bool isBuildFolder(const QString &folder);
 // Returns the names moved; `error` names a file that could not be moved (it stays where it was).
 QStringList migrate(const QString &oldFolder, const QString &folder, QString *error = nullptr);
 
-// choose() for the running program, with the folder created: used where no start-up hands a folder
-// down (the command-line tools, the tests).
-QString path();
-// path() joined with a file name.
-QString file(const QString &name);
 // A data file shipped with the program (such as a sound): `dataFolder` first, then the installed data
 // folder (share/tavlo beside the executable's bin/, or the system's data folders). Empty when none has it.
 QString findShipped(const QString &name, const QString &dataFolder);

@@ -1,6 +1,5 @@
 #include "ZipCommands.h"
 
-#include "DataFolder.h"
 #include "WorkProgress.h"
 #include "modCommonDialogs.h"
 #include "modZip.h"
@@ -51,7 +50,7 @@ ZipCommands::ZipCommands(QWidget *window, TipSetter setTip, QObject *parent)
     , m_dialogs(ZipDialogs::standard()) {}
 
 QString ZipCommands::programFolder() const {
-    return m_programFolder.isEmpty() ? DataFolder::path() : m_programFolder;
+    return m_programFolder;
 }
 
 void ZipCommands::compressFiles() {

@@ -34,7 +34,7 @@ public:
     ZipCommands(QWidget *window, TipSetter setTip, QObject *parent = nullptr);
 
     void setDialogs(const ZipDialogs &dialogs) { m_dialogs = dialogs; }
-    // Where the dialogs start; the program's data folder unless set.
+    // Where the dialogs start: the data folder start-up chose (the main window hands it down).
     void setProgramFolder(const QString &folder) { m_programFolder = folder; }
 
     void compressFiles();

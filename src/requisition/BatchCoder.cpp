@@ -1,23 +1,18 @@
 #include "BatchCoder.h"
 
-#include "BusyPointer.h"
 #include "CodeBuilder.h"
 #include "MaterialCode.h"
 #include "RequisitionPanel.h"
 #include "UnitInference.h"
 
+#include "common/BusyPointer.h"
 #include "common/modOffice.h"
 #include "platform/sheet/Application.h"
 #include "platform/sheet/CellAddress.h"
 #include "platform/sheet/Workbook.h"
 #include "platform/sheet/Worksheet.h"
 
-#include <QComboBox>
 #include <QCoreApplication>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 
 #include <limits>
 
@@ -27,8 +22,6 @@ using tavlo::sheet::Worksheet;
 
 namespace {
 
-const QString kStart = QStringLiteral("开始");
-const QString kInterrupt = QStringLiteral("中断");
 // Events run at least this often while rows are written; a click on "中断" waits no longer.
 constexpr int kEventsEveryMs = 40;
 
@@ -46,14 +39,13 @@ constexpr qsizetype kSharedTexts = 1 << 16;
 
 } // namespace
 
-BatchCoder::BatchCoder(RequisitionPanel &panel, CodeBuilder &builder, OfficeSlots &office,
-                       std::function<void(const QString &)> setTip, QObject *parent)
+BatchCoder::BatchCoder(RequisitionPanel &panel, CodeBuilder &builder, ToolContext context, QObject *parent)
     : QObject(parent)
     , m_panel(panel)
     , m_builder(builder)
-    , m_office(office)
-    , m_setTip(std::move(setTip)) {
-    connect(m_panel.cmdBatch, &QPushButton::clicked, this, &BatchCoder::cmdBatch_Click);
+    , m_context(std::move(context))
+    , m_office(*m_context.office) {
+    connect(&m_panel, &RequisitionPanel::batchClicked, this, &BatchCoder::cmdBatch_Click);
 }
 
 QStringList BatchCoder::headerRow() {
@@ -73,11 +65,7 @@ qint64 BatchCoder::rowCapacity() {
 }
 
 BatchCoder::Scope BatchCoder::scope() const {
-    if (m_panel.optAll->isChecked())
-        return Scope::All;
-    if (m_panel.optCate->isChecked())
-        return Scope::Category;
-    return Scope::Name;
+    return m_panel.scope();
 }
 
 bool BatchCoder::startAllowed() const {
@@ -85,41 +73,28 @@ bool BatchCoder::startAllowed() const {
 }
 
 void BatchCoder::cmdBatch_Click() {
-    if (m_panel.cmdBatch->text() == kInterrupt) {
-        // The running batch finds its references gone at its next row and ends there.
-        if (m_running) {
-            m_interrupted = true;
-            release();
-        }
+    if (m_running) {
+        // "中断": the running batch finds its references gone at its next row and ends there.
+        m_interrupted = true;
+        release();
         return;
     }
     if (!startAllowed()) {
         // Busy with other work: nothing happens, as with any command. Otherwise the user learns why.
-        if (!m_running && !BusyPointer::isBusy() && m_setTip)
-            m_setTip(QStringLiteral("批量编码无法开始：") + m_builder.sourceProblem());
+        if (!BusyPointer::isBusy())
+            m_context.tip(QStringLiteral("批量编码无法开始：") + m_builder.sourceProblem());
         return;
     }
     m_running = true;
     {
         BusyPointer busy;
-        setControlsEnabled(false);
-        m_panel.cmdBatch->setText(kInterrupt);
+        m_panel.showBatchRunning(true);
         if (Application *app = m_office.excel(CodeBuilder::kSlot)->application)
             app->setVisible(true);
         BatchCode();
-        setControlsEnabled(true);
-        m_panel.cmdBatch->setText(kStart);
+        m_panel.showBatchRunning(false);
     }
     m_running = false;
-}
-
-void BatchCoder::setControlsEnabled(bool enabled) {
-    m_panel.fraCode->setEnabled(enabled);
-    if (m_panel.fraWord)
-        m_panel.fraWord->setEnabled(enabled);
-    m_panel.optName->setEnabled(enabled);
-    m_panel.optCate->setEnabled(enabled);
-    m_panel.optAll->setEnabled(enabled);
 }
 
 void BatchCoder::release() {
@@ -156,11 +131,13 @@ void BatchCoder::BatchCode() {
         QCoreApplication::processEvents();
     m_builder.holdCodeDisplay(true);
 
-    auto names = [this] { return enumerate(m_panel.comName, [this] { return enumerateParameters(1); }); };
+    auto names = [this] {
+        return enumerate(RequisitionPanel::kName, [this] { return enumerateParameters(1); });
+    };
     bool finished = false;
     switch (chosen) {
     case Scope::All:
-        finished = enumerate(m_panel.comCategory, names);
+        finished = enumerate(RequisitionPanel::kCategory, names);
         break;
     case Scope::Category:
         finished = names();
@@ -187,8 +164,7 @@ void BatchCoder::BatchCode() {
                    .arg(std::max<qint64>(0, m_total - m_rows - m_invalidCodes - m_emptyNames));
     else
         text = QStringLiteral("批量编码未完成：已写入 %1 行（%2）").arg(m_rows).arg(m_failure);
-    if (m_setTip)
-        m_setTip(text + skippedText());
+    m_context.tip(text + skippedText());
 }
 
 QString BatchCoder::skippedText() const {
@@ -224,8 +200,8 @@ bool BatchCoder::writeHeader() {
     return true;
 }
 
-bool BatchCoder::enumerate(QComboBox *list, const std::function<bool()> &inner) {
-    const int count = list->count();
+bool BatchCoder::enumerate(int list, const std::function<bool()> &inner) {
+    const int count = m_panel.count(list);
     for (int i = 0; i < count; ++i) {
         m_builder.selectItem(list, i);
         // The cascade released a workbook that did not fit; the lists below are no longer its own.
@@ -240,7 +216,8 @@ bool BatchCoder::enumerate(QComboBox *list, const std::function<bool()> &inner) 
 bool BatchCoder::enumerateParameters(int index) {
     if (index > MaterialCode::kParameterCount)
         return writeRow();
-    return enumerate(m_panel.comParameter[index], [this, index] { return enumerateParameters(index + 1); });
+    return enumerate(RequisitionPanel::parameterList(index),
+                     [this, index] { return enumerateParameters(index + 1); });
 }
 
 bool BatchCoder::writeRow() {
@@ -249,7 +226,7 @@ bool BatchCoder::writeRow() {
         return false;
     // Only materials that could be filled into a form become rows: a name and a code of 16 letters and
     // digits (values stored as numbers or a gap in a names column give neither).
-    const QString name = m_panel.comName->currentText();
+    const QString name = m_panel.currentText(RequisitionPanel::kName);
     const QString readableName = MaterialCode::NameWithoutCode(name);
     if (readableName.trimmed().isEmpty()) {
         ++m_emptyNames;
@@ -294,15 +271,13 @@ void BatchCoder::letEventsThrough(bool force) {
 }
 
 void BatchCoder::showProgress() {
-    if (!m_setTip)
-        return;
     QString text = m_total >= 0 ? QStringLiteral("批量编码：已写入 %1 / %2 行").arg(m_rows).arg(m_total)
                                 : QStringLiteral("批量编码：已写入 %1 行").arg(m_rows);
     if (m_total > rowCapacity())
         text += QStringLiteral("（一张工作表最多容纳 %1 行数据：只写入前 %1 行，其余 %2 种组合写不下）")
                     .arg(rowCapacity())
                     .arg(m_total - rowCapacity());
-    m_setTip(text);
+    m_context.tip(text);
 }
 
 qint64 BatchCoder::combinationCount(Scope scope) const {
@@ -327,15 +302,15 @@ qint64 BatchCoder::combinationCount(Scope scope) const {
     case Scope::Name: {
         qint64 product = 1;
         for (int i = 1; i <= MaterialCode::kParameterCount; ++i)
-            product = saturatedProduct(product, m_panel.comParameter[i]->count());
+            product = saturatedProduct(product, m_panel.count(RequisitionPanel::parameterList(i)));
         return product;
     }
     case Scope::Category:
-        return forCategory(m_panel.comCategory->currentText());
+        return forCategory(m_panel.currentText(RequisitionPanel::kCategory));
     case Scope::All: {
         qint64 sum = 0;
-        for (int i = 0; i < m_panel.comCategory->count(); ++i)
-            sum = saturatedSum(sum, forCategory(m_panel.comCategory->itemText(i)));
+        for (const QString &category : m_panel.items(RequisitionPanel::kCategory))
+            sum = saturatedSum(sum, forCategory(category));
         return sum;
     }
     }

@@ -6,6 +6,9 @@
 #include <QSet>
 #include <QString>
 
+#include "RequisitionPanel.h"
+
+#include "common/ToolContext.h"
 #include "platform/sheet/Workbook.h"
 #include "platform/sheet/Worksheet.h"
 
@@ -13,8 +16,6 @@
 
 class CodeBuilder;
 class OfficeSlots;
-class QComboBox;
-class RequisitionPanel;
 
 // Batch coding: walks every combination of the builder's lists within the chosen scope (the current
 // name, the current category, or every category) and writes one row per material code into a new
@@ -25,15 +26,14 @@ class BatchCoder : public QObject {
     Q_OBJECT
 
 public:
-    enum class Scope { Name, Category, All };
+    using Scope = RequisitionPanel::Scope;
 
     static constexpr int kFirstDataRow = 3;
     static constexpr int kColumnCount = 8;
     // Data rows one sheet holds: row 3 to the sheet's last row.
     static qint64 rowCapacity();
 
-    BatchCoder(RequisitionPanel &panel, CodeBuilder &builder, OfficeSlots &office,
-               std::function<void(const QString &)> setTip, QObject *parent = nullptr);
+    BatchCoder(RequisitionPanel &panel, CodeBuilder &builder, ToolContext context, QObject *parent = nullptr);
 
     // "开始" starts a batch, "中断" interrupts the running one.
     void cmdBatch_Click();
@@ -61,9 +61,9 @@ signals:
 
 private:
     bool startAllowed() const;
-    void setControlsEnabled(bool enabled);
     bool writeHeader();
-    bool enumerate(QComboBox *list, const std::function<bool()> &inner);
+    // Chooses each item of the builder's list `list` in turn (RequisitionPanel::kCategory ...).
+    bool enumerate(int list, const std::function<bool()> &inner);
     bool enumerateParameters(int index);
     bool writeRow();
     // The same text as an earlier row's when there was one, so that repeated texts share their storage.
@@ -78,8 +78,8 @@ private:
 
     RequisitionPanel &m_panel;
     CodeBuilder &m_builder;
+    ToolContext m_context;
     OfficeSlots &m_office;
-    std::function<void(const QString &)> m_setTip;
 
     bool m_running = false;
     bool m_interrupted = false;

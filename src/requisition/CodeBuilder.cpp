@@ -1,61 +1,41 @@
 #include "CodeBuilder.h"
 
-#include "BusyPointer.h"
 #include "RequisitionPanel.h"
 
-#include "common/modCommon.h"
-#include "common/modCommonDialogs.h"
+#include "common/BusyPointer.h"
 #include "common/modOffice.h"
 #include "platform/sheet/Application.h"
 #include "platform/sheet/Workbook.h"
 
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSignalBlocker>
 
 using tavlo::sheet::Workbook;
 
 namespace {
-
-QStringList itemsOf(const QComboBox *list) {
-    QStringList items;
-    items.reserve(list->count());
-    for (int i = 0; i < list->count(); ++i)
-        items.append(list->itemText(i));
-    return items;
-}
-
+using Lists = RequisitionPanel;
+constexpr int kParameterCount = MaterialCode::kParameterCount;
 } // namespace
 
-CodeBuilder::CodeBuilder(RequisitionPanel &panel, OfficeSlots &office, Context context, QObject *parent)
+CodeBuilder::CodeBuilder(RequisitionPanel &panel, ToolContext context, QObject *parent)
     : QObject(parent)
     , m_panel(panel)
-    , m_office(office)
-    , m_context(std::move(context)) {
-    if (!m_context.chooseFile) {
-        m_context.chooseFile = [](QWidget *owner, const QString &title, const QString &filter,
-                                  const QString &folder, const QString &extension) {
-            return modCommonDialogs::OpenOrSaveDialog(owner, 1, title, filter, folder, extension);
-        };
-    }
-    connectLists();
+    , m_context(std::move(context))
+    , m_office(*m_context.office) {
+    connectPanel();
     connect(&m_office, &OfficeSlots::excelSlotReleased, this, &CodeBuilder::onSlotReleased);
 }
 
 void CodeBuilder::onSlotReleased(int slot) {
-    if (slot != kSlot || m_resetting || m_released || m_panel.comCategory->count() == 0)
+    if (slot != kSlot || m_resetting || m_released || m_panel.count(Lists::kCategory) == 0)
         return;
     // The lists keep what they showed, greyed: nothing can be chosen from a workbook that is gone, and
     // nothing is filled or coded from them until a source is chosen again.
     m_released = true;
-    setListsEnabled(false);
-    tip(QStringLiteral("数据源“%1”已关闭：物料编码的列表已停用，请重新选择数据源")
-            .arg(QFileInfo(m_sourcePath).fileName()));
+    m_panel.setListsEnabled(false);
+    m_context.tip(QStringLiteral("数据源“%1”已关闭：物料编码的列表已停用，请重新选择数据源")
+                      .arg(QFileInfo(m_sourcePath).fileName()));
 }
 
 void CodeBuilder::releaseDeadSource() {
@@ -66,31 +46,20 @@ void CodeBuilder::releaseDeadSource() {
         m_office.CloseExcel(kSlot);
 }
 
-void CodeBuilder::setListsEnabled(bool enabled) {
-    m_panel.comCategory->setEnabled(enabled);
-    m_panel.comName->setEnabled(enabled);
-    for (int i = 1; i <= MaterialCode::kParameterCount; ++i)
-        m_panel.comParameter[i]->setEnabled(enabled);
-    m_panel.txtCode->setEnabled(enabled);
-}
-
 QStringList CodeBuilder::selectionTexts() const {
-    QStringList texts{m_panel.comCategory->currentText(), m_panel.comName->currentText()};
-    for (int i = 1; i <= MaterialCode::kParameterCount; ++i)
-        texts.append(m_panel.comParameter[i]->currentText());
+    QStringList texts;
+    for (int which = 0; which < Lists::kListCount; ++which)
+        texts.append(m_panel.currentText(which));
     return texts;
 }
 
 void CodeBuilder::restoreSelection(const QStringList &texts) {
-    QList<QComboBox *> lists{m_panel.comCategory, m_panel.comName};
-    for (int i = 1; i <= MaterialCode::kParameterCount; ++i)
-        lists.append(m_panel.comParameter[i]);
-    for (int i = 0; i < lists.size() && i < texts.size(); ++i) {
-        const int index = lists[i]->findText(texts[i], Qt::MatchExactly);
+    for (int which = 0; which < Lists::kListCount && which < texts.size(); ++which) {
+        const int index = int(m_panel.items(which).indexOf(texts[which]));
         if (index < 0)
             return;
-        if (index != lists[i]->currentIndex())
-            selectItem(lists[i], index);
+        if (index != m_panel.currentIndex(which))
+            selectItem(which, index);
     }
 }
 
@@ -116,19 +85,17 @@ QString CodeBuilder::fillProblem() const {
     return {};
 }
 
-void CodeBuilder::connectLists() {
+void CodeBuilder::connectPanel() {
     // A list changed by the user or by a caller setting its current item runs its handler.
-    connect(m_panel.comCategory, &QComboBox::currentIndexChanged, this, [this] { comCategory_Click(); });
-    connect(m_panel.comName, &QComboBox::currentIndexChanged, this, [this] { comName_Click(); });
-    for (int i = 1; i <= MaterialCode::kParameterCount; ++i)
-        connect(m_panel.comParameter[i], &QComboBox::currentIndexChanged, this,
-                [this, i] { comParameter_Click(i); });
-    connect(m_panel.cmdData, &QPushButton::clicked, this, &CodeBuilder::cmdData_Click);
-}
-
-void CodeBuilder::tip(const QString &text) const {
-    if (m_context.setTip)
-        m_context.setTip(text);
+    connect(&m_panel, &RequisitionPanel::listChosen, this, [this](int which) {
+        if (which == Lists::kCategory)
+            comCategory_Click();
+        else if (which == Lists::kName)
+            comName_Click();
+        else
+            comParameter_Click(which - Lists::kParameter0);
+    });
+    connect(&m_panel, &RequisitionPanel::dataClicked, this, &CodeBuilder::cmdData_Click);
 }
 
 void CodeBuilder::cmdData_Click() {
@@ -139,10 +106,10 @@ void CodeBuilder::cmdData_Click() {
     // The folder of the last source, when it is still there; else the program's folder.
     const QString lastFolder = m_sourcePath.isEmpty() ? QString() : QFileInfo(m_sourcePath).absolutePath();
     const QString folder = !lastFolder.isEmpty() && QFileInfo(lastFolder).isDir() ? lastFolder
-                           : m_context.programFolder                              ? m_context.programFolder()
+                           : !m_context.dataFolder.isEmpty()                      ? m_context.dataFolder
                                                                                   : QDir::currentPath();
-    const QString path = m_context.chooseFile(m_panel.panel()->window(), QStringLiteral("选择数据源"), filter,
-                                              folder, QStringLiteral("xls"));
+    const QString path =
+        m_context.openFile(QStringLiteral("选择数据源"), filter, folder, QStringLiteral("xls"));
     if (path.isEmpty())
         return;
     openDataSource(path);
@@ -155,38 +122,35 @@ void CodeBuilder::openDataSource(const QString &path) {
         m_released && QFileInfo(path) == QFileInfo(m_sourcePath) ? selectionTexts() : QStringList();
     ResetCodeBuilder();
     m_sourcePath = path;
-    modCommon::WaitMilliseconds(50);
+    // A new instance every time: nothing of the one just released needs to be waited for.
     m_office.AttachExcel(kSlot, false, true);
     m_office.tmrExcel.start();
     ExcelSlot *slot = m_office.excel(kSlot);
     if (OfficeSlots::ObjectDead(slot->application))
         return;
 
-    tip(QDir::toNativeSeparators(path));
+    m_context.tip(QDir::toNativeSeparators(path));
     Workbook *book = slot->application->Workbooks().Open(path);
     if (!book) {
         const QString reason = slot->application ? slot->application->lastError() : QString();
         failSource();
-        tip(QStringLiteral("%1：无法打开（%2）").arg(QDir::toNativeSeparators(path), reason));
+        m_context.tip(QStringLiteral("%1：无法打开（%2）").arg(QDir::toNativeSeparators(path), reason));
         return;
     }
     slot->workbook = book;
     book->setSaved(true);
 
     const QStringList categories = workbook().categories();
-    {
-        const QSignalBlocker blocker(m_panel.comCategory);
-        for (const QString &category : categories) {
-            m_panel.comCategory->addItem(category);
-            QCoreApplication::processEvents();
-            if (!sourceAlive())
-                return;
-        }
+    for (const QString &category : categories) {
+        m_panel.addItem(Lists::kCategory, category);
+        QCoreApplication::processEvents();
+        if (!sourceAlive())
+            return;
     }
-    if (m_panel.comCategory->count() > 0)
-        selectItem(m_panel.comCategory, 0);
+    if (m_panel.count(Lists::kCategory) > 0)
+        selectItem(Lists::kCategory, 0);
     if (!DataSourceValid()) {
-        clearList(m_panel.comCategory);
+        m_panel.setItems(Lists::kCategory, {});
         setCode(invalidSourceText());
         return;
     }
@@ -200,12 +164,11 @@ void CodeBuilder::comCategory_Click() {
         return;
     }
     BusyPointer busy;
-    clearList(m_panel.comName);
-    fillList(m_panel.comName, workbook().names(m_panel.comCategory->currentText()));
-    if (m_panel.comName->count() > 0)
-        selectItem(m_panel.comName, 0);
+    m_panel.setItems(Lists::kName, workbook().names(m_panel.currentText(Lists::kCategory)));
+    if (m_panel.count(Lists::kName) > 0)
+        selectItem(Lists::kName, 0);
     if (!DataSourceValid()) {
-        clearList(m_panel.comName);
+        m_panel.setItems(Lists::kName, {});
         setCode(invalidSourceText());
     }
 }
@@ -217,17 +180,17 @@ void CodeBuilder::comName_Click() {
     }
     BusyPointer busy;
     const CodingWorkbook book = workbook();
-    const QString category = m_panel.comCategory->currentText();
-    const QString name = m_panel.comName->currentText();
-    for (int i = 1; i <= MaterialCode::kParameterCount; ++i) {
+    const QString category = m_panel.currentText(Lists::kCategory);
+    const QString name = m_panel.currentText(Lists::kName);
+    for (int i = 1; i <= kParameterCount; ++i) {
         QStringList values;
         if (!book.parameters(i, category, name, &values)) {
             failSource();
             return;
         }
-        fillList(m_panel.comParameter[i], values);
+        m_panel.setItems(Lists::parameterList(i), values);
         if (!values.isEmpty())
-            selectItem(m_panel.comParameter[i], 0);
+            selectItem(Lists::parameterList(i), 0);
     }
     if (!DataSourceValid()) {
         clearParameters();
@@ -236,10 +199,10 @@ void CodeBuilder::comName_Click() {
 }
 
 void CodeBuilder::comParameter_Click(int) {
-    QString code = m_panel.comCategory->currentText().left(MaterialCode::kCategoryCodeWidth) +
-                   m_panel.comName->currentText().left(MaterialCode::kItemCodeWidth);
-    for (int i = 1; i <= MaterialCode::kParameterCount; ++i)
-        code += m_panel.comParameter[i]->currentText().left(MaterialCode::kItemCodeWidth);
+    QString code = m_panel.currentText(Lists::kCategory).left(MaterialCode::kCategoryCodeWidth) +
+                   m_panel.currentText(Lists::kName).left(MaterialCode::kItemCodeWidth);
+    for (int i = 1; i <= kParameterCount; ++i)
+        code += m_panel.currentText(Lists::parameterList(i)).left(MaterialCode::kItemCodeWidth);
     setCode(code);
 }
 
@@ -260,15 +223,15 @@ void CodeBuilder::holdCodeDisplay(bool hold) {
 }
 
 void CodeBuilder::showCode() {
-    if (m_panel.txtCode->text() != m_code)
-        m_panel.txtCode->setText(m_code);
+    m_panel.showCode(m_code);
 }
 
 bool CodeBuilder::DataSourceValid() const {
     MaterialCode::ParameterLists parameters;
-    for (int i = 1; i <= MaterialCode::kParameterCount; ++i)
-        parameters[size_t(i - 1)] = itemsOf(m_panel.comParameter[i]);
-    return MaterialCode::DataSourceValid(itemsOf(m_panel.comCategory), itemsOf(m_panel.comName), parameters);
+    for (int i = 1; i <= kParameterCount; ++i)
+        parameters[size_t(i - 1)] = m_panel.items(Lists::parameterList(i));
+    return MaterialCode::DataSourceValid(m_panel.items(Lists::kCategory), m_panel.items(Lists::kName),
+                                         parameters);
 }
 
 void CodeBuilder::ResetCodeBuilder() {
@@ -276,9 +239,9 @@ void CodeBuilder::ResetCodeBuilder() {
     m_office.CloseExcel(kSlot);
     m_resetting = false;
     m_released = false;
-    setListsEnabled(true);
-    clearList(m_panel.comCategory);
-    clearList(m_panel.comName);
+    m_panel.setListsEnabled(true);
+    m_panel.setItems(Lists::kCategory, {});
+    m_panel.setItems(Lists::kName, {});
     clearParameters();
     setCode(QString());
 }
@@ -289,33 +252,24 @@ void CodeBuilder::failSource() {
 }
 
 void CodeBuilder::clearParameters() {
-    for (int i = 1; i <= MaterialCode::kParameterCount; ++i)
-        clearList(m_panel.comParameter[i]);
+    for (int i = 1; i <= kParameterCount; ++i)
+        m_panel.setItems(Lists::parameterList(i), {});
 }
 
-void CodeBuilder::fillList(QComboBox *list, const QStringList &items) {
-    const QSignalBlocker blocker(list);
-    list->clear();
-    list->addItems(items);
-    list->setCurrentIndex(-1);
-}
-
-void CodeBuilder::selectItem(QComboBox *list, int index) {
-    if (index < 0 || index >= list->count())
+void CodeBuilder::selectItem(int list, int index) {
+    if (list < 0 || list >= Lists::kListCount || index < 0 || index >= m_panel.count(list))
         return;
-    {
-        const QSignalBlocker blocker(list);
-        list->setCurrentIndex(index);
-    }
-    if (list == m_panel.comCategory) {
+    m_panel.choose(list, index);
+    if (list == Lists::kCategory)
         comCategory_Click();
-    } else if (list == m_panel.comName) {
+    else if (list == Lists::kName)
         comName_Click();
-    } else {
-        for (int i = 1; i <= MaterialCode::kParameterCount; ++i)
-            if (list == m_panel.comParameter[i])
-                comParameter_Click(i);
-    }
+    else
+        comParameter_Click(list - Lists::kParameter0);
+}
+
+void CodeBuilder::selectItem(const QComboBox *list, int index) {
+    selectItem(m_panel.listOf(list), index);
 }
 
 bool CodeBuilder::sourceAlive() const {
@@ -325,8 +279,8 @@ bool CodeBuilder::sourceAlive() const {
 
 MaterialCode::ParameterTexts CodeBuilder::parameterTexts() const {
     MaterialCode::ParameterTexts texts;
-    for (int i = 1; i <= MaterialCode::kParameterCount; ++i)
-        texts[size_t(i - 1)] = m_panel.comParameter[i]->currentText();
+    for (int i = 1; i <= kParameterCount; ++i)
+        texts[size_t(i - 1)] = m_panel.currentText(Lists::parameterList(i));
     return texts;
 }
 

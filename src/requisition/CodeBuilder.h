@@ -3,38 +3,29 @@
 #include "CodingWorkbook.h"
 #include "MaterialCode.h"
 
+#include "common/ToolContext.h"
+
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
 class OfficeSlots;
 class QComboBox;
-class QWidget;
 class RequisitionPanel;
 
 // The material-code builder: the coding workbook chosen by the user is held hidden in spreadsheet slot 1
 // and feeds the cascading lists of the panel (category -> name -> five parameters); the code of the
-// chosen items is composed in `txtCode`. The workbook is only read, never saved.
+// chosen items is composed in `txtCode`. The workbook is only read, never saved. The lists live in the
+// panel; the builder reaches them through its list API (RequisitionPanel::kCategory ...).
 class CodeBuilder : public QObject {
     Q_OBJECT
 
 public:
-    struct Context {
-        std::function<void(const QString &)> setTip;
-        // The program folder the open dialog starts in.
-        std::function<QString()> programFolder;
-        // Shows the open dialog (owner, title, filter, folder, default extension); empty when the user
-        // chose nothing. The file dialog of the program unless a caller (a test) provides its own.
-        std::function<QString(QWidget *, const QString &, const QString &, const QString &, const QString &)>
-            chooseFile;
-    };
-
     static constexpr int kSlot = 1;
     // What `txtCode` shows for a workbook the builder cannot use.
     static QString invalidSourceText() { return QStringLiteral("(所选文件无效或已受损)"); }
 
-    CodeBuilder(RequisitionPanel &panel, OfficeSlots &office, Context context, QObject *parent = nullptr);
+    // The open dialog starts in the context's data folder unless the last source's folder is there.
+    CodeBuilder(RequisitionPanel &panel, ToolContext context, QObject *parent = nullptr);
 
     // Choose and load the data source.
     void cmdData_Click();
@@ -75,9 +66,10 @@ public:
     // source is chosen again.
     bool sourceReleased() const { return m_released; }
 
-    // Selects item `index` of one of the builder's lists and runs that list's handler, as setting the
-    // list's text does. Nothing happens for an index the list does not have.
-    void selectItem(QComboBox *list, int index);
+    // Selects item `index` of one of the builder's lists (RequisitionPanel::kCategory ...) and runs that
+    // list's handler, as setting the list's text does. Nothing happens for an index the list does not have.
+    void selectItem(int list, int index);
+    void selectItem(const QComboBox *list, int index);
     // Slot 1 holds a live application and a workbook that answers.
     bool sourceAlive() const;
 
@@ -88,26 +80,21 @@ public:
     CodingWorkbook workbook() const { return CodingWorkbook(m_office, kSlot); }
 
 private:
-    void connectLists();
-    // Replaces the items of a list without running its handler.
-    void fillList(QComboBox *list, const QStringList &items);
-    void clearList(QComboBox *list) { fillList(list, {}); }
+    void connectPanel();
     void clearParameters();
     // The workbook did not fit the builder: release it and say so in `txtCode`.
     void failSource();
     void setCode(const QString &text);
-    void tip(const QString &text) const;
     // Slot 1 was emptied by someone else (the form's finish, the watch of closed workbooks).
     void onSlotReleased(int slot);
     void releaseDeadSource();
-    void setListsEnabled(bool enabled);
     // The items shown before the source went, chosen again where the new source has them.
     void restoreSelection(const QStringList &texts);
     QStringList selectionTexts() const;
 
     RequisitionPanel &m_panel;
+    ToolContext m_context;
     OfficeSlots &m_office;
-    Context m_context;
     QString m_code;
     QString m_sourcePath;
     bool m_holdDisplay = false;

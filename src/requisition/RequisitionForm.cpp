@@ -1,19 +1,12 @@
 #include "RequisitionForm.h"
 
-#include "BusyPointer.h"
-#include "WordFrame.h"
-#include "common/OptionGroup.h"
-#include "common/modCommon.h"
+#include "common/BusyPointer.h"
 #include "common/modOffice.h"
 #include "platform/document/Application.h"
 #include "platform/document/Document.h"
 
-#include <QApplication>
-#include <QCheckBox>
 #include <QDate>
-#include <QLineEdit>
 #include <QLocale>
-#include <QPushButton>
 
 #include <algorithm>
 
@@ -42,7 +35,8 @@ const Column kColumns[10] = {
     {60, "备 注"},
 };
 
-// One guard per routine: a wait inside a fill lets the finish timer or another click run.
+// One guard per routine: the document window may let events run (the finish timer, another click)
+// while a fill or finish is under way.
 class RunGuard {
 public:
     explicit RunGuard(bool &flag)
@@ -77,8 +71,16 @@ RequisitionForm::RequisitionForm(WordFrame &frame, OfficeSlots &office, Material
     , m_material(std::move(material)) {
     tmrWord.setInterval(500);
     connect(&tmrWord, &QTimer::timeout, this, &RequisitionForm::tmrWord_Timer);
-    connect(frame.cmdFill, &QPushButton::clicked, this, &RequisitionForm::cmdFill_Click);
-    connect(frame.cmdFinish, &QPushButton::clicked, this, &RequisitionForm::cmdFinish_Click);
+    m_values = frame.values();
+    connect(&frame, &WordFrame::fillClicked, this, &RequisitionForm::cmdFill_Click);
+    connect(&frame, &WordFrame::finishClicked, this, &RequisitionForm::cmdFinish_Click);
+    connect(&frame, &WordFrame::valuesEdited, this, [this] { m_values = m_frame.values(); });
+}
+
+void RequisitionForm::setValues(const FormValues &values) {
+    m_frame.showValues(values);
+    // What the frame can show: a fit it does not offer leaves the one chosen.
+    m_values = m_frame.values();
 }
 
 Document *RequisitionForm::document() const {
@@ -88,10 +90,6 @@ Document *RequisitionForm::document() const {
 Table *RequisitionForm::lastTable() const {
     Document *d = document();
     return d ? d->Tables(d->TablesCount()) : nullptr;
-}
-
-int RequisitionForm::behaviorIndex() const {
-    return modCommon::SelectedOption(m_frame.optBehavior);
 }
 
 bool RequisitionForm::pointerBusy() {
@@ -119,7 +117,7 @@ void RequisitionForm::cmdFill_Click() {
     if (slot.application && slot.application->isAlive() && !m_office.WordDocumentOpen())
         m_office.CloseWord();
     if (!slot.application || !slot.application->isAlive()) {
-        modCommon::WaitMilliseconds(50);
+        // A new instance: nothing of one just closed needs to be waited for.
         m_office.AttachWord(true, true);
         tmrWord.start();
         m_office.pageNumbersInserted = false;
@@ -141,13 +139,14 @@ void RequisitionForm::cmdFill_Click() {
         if (const Table *t = lastTable())
             m_tableRowCount = std::max(1, t->RowsCount() - 2);
 
-    if (m_frame.chkNewTable->isChecked()) {
+    if (m_values.newTable) {
         if (Table *t = lastTable()) {
-            t->AutoFitBehavior(AutoFit(behaviorIndex()));
+            t->AutoFitBehavior(AutoFit(m_values.behavior));
             FillToPageEnd(m_tableRowCount);
             m_office.BreakPageAtEnd();
         }
-        m_frame.chkNewTable->setChecked(false);
+        m_values.newTable = false;
+        m_frame.showValues(m_values);
         m_tableRowCount = 0;
     }
     if (m_tableRowCount == 0) {
@@ -196,11 +195,10 @@ void RequisitionForm::NewRequisitionForm() {
 
     const QString date =
         m_date ? m_date() : QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
-    d->setLastParagraphText(QStringLiteral("工程项目名称：") +
-                            PadToWidth(m_frame.txtProjectName->text(), 30) + QStringLiteral("设计编号：") +
-                            PadToWidth(m_frame.txtDesignCode->text(), 12) + QStringLiteral("项目编号：") +
-                            PadToWidth(m_frame.txtProjectCode->text(), 12) + QStringLiteral("编报日期：") +
-                            date + QStringLiteral("\r\n"));
+    d->setLastParagraphText(QStringLiteral("工程项目名称：") + PadToWidth(m_values.projectName, 30) +
+                            QStringLiteral("设计编号：") + PadToWidth(m_values.designCode, 12) +
+                            QStringLiteral("项目编号：") + PadToWidth(m_values.projectCode, 12) +
+                            QStringLiteral("编报日期：") + date + QStringLiteral("\r\n"));
     d->setLastParagraphAlignment(Alignment::Center);
     d->setLastParagraphFont(QStringLiteral("宋体"), 11, false);
 
@@ -274,11 +272,14 @@ void RequisitionForm::cmdFinish_Click() {
         return;
     if (Table *t = lastTable()) {
         const int row = t->RowsCount() - 2;
-        t->AutoFitBehavior(AutoFit(behaviorIndex()));
+        t->AutoFitBehavior(AutoFit(m_values.behavior));
         FillToPageEnd(row);
     }
     m_office.CloseWord();
     m_office.CloseExcel(OfficeSlots::CodingDataSource);
+    // The word-processor slot is empty now: nothing is left to watch, and a later tick must not let go
+    // of a coding workbook chosen after this finish.
+    tmrWord.stop();
 }
 
 void RequisitionForm::tmrWord_Timer() {

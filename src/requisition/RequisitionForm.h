@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WordFrame.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -7,7 +9,6 @@
 #include <functional>
 
 class OfficeSlots;
-class WordFrame;
 
 namespace tavlo::document {
 class Document;
@@ -15,7 +16,8 @@ class Table;
 } // namespace tavlo::document
 
 // The purchase-requisition form "物料采购申请单", built line by line in the word-processor slot from the
-// material the code builder has selected.
+// material the code builder has selected. The frame "生成申请单" shows the form's values and forwards its
+// buttons to cmdFill_Click and cmdFinish_Click.
 class RequisitionForm : public QObject {
     Q_OBJECT
 
@@ -45,6 +47,9 @@ public:
     QString GetTableCell(int row, int column) const;
 
     int tableRowCount() const { return m_tableRowCount; }
+    // The fit, the new-form box and the form head's fields (kept in Tavlo.ini but the box).
+    const FormValues &values() const { return m_values; }
+    void setValues(const FormValues &values);
     // The date the form head shows; today in the system's short date form unless set.
     void setDateSource(std::function<QString()> date) { m_date = std::move(date); }
 
@@ -53,15 +58,15 @@ public:
 private:
     tavlo::document::Document *document() const;
     tavlo::document::Table *lastTable() const;
-    int behaviorIndex() const;
     static bool pointerBusy();
 
     WordFrame &m_frame;
     OfficeSlots &m_office;
     Material m_material;
+    FormValues m_values;
     std::function<QString()> m_date;
     int m_tableRowCount = 0;
-    bool m_running = false; // a fill or finish is under way (a wait inside it lets events run)
+    bool m_running = false; // a fill or finish is under way
 };
 
 // `PadToWidth`: the text followed by blanks up to a display width of `width`, a character of U+4E00 to

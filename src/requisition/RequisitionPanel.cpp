@@ -1,11 +1,14 @@
 #include "RequisitionPanel.h"
 
+#include "common/TwipsRows.h"
+
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -13,18 +16,17 @@ constexpr int kLabelLeft = 120;
 constexpr int kLabelWidth = 960;
 constexpr int kBoxLeft = 1140;
 constexpr int kBoxWidth = 4080;
-constexpr int kFirstRowTop = 330;
-constexpr int kRowPitch = 410;
-constexpr int kRowHeight = 345;
+constexpr TwipsRows kRows{330, 410, 345};
+constexpr int kRowHeight = kRows.height;
 
-int rowTop(int row) {
-    return kFirstRowTop + row * kRowPitch;
+constexpr int rowTop(int row) {
+    return kRows.rowTop(row);
 }
 
 QLabel *rowLabel(QWidget *parent, const QString &text, int row, const QString &objectName) {
     auto *label = new QLabel(text, parent);
     label->setObjectName(objectName);
-    label->setGeometry(twipsRect(kLabelLeft, rowTop(row), kLabelWidth, kRowHeight));
+    label->setGeometry(kRows.rect(row, kLabelLeft, kLabelWidth));
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return label;
 }
@@ -32,7 +34,7 @@ QLabel *rowLabel(QWidget *parent, const QString &text, int row, const QString &o
 QComboBox *rowList(QWidget *parent, int row, const QString &objectName) {
     auto *list = new QComboBox(parent);
     list->setObjectName(objectName);
-    list->setGeometry(twipsRect(kBoxLeft, rowTop(row), kBoxWidth, kRowHeight));
+    list->setGeometry(kRows.rect(row, kBoxLeft, kBoxWidth));
     list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     list->setMaxVisibleItems(20);
     return list;
@@ -45,6 +47,99 @@ RequisitionPanel::RequisitionPanel(QGroupBox *panel)
     , m_panel(panel) {
     buildCode();
     buildBatch();
+    for (int which = 0; which < kListCount; ++which)
+        connect(list(which), &QComboBox::currentIndexChanged, this,
+                [this, which] { emit listChosen(which); });
+    connect(cmdData, &QPushButton::clicked, this, &RequisitionPanel::dataClicked);
+    connect(cmdBatch, &QPushButton::clicked, this, &RequisitionPanel::batchClicked);
+}
+
+QComboBox *RequisitionPanel::list(int which) const {
+    if (which == kCategory)
+        return comCategory;
+    if (which == kName)
+        return comName;
+    return comParameter[size_t(which - kParameter0)];
+}
+
+int RequisitionPanel::listOf(const QComboBox *box) const {
+    for (int which = 0; which < kListCount; ++which)
+        if (list(which) == box)
+            return which;
+    return -1;
+}
+
+QStringList RequisitionPanel::items(int which) const {
+    const QComboBox *box = list(which);
+    QStringList texts;
+    texts.reserve(box->count());
+    for (int i = 0; i < box->count(); ++i)
+        texts.append(box->itemText(i));
+    return texts;
+}
+
+int RequisitionPanel::count(int which) const {
+    return list(which)->count();
+}
+
+QString RequisitionPanel::itemText(int which, int index) const {
+    return list(which)->itemText(index);
+}
+
+QString RequisitionPanel::currentText(int which) const {
+    return list(which)->currentText();
+}
+
+int RequisitionPanel::currentIndex(int which) const {
+    return list(which)->currentIndex();
+}
+
+void RequisitionPanel::setItems(int which, const QStringList &texts) {
+    QComboBox *box = list(which);
+    const QSignalBlocker blocker(box);
+    box->clear();
+    box->addItems(texts);
+    box->setCurrentIndex(-1);
+}
+
+void RequisitionPanel::addItem(int which, const QString &item) {
+    QComboBox *box = list(which);
+    const QSignalBlocker blocker(box);
+    box->addItem(item);
+}
+
+void RequisitionPanel::choose(int which, int index) {
+    QComboBox *box = list(which);
+    const QSignalBlocker blocker(box);
+    box->setCurrentIndex(index);
+}
+
+void RequisitionPanel::setListsEnabled(bool enabled) {
+    for (int which = 0; which < kListCount; ++which)
+        list(which)->setEnabled(enabled);
+    txtCode->setEnabled(enabled);
+}
+
+void RequisitionPanel::showCode(const QString &code) {
+    if (txtCode->text() != code)
+        txtCode->setText(code);
+}
+
+RequisitionPanel::Scope RequisitionPanel::scope() const {
+    if (optAll->isChecked())
+        return Scope::All;
+    if (optCate->isChecked())
+        return Scope::Category;
+    return Scope::Name;
+}
+
+void RequisitionPanel::showBatchRunning(bool running) {
+    fraCode->setEnabled(!running);
+    if (fraWord)
+        fraWord->setEnabled(!running);
+    for (QRadioButton *option : {optName, optCate, optAll})
+        option->setEnabled(!running);
+    cmdBatch->setText(running ? QStringLiteral("中断") : QStringLiteral("开始"));
 }
 
 void RequisitionPanel::buildCode() {

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QRect>
+#include <QStringList>
 
 #include <array>
 
@@ -16,6 +17,8 @@ class QRadioButton;
 
 // The controls of the purchase-requisition panel: the material-code builder "物料编码" on the upper left,
 // batch coding "批量编码" below it, and on the right the frame of the requisition form "生成申请单".
+// The builder and the batch coder work through the lists and setters below; the panel tells them of
+// clicks and choices by its signals.
 class RequisitionPanel : public QObject {
     Q_OBJECT
 
@@ -24,6 +27,35 @@ public:
     explicit RequisitionPanel(QGroupBox *panel);
 
     static constexpr int kParameterCount = 5;
+    // The builder's lists, top to bottom: category, name, then parameter i at kParameter0 + i.
+    static constexpr int kCategory = 0;
+    static constexpr int kName = 1;
+    static constexpr int kParameter0 = 1;
+    static constexpr int kListCount = 2 + kParameterCount;
+    static constexpr int parameterList(int parameter) { return kParameter0 + parameter; }
+    // The scope of a batch, from the three options.
+    enum class Scope { Name, Category, All };
+
+    // The lists' items and choices.
+    QComboBox *list(int which) const;
+    // Which list `box` is; -1 for none of them.
+    int listOf(const QComboBox *box) const;
+    QStringList items(int which) const;
+    int count(int which) const;
+    QString itemText(int which, int index) const;
+    QString currentText(int which) const;
+    int currentIndex(int which) const;
+    // Replaces the items (none chosen), adds one, or chooses one, without telling anybody.
+    void setItems(int which, const QStringList &items);
+    void addItem(int which, const QString &item);
+    void choose(int which, int index);
+    // Lists and code greyed while their source is gone.
+    void setListsEnabled(bool enabled);
+    void showCode(const QString &code);
+
+    Scope scope() const;
+    // While a batch runs its button says "中断" and everything else that would change the lists is off.
+    void showBatchRunning(bool running);
     // Where each frame sits inside the panel (the panel is 10485 x 6155 twips).
     static constexpr QRect kCodeFrame = twipsRect(120, 240, 5400, 4110);
     static constexpr QRect kBatchFrame = twipsRect(120, 4440, 5400, 1590);
@@ -56,6 +88,12 @@ public:
     // The requisition form "生成申请单" goes into kWordFrame. It is built by the form, which sets this
     // pointer; batch coding disables it while it runs.
     QGroupBox *fraWord = nullptr;
+
+signals:
+    // A list's choice changed, by the user or by a caller setting its current item.
+    void listChosen(int which);
+    void dataClicked();
+    void batchClicked();
 
 private:
     void buildCode();

@@ -1,5 +1,7 @@
 #include "WordFrame.h"
 
+#include "common/OptionGroup.h"
+
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -49,4 +51,36 @@ WordFrame::WordFrame(QWidget *parent)
     buttons->addWidget(cmdFill);
     buttons->addWidget(cmdFinish);
     column->addLayout(buttons);
+
+    connect(cmdFill, &QPushButton::clicked, this, &WordFrame::fillClicked);
+    connect(cmdFinish, &QPushButton::clicked, this, &WordFrame::finishClicked);
+    const auto edited = [this] {
+        if (!m_showing)
+            emit valuesEdited();
+    };
+    for (QRadioButton *option : optBehavior)
+        connect(option, &QRadioButton::toggled, this, edited);
+    connect(chkNewTable, &QCheckBox::toggled, this, edited);
+    for (QLineEdit *box : {txtProjectName, txtDesignCode, txtProjectCode})
+        connect(box, &QLineEdit::textChanged, this, edited);
+}
+
+FormValues WordFrame::values() const {
+    FormValues values;
+    values.behavior = modCommon::SelectedOption(optBehavior);
+    values.newTable = chkNewTable->isChecked();
+    values.projectName = txtProjectName->text();
+    values.designCode = txtDesignCode->text();
+    values.projectCode = txtProjectCode->text();
+    return values;
+}
+
+void WordFrame::showValues(const FormValues &values) {
+    m_showing = true;
+    modCommon::SelectOption(optBehavior, values.behavior);
+    chkNewTable->setChecked(values.newTable);
+    txtProjectName->setText(values.projectName);
+    txtDesignCode->setText(values.designCode);
+    txtProjectCode->setText(values.projectCode);
+    m_showing = false;
 }

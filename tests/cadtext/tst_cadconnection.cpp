@@ -75,13 +75,14 @@ void TestCadConnection::init() {
     m_panel = new CadPanel(m_frame);
     m_tip = new QLabel;
     m_office = new OfficeSlots;
-    CadConnection::Context context;
+    ToolContext context;
     context.window = m_frame;
+    context.office = m_office;
     context.dataFolder = m_dir.path();
-    context.tip = m_tip;
+    context.status = StatusLine::onLabel(m_tip);
     context.chooseFile = [this](QWidget *, const QString &, const QString &, const QString &,
                                 const QString &) { return m_chosen; };
-    m_cad = new CadConnection(*m_panel, *m_office, context);
+    m_cad = new CadConnection(*m_panel, context);
 }
 
 void TestCadConnection::cleanup() {
@@ -218,8 +219,9 @@ void TestCadConnection::unreadableFilesAreReportedAndNothingCrashes() {
 
 void TestCadConnection::dialogOffersDxfAndDwg() {
     QString title, filter, extension;
-    CadConnection::Context context;
-    context.tip = m_tip;
+    ToolContext context;
+    context.office = m_office;
+    context.status = StatusLine::onLabel(m_tip);
     context.chooseFile = [&](QWidget *, const QString &t, const QString &f, const QString &,
                              const QString &e) {
         title = t;
@@ -227,7 +229,7 @@ void TestCadConnection::dialogOffersDxfAndDwg() {
         extension = e;
         return QString();
     };
-    CadConnection connection(*m_panel, *m_office, context);
+    CadConnection connection(*m_panel, context);
     connection.cmdDwgDocument_Click(1);
     QCOMPARE(title, QStringLiteral("选择 Dwg 文件"));
     QVERIFY(filter.contains(QStringLiteral("*.dxf")) && filter.contains(QStringLiteral("*.dwg")));

@@ -196,16 +196,6 @@ private slots:
         QCOMPARE(SelectedOption(group), 2);
     }
 
-    void dataFolderFollowsTavloHome() {
-        QTemporaryDir dir;
-        const QString home = dir.filePath(QStringLiteral("new/home"));
-        qputenv("TAVLO_HOME", home.toUtf8());
-        QCOMPARE(DataFolder::path(), home);
-        QVERIFY(FolderExists(home));
-        QCOMPARE(DataFolder::file(QStringLiteral("MIS.xls")), home + QStringLiteral("/MIS.xls"));
-        qunsetenv("TAVLO_HOME");
-    }
-
     // The data folder is chosen on purpose: a build folder is never a portable copy by accident, and
     // the files earlier builds kept there move once into the per-user folder.
     void dataFolderIsChosenOnPurposeAndBuildFilesMoveOnce() {

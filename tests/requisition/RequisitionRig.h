@@ -1,7 +1,7 @@
 #pragma once
 
-// The purchase-requisition panel with its builder and batch coder on a frame of their own, and coding
-// workbooks made to measure.
+// The purchase-requisition tool on a frame of its own, with a context of its own (no main window), and
+// coding workbooks made to measure.
 
 #include "common/modOffice.h"
 #include "platform/sheet/Application.h"
@@ -10,6 +10,7 @@
 #include "requisition/BatchCoder.h"
 #include "requisition/CodeBuilder.h"
 #include "requisition/RequisitionPanel.h"
+#include "requisition/RequisitionTool.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -18,20 +19,22 @@
 
 struct Rig {
     QGroupBox frame;
-    RequisitionPanel panel{&frame};
     OfficeSlots office;
     QString tip;
     QString chosenFile;
     int dialogs = 0;
-    CodeBuilder builder{panel, office, context()};
-    BatchCoder batch{panel, builder, office, [this](const QString &text) { tip = text; }};
+    RequisitionTool tool{&frame, context()};
+    RequisitionPanel &panel = tool.panel();
+    CodeBuilder &builder = tool.builder();
+    BatchCoder &batch = tool.batch();
 
     ~Rig() { office.ReleaseAll(false); }
 
-    CodeBuilder::Context context() {
-        CodeBuilder::Context c;
-        c.setTip = [this](const QString &text) { tip = text; };
-        c.programFolder = [] { return QStringLiteral("/nonexistent"); };
+    ToolContext context() {
+        ToolContext c;
+        c.office = &office;
+        c.status.show = [this](const QString &text) { tip = text; };
+        c.dataFolder = QStringLiteral("/nonexistent");
         c.chooseFile = [this](QWidget *, const QString &, const QString &, const QString &, const QString &) {
             ++dialogs;
             return chosenFile;

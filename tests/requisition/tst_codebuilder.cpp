@@ -1,8 +1,6 @@
 #include "RequisitionRig.h"
 #include "TestFiles.h"
 
-#include "app/FrmMain.h"
-
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -190,54 +188,6 @@ private slots:
         rig.batch.cmdBatch_Click();
         QCOMPARE(rig.batch.rowsWritten(), 0);
         QVERIFY(!rig.batch.lastOutput());
-    }
-
-    void panelSitsInTheMainWindow() {
-        QTemporaryDir home;
-        qputenv("TAVLO_HOME", home.path().toUtf8());
-        FrmMain window(home.filePath("Tavlo.ini"));
-        window.ShowPanel(4);
-        QCOMPARE(window.currentPanel(), 4);
-        QCOMPARE(window.fraMain[4]->title(), QStringLiteral("采购申请单"));
-        RequisitionPanel *panel = window.requisitionPanel;
-        QVERIFY(panel && panel->fraCode->parent() == window.fraMain[4]);
-        QCOMPARE(panel->fraCode->title(), QStringLiteral("物料编码"));
-        QCOMPARE(panel->fraBatch->title(), QStringLiteral("批量编码"));
-        QCOMPARE(panel->cmdData->text(), QStringLiteral("选择数据源"));
-        QCOMPARE(panel->lblDATA->text(), QStringLiteral("数据源"));
-        const QStringList captions{"参数一", "参数二", "参数三", "参数四", "参数五"};
-        for (int i = 1; i <= 5; ++i)
-            QCOMPARE(panel->lblParameter[i]->text(), captions[i - 1]);
-        QCOMPARE(panel->lblScope->text(), QStringLiteral("编码范围："));
-        QCOMPARE(panel->optName->text(), QStringLiteral("当前物料名称"));
-        QCOMPARE(panel->optCate->text(), QStringLiteral("当前物料分类"));
-        QCOMPARE(panel->optAll->text(), QStringLiteral("全部物料"));
-        QCOMPARE(panel->cmdBatch->text(), QStringLiteral("开始"));
-        // Every control lies inside its frame, and the frames inside the panel.
-        for (QGroupBox *frame : {panel->fraCode, panel->fraBatch}) {
-            QVERIFY(window.fraMain[4]->rect().contains(frame->geometry()));
-            for (QWidget *child : frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-                QVERIFY2(frame->rect().contains(child->geometry()), qPrintable(child->objectName()));
-        }
-        QVERIFY(!panel->fraCode->geometry().intersects(RequisitionPanel::kWordFrame));
-        QVERIFY(!panel->fraBatch->geometry().intersects(RequisitionPanel::kWordFrame));
-
-        // The choice of file goes through the builder; here a data source loaded by hand.
-        window.codeBuilder()->openDataSource(corpus("coding-workbook.xlsx"));
-        QCOMPARE(panel->txtCode->text(), QStringLiteral("0101010101010000"));
-        QVERIFY(window.LabTip[1]->text().contains("coding-workbook.xlsx"));
-
-        // The program ends in the middle of a batch: the spreadsheet goes, the batch stops at once.
-        panel->optAll->setChecked(true);
-        connect(window.batchCoder(), &BatchCoder::rowWritten, &window, [&](int row) {
-            if (row == 5)
-                window.terminate();
-        });
-        panel->cmdBatch->click();
-        QCOMPARE(window.batchCoder()->rowsWritten(), 3);
-        QVERIFY(!window.batchCoder()->lastOutput());
-        QVERIFY(!window.officeSlots.excel(1)->application);
-        QVERIFY(window.LabTip[1]->text().contains("已写入 3 行"));
     }
 };
 

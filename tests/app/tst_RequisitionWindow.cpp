@@ -1,7 +1,7 @@
 // The requisition form in the main window: materials picked in the code builder from the corpus coding
 // workbook, filled with the frame's buttons, a second form, the finish, the fit option kept in Tavlo.ini,
-// the shutdown finishing an open form, and the form and a batch result brought back after the program was
-// told to end.
+// the shutdown finishing an open form, the form and a batch result brought back after the program was
+// told to end, and the panel's place in the window with a batch the program's end stops.
 #include "app/FrmMain.h"
 #include "app/FrmRecover.h"
 #include "common/RecoveryKeeper.h"
@@ -16,12 +16,14 @@
 #include "requisition/CodeBuilder.h"
 #include "requisition/RequisitionForm.h"
 #include "requisition/RequisitionPanel.h"
+#include "requisition/RequisitionTool.h"
 #include "requisition/WordFrame.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -51,6 +53,7 @@ private slots:
     void twoFormsFromTheCodeBuilder();
     void shutdownFinishesTheForm();
     void formAndBatchResultComeBackAfterTermination();
+    void panelSitsInTheMainWindow();
 };
 
 void TestRequisitionWindow::twoFormsFromTheCodeBuilder() {
@@ -61,28 +64,28 @@ void TestRequisitionWindow::twoFormsFromTheCodeBuilder() {
         FrmMain window(ini);
         window.show();
         window.ShowPanel(4);
-        WordFrame *frame = window.wordFrame;
+        WordFrame *frame = &window.requisition()->frame();
         QVERIFY(frame && frame->parent() == window.fraMain[4]);
         QCOMPARE(frame->title(), QStringLiteral("生成申请单"));
-        QCOMPARE(window.requisitionPanel->fraWord, frame);
+        QCOMPARE(window.requisition()->panel().fraWord, frame);
         for (QWidget *child : frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
             QVERIFY2(frame->rect().contains(child->geometry()), qPrintable(child->objectName()));
         // Nothing to fill without a data source.
         QTest::mouseClick(frame->cmdFill, Qt::LeftButton);
         QVERIFY(!window.officeSlots.word().application);
 
-        window.codeBuilder()->openDataSource(corpus("coding-workbook.xlsx"));
-        QVERIFY(window.codeBuilder()->DataSourceValid());
+        window.requisition()->builder().openDataSource(corpus("coding-workbook.xlsx"));
+        QVERIFY(window.requisition()->builder().DataSourceValid());
         frame->txtProjectName->setText(QStringLiteral("净水厂扩建工程"));
         lookAt();
-        RequisitionPanel *panel = window.requisitionPanel;
+        RequisitionPanel *panel = &window.requisition()->panel();
         QComboBox *names = panel->comName;
         QComboBox *first = panel->comParameter[1];
         QVERIFY(names->count() >= 1 && first->count() >= 2);
         QStringList codes;
         auto fill = [&](int name, int parameter) {
-            window.codeBuilder()->selectItem(names, name % names->count());
-            window.codeBuilder()->selectItem(first, parameter % first->count());
+            window.requisition()->builder().selectItem(names, name % names->count());
+            window.requisition()->builder().selectItem(first, parameter % first->count());
             codes.append(panel->txtCode->text());
             QTest::mouseClick(frame->cmdFill, Qt::LeftButton);
         };
@@ -93,7 +96,7 @@ void TestRequisitionWindow::twoFormsFromTheCodeBuilder() {
         fill(1, 1);
         Document *d = window.officeSlots.word().document;
         QVERIFY(d && d->window() && d->window()->isVisible());
-        RequisitionForm *form = window.requisitionForm();
+        RequisitionForm *form = &window.requisition()->form();
         const int firstLines = form->tableRowCount() - 1;
         QVERIFY(firstLines >= 3);
         QCOMPARE(form->GetTableCell(2, 2), codes[0]);
@@ -124,7 +127,7 @@ void TestRequisitionWindow::twoFormsFromTheCodeBuilder() {
              QStringLiteral("2"));
     FrmMain again(ini);
     again.Form_Load();
-    QVERIFY(again.wordFrame->optBehavior[2]->isChecked());
+    QVERIFY(again.requisition()->frame().optBehavior[2]->isChecked());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
@@ -132,8 +135,8 @@ void TestRequisitionWindow::shutdownFinishesTheForm() {
     QTemporaryDir home;
     qputenv("TAVLO_HOME", home.path().toUtf8());
     FrmMain window(home.filePath(QStringLiteral("Tavlo.ini")));
-    window.codeBuilder()->openDataSource(corpus("coding-workbook.xlsx"));
-    QTest::mouseClick(window.wordFrame->cmdFill, Qt::LeftButton);
+    window.requisition()->builder().openDataSource(corpus("coding-workbook.xlsx"));
+    QTest::mouseClick(window.requisition()->frame().cmdFill, Qt::LeftButton);
     QPointer<Document> d = window.officeSlots.word().document.data();
     QVERIFY(d);
     const int rows = d->Tables(1)->RowsCount();
@@ -162,15 +165,15 @@ void TestRequisitionWindow::formAndBatchResultComeBackAfterTermination() {
     {
         FrmMain window(ini);
         window.Form_Load();
-        window.codeBuilder()->openDataSource(corpus("coding-workbook.xlsx"));
-        QVERIFY(window.codeBuilder()->DataSourceValid());
-        QTest::mouseClick(window.wordFrame->cmdFill, Qt::LeftButton);
-        QTest::mouseClick(window.wordFrame->cmdFill, Qt::LeftButton);
-        code = window.requisitionPanel->txtCode->text();
-        QCOMPARE(window.requisitionForm()->GetTableCell(2, 6), QStringLiteral("2"));
-        window.requisitionPanel->optName->setChecked(true);
-        QTest::mouseClick(window.requisitionPanel->cmdBatch, Qt::LeftButton);
-        tavlo::sheet::Workbook *result = window.batchCoder()->lastOutput();
+        window.requisition()->builder().openDataSource(corpus("coding-workbook.xlsx"));
+        QVERIFY(window.requisition()->builder().DataSourceValid());
+        QTest::mouseClick(window.requisition()->frame().cmdFill, Qt::LeftButton);
+        QTest::mouseClick(window.requisition()->frame().cmdFill, Qt::LeftButton);
+        code = window.requisition()->panel().txtCode->text();
+        QCOMPARE(window.requisition()->form().GetTableCell(2, 6), QStringLiteral("2"));
+        window.requisition()->panel().optName->setChecked(true);
+        QTest::mouseClick(window.requisition()->panel().cmdBatch, Qt::LeftButton);
+        tavlo::sheet::Workbook *result = window.requisition()->batch().lastOutput();
         QVERIFY(result && !result->Saved());
         resultName = result->Name();
         const tavlo::sheet::Worksheet *sheet = result->Sheets(1);
@@ -224,6 +227,54 @@ void TestRequisitionWindow::formAndBatchResultComeBackAfterTermination() {
     QCOMPARE(recovery.entryList({QStringLiteral("*.json")}, QDir::Files).size(), 1);
     again.terminate();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void TestRequisitionWindow::panelSitsInTheMainWindow() {
+    QTemporaryDir home;
+    qputenv("TAVLO_HOME", home.path().toUtf8());
+    FrmMain window(home.filePath(QStringLiteral("Tavlo.ini")));
+    window.ShowPanel(4);
+    QCOMPARE(window.currentPanel(), 4);
+    QCOMPARE(window.fraMain[4]->title(), QStringLiteral("采购申请单"));
+    RequisitionPanel *panel = &window.requisition()->panel();
+    QVERIFY(panel && panel->fraCode->parent() == window.fraMain[4]);
+    QCOMPARE(panel->fraCode->title(), QStringLiteral("物料编码"));
+    QCOMPARE(panel->fraBatch->title(), QStringLiteral("批量编码"));
+    QCOMPARE(panel->cmdData->text(), QStringLiteral("选择数据源"));
+    QCOMPARE(panel->lblDATA->text(), QStringLiteral("数据源"));
+    const QStringList captions{"参数一", "参数二", "参数三", "参数四", "参数五"};
+    for (int i = 1; i <= 5; ++i)
+        QCOMPARE(panel->lblParameter[i]->text(), captions[i - 1]);
+    QCOMPARE(panel->lblScope->text(), QStringLiteral("编码范围："));
+    QCOMPARE(panel->optName->text(), QStringLiteral("当前物料名称"));
+    QCOMPARE(panel->optCate->text(), QStringLiteral("当前物料分类"));
+    QCOMPARE(panel->optAll->text(), QStringLiteral("全部物料"));
+    QCOMPARE(panel->cmdBatch->text(), QStringLiteral("开始"));
+    // Every control lies inside its frame, and the frames inside the panel.
+    for (QGroupBox *frame : {panel->fraCode, panel->fraBatch}) {
+        QVERIFY(window.fraMain[4]->rect().contains(frame->geometry()));
+        for (QWidget *child : frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(frame->rect().contains(child->geometry()), qPrintable(child->objectName()));
+    }
+    QVERIFY(!panel->fraCode->geometry().intersects(RequisitionPanel::kWordFrame));
+    QVERIFY(!panel->fraBatch->geometry().intersects(RequisitionPanel::kWordFrame));
+
+    // The choice of file goes through the builder; here a data source loaded by hand.
+    window.requisition()->builder().openDataSource(corpus("coding-workbook.xlsx"));
+    QCOMPARE(panel->txtCode->text(), QStringLiteral("0101010101010000"));
+    QVERIFY(window.LabTip[1]->text().contains("coding-workbook.xlsx"));
+
+    // The program ends in the middle of a batch: the spreadsheet goes, the batch stops at once.
+    panel->optAll->setChecked(true);
+    connect(&window.requisition()->batch(), &BatchCoder::rowWritten, &window, [&](int row) {
+        if (row == 5)
+            window.terminate();
+    });
+    panel->cmdBatch->click();
+    QCOMPARE(window.requisition()->batch().rowsWritten(), 3);
+    QVERIFY(!window.requisition()->batch().lastOutput());
+    QVERIFY(!window.officeSlots.excel(1)->application);
+    QVERIFY(window.LabTip[1]->text().contains("已写入 3 行"));
 }
 
 QTEST_MAIN(TestRequisitionWindow)

@@ -10,6 +10,7 @@
 #include "requisition/CodeBuilder.h"
 #include "requisition/RequisitionForm.h"
 #include "requisition/RequisitionPanel.h"
+#include "requisition/RequisitionTool.h"
 #include "requisition/WordFrame.h"
 
 #include <QComboBox>
@@ -58,8 +59,8 @@ void TestRequisitionSource::finishReleasesTheSourceVisiblyAndChoosingItAgainRest
         FrmMain window(ini);
         window.show();
         window.ShowPanel(4);
-        RequisitionPanel *panel = window.requisitionPanel;
-        WordFrame *frame = window.wordFrame;
+        RequisitionPanel *panel = &window.requisition()->panel();
+        WordFrame *frame = &window.requisition()->frame();
         QLabel *tip = window.LabTip[1];
 
         // Without a data source both commands say why.
@@ -70,7 +71,7 @@ void TestRequisitionSource::finishReleasesTheSourceVisiblyAndChoosingItAgainRest
         QVERIFY2(tip->text().startsWith(QStringLiteral("无法填单：尚未选择数据源")), qPrintable(tip->text()));
         QVERIFY(!window.officeSlots.word().application);
 
-        CodeBuilder *builder = window.codeBuilder();
+        CodeBuilder *builder = &window.requisition()->builder();
         builder->openDataSource(source);
         builder->selectItem(panel->comCategory, 1);
         builder->selectItem(panel->comName, 1);
@@ -78,7 +79,7 @@ void TestRequisitionSource::finishReleasesTheSourceVisiblyAndChoosingItAgainRest
         const QStringList chosen = shown(panel);
         QVERIFY(builder->CodeValid());
         QTest::mouseClick(frame->cmdFill, Qt::LeftButton);
-        RequisitionForm *form = window.requisitionForm();
+        RequisitionForm *form = &window.requisition()->form();
         QCOMPARE(form->GetTableCell(2, 2), chosen.last());
 
         // "完毕" lets the coding workbook go: the status line says so, the lists stay greyed with what
@@ -99,7 +100,7 @@ void TestRequisitionSource::finishReleasesTheSourceVisiblyAndChoosingItAgainRest
         QVERIFY2(tip->text().startsWith(QStringLiteral("无法填单：数据源“coding-workbook.xlsx”已关闭")),
                  qPrintable(tip->text()));
         QTest::mouseClick(panel->cmdBatch, Qt::LeftButton);
-        QVERIFY(!window.batchCoder()->lastOutput());
+        QVERIFY(!window.requisition()->batch().lastOutput());
         QVERIFY2(
             tip->text().startsWith(QStringLiteral("批量编码无法开始：数据源“coding-workbook.xlsx”已关闭")),
             qPrintable(tip->text()));
@@ -110,7 +111,7 @@ void TestRequisitionSource::finishReleasesTheSourceVisiblyAndChoosingItAgainRest
         QCOMPARE(shown(panel), chosen);
         QTest::mouseClick(frame->cmdFill, Qt::LeftButton);
         QVERIFY(window.officeSlots.WordDocumentOpen());
-        QCOMPARE(window.requisitionForm()->GetTableCell(2, 2), chosen.last());
+        QCOMPARE(window.requisition()->form().GetTableCell(2, 2), chosen.last());
         // Closing the form's window releases the source the same way.
         window.officeSlots.word().document->setSaved(true);
         window.officeSlots.word().document->Close();
@@ -130,10 +131,10 @@ void TestRequisitionSource::finishReleasesTheSourceVisiblyAndChoosingItAgainRest
 
     FrmMain again(ini);
     again.Form_Load();
-    QCOMPARE(again.wordFrame->txtProjectName->text(), QStringLiteral("净水厂扩建工程"));
-    QCOMPARE(again.wordFrame->txtDesignCode->text(), QStringLiteral("S-2024-07"));
-    QCOMPARE(again.wordFrame->txtProjectCode->text(), QStringLiteral("P0815"));
-    QCOMPARE(again.codeBuilder()->sourcePath(), QDir::toNativeSeparators(source));
+    QCOMPARE(again.requisition()->frame().txtProjectName->text(), QStringLiteral("净水厂扩建工程"));
+    QCOMPARE(again.requisition()->frame().txtDesignCode->text(), QStringLiteral("S-2024-07"));
+    QCOMPARE(again.requisition()->frame().txtProjectCode->text(), QStringLiteral("P0815"));
+    QCOMPARE(again.requisition()->builder().sourcePath(), QDir::toNativeSeparators(source));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
