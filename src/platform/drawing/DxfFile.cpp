@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace tavlo::drawing {
 
@@ -77,17 +78,12 @@ void DxfPairs::erase(size_t index, size_t count) {
     m_size -= quint32(count);
 }
 
-DxfPair DxfFile::packPair(quint32 start, int code, quint32 codeLineLength, quint32 valueLength, int eolLength,
-                          bool edited) {
-    DxfPair pair;
-    pair.start = start;
-    pair.code = qint16(code);
-    const quint32 codeBits = std::min<quint32>(codeLineLength, 31);
-    const quint32 valueBits = std::min<quint32>(valueLength, 255);
-    pair.bits = quint16(codeBits | quint32(eolLength & 3) << 5 | (edited ? 0x80u : 0u) | valueBits << 8);
-    if (codeBits == 31 || valueBits == 255)
-        m_longLines[longLineKey(pair)] = {codeLineLength, valueLength};
-    return pair;
+void DxfFile::ReadPairs::resize(size_t newCapacity) {
+    void *grown = std::realloc(data, newCapacity * sizeof(DxfPair));
+    if (!grown)
+        throw std::bad_alloc(); // as a vector would
+    data = static_cast<DxfPair *>(grown);
+    capacity = newCapacity;
 }
 
 quint32 DxfFile::codeLineLength(const DxfPair &pair) const {
@@ -148,14 +144,8 @@ std::unique_ptr<DxfFile> DxfFile::parse(const QByteArray &bytes, QString *error)
         ++lineNumber;
     };
 
-    // The pairs go into one array sized once: every pair takes two lines.
-    {
-        size_t lines = 1;
-        for (const char *p = data, *end = data + size;
-             (p = static_cast<const char *>(std::memchr(p, lineEnd, size_t(end - p)))); ++p)
-            ++lines;
-        file->m_read.reserve(lines / 2 + 1);
-    }
+    // A first guess of the pairs' number (most pairs take 8 to 16 bytes); the array grows if needed.
+    file->m_read.resize(size / 12 + 1024);
     DxfChunk *chunk = nullptr;
     bool sawSection = false;
     bool sawEof = false;
@@ -208,7 +198,8 @@ std::unique_ptr<DxfFile> DxfFile::parse(const QByteArray &bytes, QString *error)
         }
     }
     // The chunks' pairs lie one after the other in the array, which is now complete.
-    DxfPair *next = file->m_read.data();
+    file->m_read.resize(std::max<size_t>(file->m_read.size, 1));
+    DxfPair *next = file->m_read.data;
     for (DxfChunk *c : file->m_order) {
         c->pairs.m_data = next;
         next += c->pairs.m_size;

@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <algorithm>
+#include <cstdlib>
 #include <deque>
 #include <memory>
 #include <unordered_map>
@@ -100,7 +102,17 @@ private:
     // A pair at `start` of the file's bytes or (edited) of the edit buffer; lengths that do not fit its
     // bits are noted in m_longLines.
     DxfPair packPair(quint32 start, int code, quint32 codeLineLength, quint32 valueLength, int eolLength,
-                     bool edited);
+                     bool edited) {
+        DxfPair pair;
+        pair.start = start;
+        pair.code = qint16(code);
+        const quint32 codeBits = std::min<quint32>(codeLineLength, 31);
+        const quint32 valueBits = std::min<quint32>(valueLength, 255);
+        pair.bits = quint16(codeBits | quint32(eolLength & 3) << 5 | (edited ? 0x80u : 0u) | valueBits << 8);
+        if (codeBits == 31 || valueBits == 255)
+            m_longLines[longLineKey(pair)] = {codeLineLength, valueLength};
+        return pair;
+    }
     quint32 codeLineLength(const DxfPair &pair) const;
     quint32 valueLength(const DxfPair &pair) const;
     quint32 valueStart(const DxfPair &pair) const { return pair.start + codeLineLength(pair); }
@@ -116,8 +128,25 @@ private:
 
     QByteArray m_source;
     QByteArray m_edits;
-    QByteArray m_tail;                                  // anything after the EOF pair, kept as it is
-    std::vector<DxfPair> m_read;                        // the pairs as read, chunk after chunk
+    QByteArray m_tail; // anything after the EOF pair, kept as it is
+    // The pairs as read, chunk after chunk, in a block from malloc: it grows in place (large blocks are
+    // remapped, not copied), so that a drawing's pairs are never in memory twice while it is read.
+    struct ReadPairs {
+        DxfPair *data = nullptr;
+        size_t size = 0;
+        size_t capacity = 0;
+        ReadPairs() = default;
+        ReadPairs(const ReadPairs &) = delete;
+        ReadPairs &operator=(const ReadPairs &) = delete;
+        ~ReadPairs() { std::free(data); }
+        void resize(size_t newCapacity);
+        void push_back(const DxfPair &pair) {
+            if (size == capacity)
+                resize(capacity * 2 + 1024);
+            data[size++] = pair;
+        }
+    };
+    ReadPairs m_read;
     std::unordered_map<quint64, LongLines> m_longLines; // by start, edited pairs' with bit 32 set
     std::deque<DxfChunk> m_storage;
     std::vector<DxfChunk *> m_order;
