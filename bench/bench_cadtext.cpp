@@ -2,7 +2,7 @@
 // 100,000-row manuscript and script conversion, in texts per second, with the peak memory; then the same
 // three walks through the "AutoCAD 文字" panel (drawing and sheet windows shown) beside the walks as
 // tavlo-cadtext makes them, and open, convert, convert back and save in the panel beside two runs of
-// tavlo-cadtext.
+// tavlo-cadtext, and the peak memory of extraction by tavlo-cadtext beside the drawing's size.
 // Usage: bench_cadtext [FOLDER] — the folder holding 05_large_100k_text_r2018.dxf and
 // 05b_large_100k_text_r2000_gbk.dxf; without it they are generated into a temporary folder by the corpus
 // script (python3-ezdxf).
@@ -33,8 +33,14 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <vector>
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+
+extern char **environ;
 
 using tavlo::drawing::CadDocument;
 using tavlo::drawing::CadEntity;
@@ -266,6 +272,52 @@ double runCommand(const QStringList &arguments) {
     return elapsedMs(timer);
 }
 
+// Runs tavlo-cadtext and gives its own peak resident memory in bytes, -1 when it failed. The process is
+// waited for directly, so that the figure is this run's alone. Linux counts into a child's peak the
+// memory of the process it was started from, so this is called while the bench itself is still small.
+double commandPeakBytes(const QStringList &arguments) {
+    std::vector<QByteArray> storage{QByteArray(TAVLO_CADTEXT_BINARY)};
+    for (const QString &argument : arguments)
+        storage.push_back(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &argument : storage)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return -1;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return double(usage.ru_maxrss) * 1024;
+}
+
+// Extraction by tavlo-cadtext end to end (reading the drawing, writing the workbook): its peak memory
+// beside the drawing's size.
+void benchExtractionMemory(const QString &path, const QString &scratch) {
+    std::printf("%s\n", qPrintable(QFileInfo(path).fileName()));
+    const double fileBytes = double(QFileInfo(path).size());
+    for (const char *suffix : {"csv", "xlsx"}) {
+        const QString book = QDir(scratch).filePath(QStringLiteral("memory.") + QLatin1String(suffix));
+        QFile::remove(book);
+        const double peak = commandPeakBytes(
+            {QStringLiteral("extract"), QStringLiteral("--all"), path, QStringLiteral("-o"), book});
+        if (peak < 0) {
+            std::printf("  tavlo-cadtext extract to .%s failed\n", suffix);
+            continue;
+        }
+        std::printf("  extraction to .%-4s file %6.1f MB, peak %6.1f MB, %5.2fx the file\n", suffix,
+                    fileBytes / 1e6, peak / 1e6, peak / fileBytes);
+    }
+}
+
 void benchDrawing(const QString &path, const QString &scratch) {
     const QString manuscript = QDir(scratch).filePath(QStringLiteral("manuscript.csv"));
     const WalkTimes command = benchLibrary(path, scratch, manuscript);
@@ -330,6 +382,8 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QTemporaryDir scratch;
     const QStringList drawings = largeDrawings(argc, argv, scratch.path());
+    for (const QString &path : drawings)
+        benchExtractionMemory(path, scratch.path());
     for (const QString &path : drawings)
         benchDrawing(path, scratch.path());
     return drawings.isEmpty() ? 1 : 0;

@@ -22,18 +22,15 @@ bool blank(const QString &text) {
 
 class Extractor : public TextWalk::Visitor {
 public:
-    Extractor(const QString &drawingName, tavlo::sheet::Worksheet &sheet, int baseRow, const Options &options)
-        : m_drawingName(drawingName)
-        , m_sheet(sheet)
-        , m_baseRow(baseRow)
-        , m_options(options) {
+    Extractor(const tavlo::sheet::Worksheet &sheet, int baseRow, const Options &options)
+        : m_options(options) {
         // The duplicate test looks at column 3 of every row so far: those above the run are read once.
         if (m_options.noDuplicate)
             for (int row = 1; row <= baseRow; ++row)
-                m_written.insert(m_sheet.value(row, 3));
+                m_written.insert(sheet.value(row, 3));
     }
 
-    int count() const { return m_count; }
+    Texts take() { return std::move(m_texts); }
 
     void tableCell(CadEntity &table, int row, int column) override {
         const QString raw = table.GetText(row, column);
@@ -69,31 +66,47 @@ private:
             return;
         if (m_options.noDuplicate && duplicateTest && m_written.contains(written))
             return;
-        ++m_count;
-        const int row = m_baseRow + m_count;
-        m_sheet.setValue(row, 1, m_drawingName);
-        m_sheet.setValue(row, 2, handle);
-        m_sheet.setValue(row, 3, written);
+        m_texts.append(handle, written);
         if (m_options.noDuplicate)
             m_written.insert(written);
     }
 
-    const QString m_drawingName;
-    tavlo::sheet::Worksheet &m_sheet;
-    const int m_baseRow;
     const Options &m_options;
     QSet<QString> m_written;
-    int m_count = 0;
+    Texts m_texts;
 };
 
 } // namespace
 
+void Texts::append(QStringView handle, QStringView text) {
+    for (QStringView field : {handle, text}) {
+        m_chars.append(field);
+        m_ends.push_back(quint32(m_chars.size()));
+    }
+}
+
+Texts CollectTexts(const QList<CadEntity *> &selection, const tavlo::sheet::Worksheet &sheet, int baseRow,
+                   const Options &options, const TextWalk::StepCallback &beforeEach) {
+    Extractor extractor(sheet, baseRow, options);
+    TextWalk::visitSelection(selection, options.walk, extractor, beforeEach);
+    return extractor.take();
+}
+
+int WriteTexts(const Texts &texts, const QString &drawingName, tavlo::sheet::Worksheet &sheet, int baseRow) {
+    for (int i = 0; i < texts.count(); ++i) {
+        const int row = baseRow + 1 + i;
+        sheet.setValue(row, 1, drawingName);
+        sheet.setValue(row, 2, texts.handle(i).toString());
+        sheet.setValue(row, 3, texts.text(i).toString());
+    }
+    return texts.count();
+}
+
 int ExtractTexts(const QList<CadEntity *> &selection, const QString &drawingName,
                  tavlo::sheet::Worksheet &sheet, int baseRow, const Options &options,
                  const TextWalk::StepCallback &beforeEach) {
-    Extractor extractor(drawingName, sheet, baseRow, options);
-    TextWalk::visitSelection(selection, options.walk, extractor, beforeEach);
-    return extractor.count();
+    return WriteTexts(CollectTexts(selection, sheet, baseRow, options, beforeEach), drawingName, sheet,
+                      baseRow);
 }
 
 } // namespace TextExtraction

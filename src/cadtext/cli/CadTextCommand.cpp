@@ -327,13 +327,6 @@ bool Command::save(CadDocument &document, const QString &target, QString *saved)
 
 int Command::extract() {
     const QString bookPath = QFileInfo(m_arguments.output).absoluteFilePath();
-    // Every drawing is read first: an unreadable one stops the run before the workbook is touched.
-    std::vector<std::unique_ptr<CadDocument>> documents;
-    for (const QString &path : m_arguments.drawings) {
-        documents.push_back(load(path));
-        if (!documents.back())
-            return Failed;
-    }
     tavlo::sheet::Application *application = tavlo::sheet::Application::create();
     const auto quit = qScopeGuard([application] { application->Quit(); });
     // An existing workbook keeps what it holds (translations typed so far): the texts go below.
@@ -350,13 +343,21 @@ int Command::extract() {
     options.chineseOnly = m_arguments.chineseOnly;
     int total = 0;
     QStringList counts;
-    for (auto &document : documents) {
-        const int count =
-            TextExtraction::ExtractTexts(selectAll(*document), document->Name(), *sheet,
-                                         sheet->UsedRange().lastRow(), options, progress(document->Name()));
+    // One drawing at a time: its texts are taken out and the drawing closed before they fill the sheet,
+    // so that the drawing and the rows it gives are never in memory together. An unreadable drawing
+    // stops the run before the workbook is written.
+    for (const QString &path : m_arguments.drawings) {
+        auto document = load(path);
+        if (!document)
+            return Failed;
+        const QString name = document->Name();
+        const int baseRow = sheet->UsedRange().lastRow();
+        const TextExtraction::Texts texts =
+            TextExtraction::CollectTexts(selectAll(*document), *sheet, baseRow, options, progress(name));
+        document.reset();
+        const int count = TextExtraction::WriteTexts(texts, name, *sheet, baseRow);
         total += count;
-        counts << QString("%1: %2 texts extracted").arg(document->Name()).arg(count);
-        document.reset(); // its texts are in the sheet now: the memory goes before the next one is walked
+        counts << QString("%1: %2 texts extracted").arg(name).arg(count);
     }
     if (!book->SaveAs(bookPath)) {
         m_out << "nothing saved: " << QDir::toNativeSeparators(bookPath) << " was not written" << Qt::endl;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace tavlo::drawing {
 
@@ -50,6 +51,50 @@ QString describe(QByteArrayView line) {
 }
 
 } // namespace
+
+DxfPairs::~DxfPairs() {
+    if (m_capacity > 0)
+        delete[] m_data;
+}
+
+void DxfPairs::insert(size_t index, const DxfPair &pair) {
+    if (m_size == m_capacity || m_capacity == 0) {
+        // A few more pairs usually follow the first one added to a chunk.
+        const quint32 capacity = m_size + m_size / 2 + 4;
+        DxfPair *grown = new DxfPair[capacity];
+        std::copy(m_data, m_data + m_size, grown);
+        if (m_capacity > 0)
+            delete[] m_data;
+        m_data = grown;
+        m_capacity = capacity;
+    }
+    std::copy_backward(m_data + index, m_data + m_size, m_data + m_size + 1);
+    m_data[index] = pair;
+    ++m_size;
+}
+
+void DxfPairs::erase(size_t index, size_t count) {
+    std::copy(m_data + index + count, m_data + m_size, m_data + index);
+    m_size -= quint32(count);
+}
+
+void DxfFile::ReadPairs::resize(size_t newCapacity) {
+    void *grown = std::realloc(data, newCapacity * sizeof(DxfPair));
+    if (!grown)
+        throw std::bad_alloc(); // as a vector would
+    data = static_cast<DxfPair *>(grown);
+    capacity = newCapacity;
+}
+
+quint32 DxfFile::codeLineLength(const DxfPair &pair) const {
+    const quint32 bits = pair.bits & 31u;
+    return bits < 31 ? bits : m_longLines.at(longLineKey(pair)).codeLine;
+}
+
+quint32 DxfFile::valueLength(const DxfPair &pair) const {
+    const quint32 bits = pair.bits >> 8;
+    return bits < 255 ? bits : m_longLines.at(longLineKey(pair)).value;
+}
 
 std::unique_ptr<DxfFile> DxfFile::parse(const QByteArray &bytes, QString *error) {
     auto fail = [error](const QString &message) {
@@ -99,15 +144,9 @@ std::unique_ptr<DxfFile> DxfFile::parse(const QByteArray &bytes, QString *error)
         ++lineNumber;
     };
 
+    // A first guess of the pairs' number (most pairs take 8 to 16 bytes); the array grows if needed.
+    file->m_read.resize(size / 12 + 1024);
     DxfChunk *chunk = nullptr;
-    // Pairs gather here and go to their chunk in one exact allocation: a hundred thousand chunks with
-    // the slack of a growing vector would cost more than the file itself.
-    std::vector<DxfPair> scratch;
-    auto closeChunk = [&] {
-        if (chunk)
-            chunk->pairs.assign(scratch.begin(), scratch.end());
-        scratch.clear();
-    };
     bool sawSection = false;
     bool sawEof = false;
     while (pos < size) {
@@ -145,24 +184,26 @@ std::unique_ptr<DxfFile> DxfFile::parse(const QByteArray &bytes, QString *error)
             valueStart - codeStart > 0xFFFFu)
             return fail(QStringLiteral("DXF 文件已损坏：第 %1 行过长。 (damaged DXF)").arg(lineNumber));
         if (code == 0 || !chunk) {
-            closeChunk();
             file->m_storage.emplace_back();
             chunk = &file->m_storage.back();
             file->m_order.push_back(chunk);
         }
-        DxfPair pair;
-        pair.start = codeStart;
-        pair.codeLineLength = quint16(valueStart - codeStart);
-        pair.code = qint16(code);
-        pair.setValue(valueEnd - valueStart, valueEol, false);
-        scratch.push_back(pair);
+        file->m_read.push_back(
+            file->packPair(codeStart, code, valueStart - codeStart, valueEnd - valueStart, valueEol, false));
+        ++chunk->pairs.m_size;
         if (code == 0 && trimmed(value) == "EOF") {
             sawEof = true;
             file->m_tail = bytes.mid(pos);
             break;
         }
     }
-    closeChunk();
+    // The chunks' pairs lie one after the other in the array, which is now complete.
+    file->m_read.resize(std::max<size_t>(file->m_read.size, 1));
+    DxfPair *next = file->m_read.data;
+    for (DxfChunk *c : file->m_order) {
+        c->pairs.m_data = next;
+        next += c->pairs.m_size;
+    }
     if (!sawSection)
         return fail(QStringLiteral("不是 DXF 图形文件。 (not a DXF file)"));
     if (!sawEof)
@@ -172,7 +213,7 @@ std::unique_ptr<DxfFile> DxfFile::parse(const QByteArray &bytes, QString *error)
 
 QByteArrayView DxfFile::bytesOf(const DxfPair &pair) const {
     const QByteArray &buffer = pair.edited() ? m_edits : m_source;
-    return QByteArrayView(buffer.constData() + pair.start, pair.end() - pair.start);
+    return QByteArrayView(buffer.constData() + pair.start, end(pair) - pair.start);
 }
 
 QByteArray DxfFile::serialize() const {
@@ -192,13 +233,13 @@ QByteArray DxfFile::serialize() const {
                 out.append(bytesOf(pair));
                 continue;
             }
-            const qsizetype end = pair.end();
+            const qsizetype pairEnd = end(pair);
             if (runStart >= 0 && runEnd == qsizetype(pair.start)) {
-                runEnd = end;
+                runEnd = pairEnd;
             } else {
                 flush();
                 runStart = pair.start;
-                runEnd = end;
+                runEnd = pairEnd;
             }
         }
     }
@@ -209,7 +250,7 @@ QByteArray DxfFile::serialize() const {
 
 QByteArrayView DxfFile::value(const DxfPair &pair) const {
     const QByteArray &buffer = pair.edited() ? m_edits : m_source;
-    return QByteArrayView(buffer.constData() + pair.valueStart(), pair.valueLength());
+    return QByteArrayView(buffer.constData() + valueStart(pair), valueLength(pair));
 }
 
 QByteArrayView DxfFile::trimmedValue(const DxfPair &pair) const {
@@ -226,7 +267,7 @@ int DxfFile::find(const DxfChunk &chunk, int code, int from, int to) {
 
 DxfPair DxfFile::makePair(const DxfPair &like, int code, QByteArrayView value) {
     const QByteArrayView likeBytes = bytesOf(like);
-    const QByteArrayView likeCode = likeBytes.first(like.codeLineLength);
+    const QByteArrayView likeCode = likeBytes.first(codeLineLength(like));
     // The neighbour's own line ending: CR LF, LF or a lone CR.
     qsizetype eolLength = 0;
     while (eolLength < 2 && eolLength < likeCode.size() &&
@@ -240,44 +281,39 @@ DxfPair DxfFile::makePair(const DxfPair &like, int code, QByteArrayView value) {
         codeText = QByteArray(likeCodeWidth - codeText.size(), ' ') + codeText;
     const QByteArray eol = eolLength > 0 ? likeCode.last(eolLength).toByteArray() : QByteArray("\n");
 
-    DxfPair pair;
-    pair.code = qint16(code);
-    pair.start = quint32(m_edits.size());
+    const quint32 start = quint32(m_edits.size());
     m_edits.append(codeText).append(eol);
-    pair.codeLineLength = quint16(codeText.size() + eol.size());
     m_edits.append(value.data(), value.size());
     m_edits.append(eol);
-    pair.setValue(quint32(value.size()), int(eol.size()), true);
-    return pair;
+    return packPair(start, code, quint32(codeText.size() + eol.size()), quint32(value.size()),
+                    int(eol.size()), true);
 }
 
 void DxfFile::setValue(DxfChunk *chunk, int index, QByteArrayView value) {
-    DxfPair &pair = chunk->pairs[index];
+    DxfPair &pair = chunk->pairs.m_data[index];
     if (this->value(pair) == value)
         return;
     // Keep the original code line (padding and all), write the new value with the old line ending.
     const QByteArrayView old = bytesOf(pair);
-    const QByteArray codeLine = old.first(pair.codeLineLength).toByteArray();
+    const QByteArray codeLine = old.first(codeLineLength(pair)).toByteArray();
     const QByteArray eol = old.last(pair.eolLength()).toByteArray();
-    DxfPair fresh = pair;
-    fresh.start = quint32(m_edits.size());
+    const quint32 start = quint32(m_edits.size());
     m_edits.append(codeLine);
     m_edits.append(value.data(), value.size());
     m_edits.append(eol);
-    fresh.setValue(quint32(value.size()), int(eol.size()), true);
-    pair = fresh;
+    pair = packPair(start, pair.code, quint32(codeLine.size()), quint32(value.size()), int(eol.size()), true);
 }
 
 void DxfFile::insertPair(DxfChunk *chunk, int index, int code, QByteArrayView value) {
     const int likeIndex = std::clamp(index == 0 ? 0 : index - 1, 0, int(chunk->pairs.size()) - 1);
     DxfPair pair = makePair(chunk->pairs[likeIndex], code, value);
-    chunk->pairs.insert(chunk->pairs.begin() + std::clamp(index, 0, int(chunk->pairs.size())), pair);
+    chunk->pairs.insert(size_t(std::clamp(index, 0, int(chunk->pairs.size()))), pair);
 }
 
 void DxfFile::removePairs(DxfChunk *chunk, int index, int count) {
     if (index < 0 || count <= 0 || index + count > int(chunk->pairs.size()))
         return;
-    chunk->pairs.erase(chunk->pairs.begin() + index, chunk->pairs.begin() + index + count);
+    chunk->pairs.erase(size_t(index), size_t(count));
 }
 
 int DxfFile::positionOf(const DxfChunk *chunk) const {
@@ -294,7 +330,7 @@ DxfChunk *DxfFile::insertChunkAfter(const DxfChunk *after,
     DxfChunk *chunk = &m_storage.back();
     const DxfPair like = after->pairs.front();
     for (const auto &[code, value] : pairs)
-        chunk->pairs.push_back(makePair(like, code, value));
+        chunk->pairs.insert(chunk->pairs.size(), makePair(like, code, value));
     m_order.insert(m_order.begin() + at + 1, chunk);
     return chunk;
 }

@@ -9,6 +9,9 @@ namespace tavlo::sheet {
 std::vector<SheetData::Row>::iterator SheetData::rowPosition(int row) {
     if (m_rows.empty() || row > m_rows.back().number)
         return m_rows.end();
+    // A sheet filled top down writes its last row again and again.
+    if (row == m_rows.back().number)
+        return m_rows.end() - 1;
     return std::lower_bound(m_rows.begin(), m_rows.end(), row,
                             [](const Row &r, int number) { return r.number < number; });
 }
