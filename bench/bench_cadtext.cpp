@@ -179,14 +179,13 @@ public:
         m_tip = new QLabel(&m_window);
         m_tip->setGeometry(0, 660, 900, 30);
         m_panel = new CadPanel(box);
-        CadConnection::Context context;
+        ToolContext context;
         context.window = &m_window;
-        context.tip = m_tip;
-        m_connection = std::make_unique<CadConnection>(*m_panel, m_office, context);
-        CadTextTools::Context tools;
-        tools.window = &m_window;
-        tools.tip = m_tip;
-        m_tools = std::make_unique<CadTextTools>(*m_panel, m_office, *m_connection, tools);
+        context.office = &m_office;
+        context.dataFolder = QDir::tempPath();
+        context.status = StatusLine::onLabel(m_tip);
+        m_connection = std::make_unique<CadConnection>(*m_panel, context);
+        m_tools = std::make_unique<CadTextTools>(*m_panel, *m_connection, context);
         m_window.show();
     }
     ~PanelBench() {

@@ -12,6 +12,7 @@
 #include "requisition/BatchCoder.h"
 #include "requisition/CodeBuilder.h"
 #include "requisition/RequisitionPanel.h"
+#include "requisition/RequisitionTool.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -73,15 +74,18 @@ int main(int argc, char **argv) {
     }
 
     QGroupBox frame;
-    RequisitionPanel panel(&frame);
     OfficeSlots office;
-    CodeBuilder::Context context;
+    QString lastTip;
+    ToolContext context;
+    context.office = &office;
+    context.status.show = [&](const QString &text) { lastTip = text; };
     context.chooseFile = [&](QWidget *, const QString &, const QString &, const QString &, const QString &) {
         return path;
     };
-    CodeBuilder builder(panel, office, context);
-    QString lastTip;
-    BatchCoder batch(panel, builder, office, [&](const QString &text) { lastTip = text; });
+    RequisitionTool tool(&frame, context);
+    RequisitionPanel &panel = tool.panel();
+    CodeBuilder &builder = tool.builder();
+    BatchCoder &batch = tool.batch();
     frame.show();
 
     QElapsedTimer timer;
