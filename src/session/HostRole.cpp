@@ -7,7 +7,6 @@
 #include "SessionSockets.h"
 #include "WireFormat.h"
 
-#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
@@ -169,23 +168,24 @@ void HostRole::checkNextMember() {
             m_unchecked.pop_front();
             continue;
         }
-        // The echo lets events run (the walk may be stopped, the member leave and another take slot
-        // k): the member stays first in line meanwhile, so no second walk starts, and only the
-        // connection that was asked is dropped.
-        const QPointer<HostRole> alive(this);
-        const quint64 walk = m_walk;
-        const quint64 asked = m_session.sockets().connectionId(k);
-        const bool answers = m_session.memberAnswers(k);
-        if (!alive || m_walk != walk)
-            return; // the walk was stopped meanwhile
-        m_unchecked.pop_front();
-        if (!answers && m_session.sockets().connectionId(k) == asked)
-            sckConnection_Close(k);
-        // The next member on the next turn of the event loop: whatever came in meanwhile goes first.
-        if (isChecking())
-            QTimer::singleShot(0, this, &HostRole::checkNextMember);
+        // The member stays first in line until its answer came, so no second walk starts meanwhile.
+        m_session.askMember(k, [this, walk = m_walk, k, asked = m_session.sockets().connectionId(k)](
+                                   bool answers) { memberAnswered(walk, k, asked, answers); });
         return;
     }
+}
+
+void HostRole::memberAnswered(quint64 walk, int n, quint64 connection, bool answers) {
+    if (walk != m_walk)
+        return; // the walk was stopped before the answer came
+    m_unchecked.pop_front();
+    // Meanwhile the member may have left and another taken slot n: only the connection that was asked
+    // is dropped.
+    if (!answers && m_session.sockets().connectionId(n) == connection)
+        sckConnection_Close(n);
+    // The next member on the next turn of the event loop: whatever came in meanwhile goes first.
+    if (isChecking())
+        QTimer::singleShot(0, this, &HostRole::checkNextMember);
 }
 
 void HostRole::SendMemberList() {

@@ -66,9 +66,10 @@ public:
 private:
     void onSlotAccepted(int n);
     void sendPendingMemberLists();
-    // One step of the liveness walk: the next member still on the list is asked, and dropped when it
-    // does not answer; then the next step is scheduled.
+    // One step of the liveness walk: the next member still on the list is asked.
     void checkNextMember();
+    // Its answer: a member that does not answer is dropped; the walk goes on with the next member.
+    void memberAnswered(quint64 walk, int n, quint64 connection, bool answers);
 
     SessionLink &m_session;
     std::deque<int> m_unchecked; // members the running liveness walk has still to ask

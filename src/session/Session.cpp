@@ -9,6 +9,8 @@
 #include "SessionSockets.h"
 #include "platform/text/TextCodec.h"
 
+#include <QPointer>
+
 #include <algorithm>
 
 Session::Session(QObject *parent)
@@ -253,10 +255,12 @@ bool Session::hostAnswers(const QString &address) {
     return modPing::PortAnswers(address, quint16(config().port));
 }
 
-bool Session::memberAnswers(int n) {
-    if (const auto echo = echoAnswers(m_sockets->RemoteAddress(n)))
-        return *echo;
-    return m_sockets->isSlotConnected(n);
+void Session::askMember(int n, std::function<void(bool answers)> answered) {
+    // The echo lets events run while it waits: the session may end before it answers.
+    const QPointer<Session> alive(this);
+    const auto echo = echoAnswers(m_sockets->RemoteAddress(n));
+    if (alive)
+        answered(echo ? *echo : m_sockets->isSlotConnected(n));
 }
 
 void Session::onLineTooLong(int source) {

@@ -129,7 +129,7 @@ private:
     // The echo, or where echoes cannot be sent, a connection to the platform port.
     bool hostAnswers(const QString &address) override;
     // The echo, or where echoes cannot be sent, the state of the member's connection.
-    bool memberAnswers(int n) override;
+    void askMember(int n, std::function<void(bool answers)> answered) override;
 
     void noteEchoUnavailable();
     // Whether the address answered the echo; empty where echoes cannot be sent.

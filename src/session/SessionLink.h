@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class MemberList;
 class SessionSockets;
 
@@ -86,6 +88,7 @@ public:
 
     // Whether an address answers, for joining and the host search.
     virtual bool hostAnswers(const QString &address) = 0;
-    // Whether the member on slot n answers, for the liveness check.
-    virtual bool memberAnswers(int n) = 0;
+    // Asks whether the member on slot n answers, for the liveness check; `answered` gets the answer
+    // when it comes (not at all when the session is gone by then).
+    virtual void askMember(int n, std::function<void(bool answers)> answered) = 0;
 };
