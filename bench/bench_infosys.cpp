@@ -9,7 +9,6 @@
 #include "platform/sheet/Workbook.h"
 #include "platform/sheet/Worksheet.h"
 #include "platform/text/TextCodec.h"
-#include "session/Dispatcher.h"
 #include "session/HostRequests.h"
 #include "session/HostRole.h"
 #include "session/MemberList.h"
@@ -233,7 +232,7 @@ int main(int argc, char *argv[]) {
             wireMs += ms(timer) / kQueries;
         }
         // The host's own work for one query, as its request queue runs it.
-        const HostRequests::QueryRunner search = host.session.dispatcher().requests().queryRunner();
+        const HostRequests::QueryRunner search = host.session.requests().queryRunner();
         for (int i = 0; i < kQueries; ++i) {
             timer.restart();
             hits = int(search(kQuery).size());

@@ -27,9 +27,9 @@
 #include "common/modCommon.h"
 #include "platform/document/Application.h"
 #include "platform/sheet/Application.h"
-#include "session/Dispatcher.h"
 #include "session/HostRole.h"
 #include "session/MemberRole.h"
+#include "session/ProtocolTags.h"
 #include "session/Session.h"
 #include "session/SessionPanel.h"
 
@@ -267,8 +267,8 @@ void FrmMain::connectSession() {
         return config;
     });
     m_session->setCustomisationSource([this] { return customisationText(); });
-    m_session->dispatcher().registerHandler(
-        QStringLiteral("[定制信息]"), [this](const IncomingLine &line) { applyCustomisation(line.payload); });
+    m_session->router().route(ProtocolTags::kCustomisation.text,
+                              [this](const IncomingLine &line) { applyCustomisation(line.payload); });
     connect(m_session, &Session::captionChanged, this, &FrmMain::showCaption);
     connect(m_session, &Session::tipRequested, this, &FrmMain::setTip);
     connect(m_session, &Session::platformNameReceived, this,

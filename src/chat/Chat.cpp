@@ -1,9 +1,10 @@
 #include "Chat.h"
 
 #include "ChatPanel.h"
+#include "ChatRoutes.h"
 
-#include "session/Dispatcher.h"
 #include "session/MemberList.h"
+#include "session/ProtocolTags.h"
 #include "session/Session.h"
 #include "session/WireFormat.h"
 
@@ -37,10 +38,8 @@ Chat::Chat(Session &session, ChatPanel &panel, Notifier notifyUser, QObject *par
 }
 
 void Chat::registerHandlers() {
-    Dispatcher &dispatcher = m_session.dispatcher();
-    dispatcher.registerHandler(QStringLiteral("[消息]"),
-                               [this](const IncomingLine &line) { queueDialogLine(line.payload); });
-    dispatcher.registerHandler(QStringLiteral("[通知]"), [this](const IncomingLine &) { NotifyUser(); });
+    ChatRoutes::routeChat(m_session,
+                          {[this](const QString &line) { queueDialogLine(line); }, [this] { NotifyUser(); }});
 }
 
 QString Chat::MessageLine(const QString &name, const QString &text) {
@@ -71,7 +70,7 @@ void Chat::cmdSend_Click() {
             sendWhisper(name, text);
             AppendDialog(WhisperLine(name, text));
         } else {
-            const QString line = QStringLiteral("[消息]") + MessageLine(name, text);
+            const QString line = ProtocolTags::kMessage.line(MessageLine(name, text));
             if (m_session.isHost())
                 m_session.SendToAllMembers(line);
             else
@@ -91,8 +90,8 @@ void Chat::sendWhisper(const QString &name, const QString &text) {
             const int k = members.at(i).number;
             if (!members.isSelected(i) || k == MemberList::kHostNumber)
                 continue;
-            m_session.QueueMessage(QStringLiteral("[消息]") + display, k);
-            m_session.QueueMessage(QStringLiteral("[通知]"), k);
+            m_session.QueueMessage(ProtocolTags::kMessage.line(display), k);
+            m_session.QueueMessage(ProtocolTags::kNotify.line(), k);
         }
         return;
     }
@@ -105,8 +104,8 @@ void Chat::sendWhisper(const QString &name, const QString &text) {
         }
     }
     if (count > 0)
-        m_session.QueueToHost(QStringLiteral("[悄悄话]") + WireFormat::FormatNumberField(count) + numbers +
-                              display);
+        m_session.QueueToHost(
+            ProtocolTags::kWhisper.line(WireFormat::FormatNumberField(count) + numbers + display));
 }
 
 void Chat::cmdClearDialog_Click() {

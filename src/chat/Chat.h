@@ -8,7 +8,6 @@
 class ChatPanel;
 class QTimer;
 class Session;
-struct IncomingLine;
 
 // Messages and whispers of the chat panel, sent through the session and shown in the transcript.
 class Chat : public QObject {

@@ -1,10 +1,11 @@
 #include "Whiteboard.h"
 
 #include "ChatPanel.h"
+#include "ChatRoutes.h"
 #include "DrawingBoard.h"
 #include "Palette.h"
 
-#include "session/Dispatcher.h"
+#include "session/ProtocolTags.h"
 #include "session/Session.h"
 #include "session/WireFormat.h"
 
@@ -21,28 +22,21 @@ Whiteboard::Whiteboard(Session &session, ChatPanel &panel, QObject *parent)
     connect(&m_panel, &ChatPanel::swatchClicked, this, &Whiteboard::picSelColor_Click);
     connect(m_panel.cmdClearDraw, &QPushButton::clicked, this, &Whiteboard::cmdClearDraw_Click);
     connect(&m_session, &Session::sessionReset, m_panel.picDraw, &DrawingBoard::clear);
-    m_session.dispatcher().setBrushCount(m_panel.comBrush->count());
     registerHandlers();
     comBrush_Click();
 }
 
 void Whiteboard::registerHandlers() {
-    Dispatcher &dispatcher = m_session.dispatcher();
-    // The dispatcher has already replaced an out-of-range brush by 0.
-    dispatcher.registerHandler(QStringLiteral("[画笔]"), [this](const IncomingLine &line) {
-        if (const auto index = WireFormat::ToInt16(line.payload))
-            m_panel.comBrush->setCurrentIndex(*index);
-    });
-    dispatcher.registerHandler(QStringLiteral("[直线]"),
-                               [this](const IncomingLine &line) { drawReceivedLine(line.payload); });
-    dispatcher.registerHandler(QStringLiteral("[清除图片]"),
-                               [this](const IncomingLine &) { m_panel.picDraw->clear(); });
+    ChatRoutes::routeWhiteboard(m_session, {[this] { return m_panel.comBrush->count(); },
+                                            [this](int index) { m_panel.comBrush->setCurrentIndex(index); },
+                                            [this](const QString &payload) { drawReceivedLine(payload); },
+                                            [this] { m_panel.picDraw->clear(); }});
 }
 
 QString Whiteboard::LineMessage(QPointF from, QPointF to, const QString &colorField) {
-    return QStringLiteral("[直线]") + WireFormat::FormatNumberField(from.x()) +
-           WireFormat::FormatNumberField(from.y()) + WireFormat::FormatNumberField(to.x()) +
-           WireFormat::FormatNumberField(to.y()) + colorField;
+    return ProtocolTags::kLine.line(
+        WireFormat::FormatNumberField(from.x()) + WireFormat::FormatNumberField(from.y()) +
+        WireFormat::FormatNumberField(to.x()) + WireFormat::FormatNumberField(to.y()) + colorField);
 }
 
 QString Whiteboard::SelectedColor() const {
@@ -59,7 +53,7 @@ void Whiteboard::send(const QString &line) {
 void Whiteboard::picDraw_MouseDown(QPoint twips) {
     m_panel.picDraw->drawLine(twips, twips, Palette::swatchColor(m_panel.markedSwatch()), m_penWidth);
     m_lastPoint = twips;
-    send(QStringLiteral("[画笔]") + QString::number(m_panel.comBrush->currentIndex()));
+    send(ProtocolTags::kBrush.line(QString::number(m_panel.comBrush->currentIndex())));
     send(LineMessage(twips, twips, SelectedColor()));
 }
 
@@ -78,7 +72,7 @@ void Whiteboard::picSelColor_Click(int index) {
 }
 
 void Whiteboard::cmdClearDraw_Click() {
-    send(QStringLiteral("[清除图片]"));
+    send(ProtocolTags::kClearPicture.line());
     m_panel.picDraw->clear();
 }
 

@@ -5,7 +5,6 @@
 
 class ChatPanel;
 class Session;
-struct IncomingLine;
 
 // The shared drawing area: strokes drawn here go to every participant as line segments, strokes
 // drawn elsewhere arrive and are drawn here with this copy's brush width.

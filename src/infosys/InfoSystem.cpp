@@ -1,6 +1,7 @@
 #include "InfoSystem.h"
 
 #include "InfoPanel.h"
+#include "InfoRoutes.h"
 #include "QueryMatch.h"
 #include "QueryOutput.h"
 #include "RecordBook.h"
@@ -14,8 +15,8 @@
 #include "platform/sheet/Worksheet.h"
 #include "platform/text/IniFile.h"
 #include "platform/text/TextCodec.h"
-#include "session/Dispatcher.h"
 #include "session/HostRequests.h"
+#include "session/ProtocolTags.h"
 #include "session/Session.h"
 #include "session/SessionSockets.h"
 
@@ -86,22 +87,24 @@ InfoSystem::InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, 
         tip(recovered);
     connect(qApp, &QCoreApplication::aboutToQuit, m_book, &RecordBook::flush);
 
-    Dispatcher &dispatcher = m_session.dispatcher();
-    m_dispatcher = &dispatcher;
+    m_sessionAlive = &m_session;
+    HostRequests &requests = m_session.requests();
     // The session serves members' requests from a timer: no waiting here.
-    dispatcher.requests().setRecordBatchStore([this](const QStringList &records) {
+    requests.setRecordBatchStore([this](const QStringList &records) {
         const QList<bool> stored = writeRecords(records);
         if (stored.contains(false))
             tip(QStringLiteral("成员的记录") + notRecordedText(QString()));
         return stored;
     });
-    dispatcher.registerHandler(QStringLiteral("[记录结果]"),
-                               [this](const IncomingLine &line) { onRecordResult(line.payload); });
+    requests.setQueryRunner([this](const QString &query) { return findRows(query); });
+    m_routes = new InfoRoutes(
+        m_session,
+        {[this](const QString &text) { tip(text); },
+         [this](const QString &result) { onRecordResult(result); },
+         [this](const QStringList &rows) { ShowResults(rows, m_panel.comShowMode->currentText()); }},
+        this);
     // Answers to what was sent before never come once the session is over.
     connect(&m_session, &Session::sessionReset, this, [this] { m_awaitingResults.clear(); });
-    dispatcher.setQueryRunner([this](const QString &query) { return findRows(query); });
-    connect(&dispatcher, &Dispatcher::queryResultsReady, this,
-            [this](const QStringList &rows) { ShowResults(rows, m_panel.comShowMode->currentText()); });
     connect(&m_session, &Session::uploadLocalRecordsRequested, this, &InfoSystem::uploadAfterJoining);
 }
 
@@ -110,11 +113,11 @@ InfoSystem::~InfoSystem() {
     m_book->disconnect(this);
     m_book->flush();
     // The session may be gone already when both belong to a window that is being destroyed.
-    if (m_dispatcher) {
-        m_dispatcher->requests().setRecordBatchStore({});
-        m_dispatcher->setRecordStore({});
-        m_dispatcher->setQueryRunner({});
-        m_dispatcher->unregisterHandler(QStringLiteral("[记录结果]"));
+    delete m_routes;
+    if (m_sessionAlive) {
+        m_sessionAlive->requests().setRecordBatchStore({});
+        m_sessionAlive->requests().setRecordStore({});
+        m_sessionAlive->requests().setQueryRunner({});
     }
     if (m_editor)
         m_editor->terminate();
@@ -193,16 +196,15 @@ void InfoSystem::cmdRecord_Click() {
     if (m_session.isOnline()) {
         if (m_session.isHost()) {
             const bool stored = RecordToWorkbook(record);
-            m_session.dispatcher().handleLine(QStringLiteral("[记录结果]") +
-                                                  (stored ? kRecorded : kNotRecorded) + u'!',
-                                              SessionSockets::kFromHost);
+            m_session.ProcessIncoming(
+                ProtocolTags::kRecordResult.line((stored ? kRecorded : kNotRecorded) + u'!'));
             if (!stored)
                 tip(notRecordedText(QStringLiteral("!")));
         } else if (tavlo::text::toWire(record).size() + 16 > m_session.sockets().maxLineBytes()) {
             // The host would drop a line this long, and this computer with it.
             tip(kNotRecorded + QStringLiteral("（记录过长，无法发送给主机）"));
         } else {
-            m_session.QueueToHost(QStringLiteral("[记录]") + record);
+            m_session.QueueToHost(ProtocolTags::kRecord.line(record));
             m_awaitingResults.push_back(0);
         }
         return;
@@ -306,7 +308,7 @@ bool InfoSystem::UploadLocalRecords(const QString &rowList) {
                                           [&cells](int c) { return !cells[c - 1].isEmpty(); });
         if (!complete)
             continue;
-        m_session.QueueToHost(QStringLiteral("[记录]") + cells.join(u'|'));
+        m_session.QueueToHost(ProtocolTags::kRecord.line(cells.join(u'|')));
         m_awaitingResults.push_back(row);
         m_uploadedRows.append(row);
         modCommon::WaitMilliseconds(kPauseMs);
@@ -360,7 +362,7 @@ void InfoSystem::cmdQuery_Click() {
     const QString queryText = QueryMatch::BuildQueryText(query);
 
     if (m_session.isOnline() && !m_session.isHost()) {
-        m_session.QueueToHost(QStringLiteral("[查询]") + queryText);
+        m_session.QueueToHost(ProtocolTags::kQuery.line(queryText));
         return;
     }
     const QStringList rows = SearchWorkbook(queryText);

@@ -10,8 +10,8 @@
 #include <deque>
 #include <functional>
 
-class Dispatcher;
 class InfoPanel;
+class InfoRoutes;
 class OfficeSlots;
 class QProcess;
 class QWidget;
@@ -109,7 +109,8 @@ private:
     QString m_lastError;
     QPointer<QWidget> m_viewer;
     QPointer<QProcess> m_editor;
-    QPointer<Dispatcher> m_dispatcher;
+    QPointer<Session> m_sessionAlive;
+    InfoRoutes *m_routes = nullptr;
     RecordBook *m_book;
     // What each "[记录]" sent to the host and not yet answered was: a local row being uploaded, or 0.
     std::deque<int> m_awaitingResults;

@@ -1,6 +1,7 @@
 #include "HostRequests.h"
 
-#include "Session.h"
+#include "ProtocolTags.h"
+#include "SessionLink.h"
 #include "SessionSockets.h"
 
 #include <QTimer>
@@ -12,7 +13,7 @@ const QString kRecordNotStored = QStringLiteral("未录入成功!");
 
 } // namespace
 
-HostRequests::HostRequests(Session &session, QObject *parent)
+HostRequests::HostRequests(SessionLink &session, QObject *parent)
     : QObject(parent)
     , m_session(session)
     , m_pause(new QTimer(this)) {
@@ -145,8 +146,8 @@ void HostRequests::serveRecords(const std::vector<Request> &records) {
     for (size_t i = 0; i < records.size(); ++i) {
         const Request &request = records[i];
         if (request.source >= 1 && stillThere(request))
-            m_session.QueueMessage(QStringLiteral("[记录结果]") +
-                                       (stored.value(qsizetype(i)) ? kRecordStored : kRecordNotStored),
+            m_session.QueueMessage(ProtocolTags::kRecordResult.line(
+                                       stored.value(qsizetype(i)) ? kRecordStored : kRecordNotStored),
                                    request.source);
     }
 }
@@ -158,7 +159,9 @@ void HostRequests::serveQuery(const Request &request) {
     const QStringList rows = run(request.payload);
     if (request.source < 1 || !stillThere(request))
         return;
-    m_session.QueueMessage(QStringLiteral("[查询条数] ") + QString::number(rows.size()), request.source);
+    // The count has a blank before it, as members have always read it.
+    m_session.QueueMessage(ProtocolTags::kQueryCount.line(u' ' + QString::number(rows.size())),
+                           request.source);
     for (const QString &row : rows)
-        m_session.QueueMessage(QStringLiteral("[查询]") + row, request.source);
+        m_session.QueueMessage(ProtocolTags::kQuery.line(row), request.source);
 }

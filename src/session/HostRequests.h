@@ -9,7 +9,7 @@
 #include <functional>
 
 class QTimer;
-class Session;
+class SessionLink;
 
 // The host's side of "[记录]" and "[查询]": requests wait in arrival order. Records that wait one after
 // another are stored together as soon as the event loop turns (one write to the disk for all of them);
@@ -37,7 +37,7 @@ public:
     // The rows found for a query text.
     using QueryRunner = std::function<QStringList(const QString &query)>;
 
-    explicit HostRequests(Session &session, QObject *parent = nullptr);
+    explicit HostRequests(SessionLink &session, QObject *parent = nullptr);
 
     void setRecordStore(RecordStore store) { m_recordStore = std::move(store); }
     // Takes the place of the record store while set.
@@ -78,7 +78,7 @@ private:
     void serveQuery(const Request &request);
     bool stillThere(const Request &request) const;
 
-    Session &m_session;
+    SessionLink &m_session;
     RecordStore m_recordStore;
     RecordBatchStore m_recordBatchStore;
     QueryRunner m_queryRunner;

@@ -1,20 +1,21 @@
 #include "HostRole.h"
 
 #include "MemberList.h"
+#include "ProtocolTags.h"
 #include "SendQueue.h"
-#include "Session.h"
+#include "SessionLink.h"
 #include "SessionSockets.h"
 #include "WireFormat.h"
 
-#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
 
 using WireFormat::FormatNumberField;
+namespace Tags = ProtocolTags;
 
-HostRole::HostRole(Session &session)
-    : QObject(&session)
+HostRole::HostRole(SessionLink &session, QObject *parent)
+    : QObject(parent)
     , tmrShutdown(new QTimer(this))
     , m_session(session)
     , m_listTimer(new QTimer(this)) {
@@ -29,7 +30,7 @@ HostRole::HostRole(Session &session)
 
 void HostRole::cmdHost_Click() {
     const int status = m_session.SessionStatus();
-    if (status != Session::Idle && status != Session::Failed)
+    if (status != SessionLink::Idle && status != SessionLink::Failed)
         return;
     if (m_session.id().trimmed().isEmpty()) {
         m_session.requestIdFocus();
@@ -56,13 +57,28 @@ void HostRole::cmdHost_Click() {
     m_session.AppendStatus(QStringLiteral("主机建立"));
     m_session.members().AddMember(MemberList::kHostNumber, m_session.id());
     m_session.setOwnNumber(MemberList::kHostNumber);
-    m_session.showCaption();
     tmrShutdown->start();
+}
+
+void HostRole::admit(int n, const QString &id) {
+    // Everyone who joined before, then the newcomer itself: its own announcement opens its reply.
+    m_session.SendToAllMembers(Tags::kJoin.line(id));
+    m_session.QueueMessage(Tags::kJoin.line(id), n);
+    m_session.members().AddMember(n, id);
+    // The newcomer gets the whole list at once; the others are brought up to it once joins have
+    // settled, so a burst of joins does not resend the growing list to everyone for each of them.
+    memberListChanged(n);
+    SendMemberListTo(n);
+    m_session.QueueMessage(Tags::kOwnNumber.line(QString::number(n)), n);
+    m_session.QueueMessage(Tags::kPlatformName.line(m_session.platformName()), n);
+    m_session.QueueMessage(Tags::kCustomisation.line(m_session.customisationText()), n);
+    if (m_session.config().blackList.contains(RemoteAddress(n)))
+        RefuseJoin(n);
 }
 
 void HostRole::onSlotAccepted(int) {
     // Lines queued for this slot number (a member that left) may leave now.
-    m_session.queue().wake();
+    m_session.wakeQueue();
 }
 
 void HostRole::sckConnection_Close(int n) {
@@ -75,7 +91,7 @@ void HostRole::sckConnection_Close(int n) {
     m_session.AppendStatus((name.isEmpty() ? SendQueue::Label(n) : name) + QStringLiteral("连接断开"));
     flushMemberList();
     m_session.members().RemoveMember(n);
-    m_session.SendToAllMembers(QStringLiteral("[连接断开]") + FormatNumberField(n));
+    m_session.SendToAllMembers(Tags::kConnectionLost.line(FormatNumberField(n)));
 }
 
 void HostRole::RefuseJoin(int n) {
@@ -87,7 +103,7 @@ void HostRole::RefuseJoin(int n) {
     members.setSelected(position, true);
     const QString name = members.at(position).name;
     flushMemberList();
-    m_session.SendToAllMembers(QStringLiteral("[拒绝加入]") + QString::number(n));
+    m_session.SendToAllMembers(Tags::kRefused.line(QString::number(n)));
 
     // The pause lets the queue hand the refusal on; a timer, so nothing runs inside this join's
     // handling. Only the connection that was refused is closed, not one that took the slot since.
@@ -104,8 +120,8 @@ void HostRole::RefuseJoin(int n) {
 
 void HostRole::cmdKick_Click() {
     const int status = m_session.SessionStatus();
-    if (status != Session::HostingAlone && status != Session::HostingWithMembers &&
-        status != Session::Connected)
+    if (status != SessionLink::HostingAlone && status != SessionLink::HostingWithMembers &&
+        status != SessionLink::Connected)
         return;
     if (!m_session.isHost()) {
         m_session.showTip(QStringLiteral("主机特权"));
@@ -124,8 +140,7 @@ void HostRole::cmdKick_Click() {
             const MemberList::Entry &other = members.at(j);
             if (other.number != MemberList::kHostNumber && sockets.isSlotConnected(other.number) &&
                 !other.selected)
-                m_session.QueueMessage(QStringLiteral("[逐出]") + FormatNumberField(kicked.number),
-                                       other.number);
+                m_session.QueueMessage(Tags::kKicked.line(FormatNumberField(kicked.number)), other.number);
         }
         sockets.closeSlot(kicked.number);
         m_session.AppendStatus(QStringLiteral("逐出") + kicked.name);
@@ -135,29 +150,42 @@ void HostRole::cmdKick_Click() {
 }
 
 void HostRole::tmrShutdown_Timer() {
-    if (m_checking)
-        return; // a check is still pinging (it lets events run); one walk at a time
-    m_checking = true;
-    const QPointer<HostRole> alive(this);
+    if (isChecking())
+        return; // one walk at a time
     // The walk goes over the members present when it starts and finds each by number, so members
     // that leave meanwhile are neither skipped nor read out of range.
-    QList<int> numbers = m_session.members().numbers();
-    numbers.removeAll(MemberList::kHostNumber);
-    SessionSockets &sockets = m_session.sockets();
-    for (const int k : std::as_const(numbers)) {
-        if (!m_session.isHost() || !m_session.members().contains(k))
-            continue;
-        // The echo lets events run: the member may leave and another take slot k meanwhile. Only the
-        // connection that was asked is dropped.
-        const quint64 connection = sockets.connectionId(k);
-        const bool answers = m_session.memberAnswers(k);
-        if (!alive)
-            return;
-        if (!answers && m_session.isHost() && m_session.members().contains(k) &&
-            sockets.connectionId(k) == connection)
-            sckConnection_Close(k);
+    for (const int k : m_session.members().numbers()) {
+        if (k != MemberList::kHostNumber)
+            m_unchecked.push_back(k);
     }
-    m_checking = false;
+    checkNextMember();
+}
+
+void HostRole::checkNextMember() {
+    while (isChecking()) {
+        const int k = m_unchecked.front();
+        if (!m_session.isHost() || !m_session.members().contains(k)) {
+            m_unchecked.pop_front();
+            continue;
+        }
+        // The member stays first in line until its answer came, so no second walk starts meanwhile.
+        m_session.askMember(k, [this, walk = m_walk, k, asked = m_session.sockets().connectionId(k)](
+                                   bool answers) { memberAnswered(walk, k, asked, answers); });
+        return;
+    }
+}
+
+void HostRole::memberAnswered(quint64 walk, int n, quint64 connection, bool answers) {
+    if (walk != m_walk)
+        return; // the walk was stopped before the answer came
+    m_unchecked.pop_front();
+    // Meanwhile the member may have left and another taken slot n: only the connection that was asked
+    // is dropped.
+    if (!answers && m_session.sockets().connectionId(n) == connection)
+        sckConnection_Close(n);
+    // The next member on the next turn of the event loop: whatever came in meanwhile goes first.
+    if (isChecking())
+        QTimer::singleShot(0, this, &HostRole::checkNextMember);
 }
 
 void HostRole::SendMemberList() {
@@ -172,10 +200,10 @@ void HostRole::SendMemberListTo(int n) {
     if (n == MemberList::kHostNumber || !members.contains(n))
         return;
     m_listSent.insert(n, m_listVersion);
-    m_session.QueueMessage(QStringLiteral("[清除ID列表]"), n);
+    m_session.QueueMessage(Tags::kClearList.line(), n);
     for (int i = 0; i < members.count(); ++i) {
         const MemberList::Entry &e = members.at(i);
-        m_session.QueueMessage(QStringLiteral("[人名]") + FormatNumberField(e.number) + e.name, n);
+        m_session.QueueMessage(Tags::kName.line(FormatNumberField(e.number) + e.name), n);
     }
 }
 
@@ -226,7 +254,7 @@ void HostRole::sendPendingMemberLists() {
             continue;
         for (const MemberList::Entry &e : std::as_const(entries)) {
             if (e.number != MemberList::kHostNumber && m_entryAdded.value(e.number, 0) > has)
-                m_session.QueueMessage(QStringLiteral("[人名]") + FormatNumberField(e.number) + e.name, n);
+                m_session.QueueMessage(Tags::kName.line(FormatNumberField(e.number) + e.name), n);
         }
         m_listSent.insert(n, m_listVersion);
     }
@@ -251,4 +279,6 @@ QString HostRole::selectedAddressTip() const {
 
 void HostRole::stopWatching() {
     tmrShutdown->stop();
+    m_unchecked.clear();
+    ++m_walk;
 }

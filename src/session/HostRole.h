@@ -5,8 +5,10 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
+
 class QTimer;
-class Session;
+class SessionLink;
 
 // The host role: listening on the platform port, members on slots 1, 2, ..., the member list, refusal
 // of black-listed members, kicking, and the liveness check that drops members whose computers no
@@ -22,14 +24,22 @@ public:
     static constexpr int kMemberListSettleMs = 100;
     static constexpr int kMemberListMaxDelayMs = 1000;
 
-    explicit HostRole(Session &session);
+    explicit HostRole(SessionLink &session, QObject *parent = nullptr);
 
     void cmdHost_Click();
+    // A connection on slot n joined as `id`: everyone who joined before hears of it, the newcomer gets
+    // its join reply (its own announcement, the member list, its number, the platform name and the
+    // customisation), and a black-listed address is refused.
+    void admit(int n, const QString &id);
     void cmdKick_Click();
     // The member on slot n closed its connection (also used by the liveness check).
     void sckConnection_Close(int n);
     void RefuseJoin(int n);
+    // Starts a walk over the members present now, one member per turn of the event loop (see
+    // checkNextMember); nothing while a walk is still going.
     void tmrShutdown_Timer();
+    // Whether a liveness walk has members left to ask.
+    bool isChecking() const { return !m_unchecked.empty(); }
     // The whole member list to every member at once.
     void SendMemberList();
     // The whole member list to the member on slot n.
@@ -56,9 +66,14 @@ public:
 private:
     void onSlotAccepted(int n);
     void sendPendingMemberLists();
+    // One step of the liveness walk: the next member still on the list is asked.
+    void checkNextMember();
+    // Its answer: a member that does not answer is dropped; the walk goes on with the next member.
+    void memberAnswered(quint64 walk, int n, quint64 connection, bool answers);
 
-    Session &m_session;
-    bool m_checking = false;
+    SessionLink &m_session;
+    std::deque<int> m_unchecked; // members the running liveness walk has still to ask
+    quint64 m_walk = 0;          // changes when a walk is stopped
     QTimer *m_listTimer;
     QElapsedTimer m_listPendingSince;
     quint64 m_listVersion = 0;

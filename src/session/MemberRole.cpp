@@ -1,24 +1,43 @@
 #include "MemberRole.h"
 
 #include "MemberList.h"
-#include "SendQueue.h"
-#include "Session.h"
+#include "ProtocolTags.h"
+#include "SessionLink.h"
 #include "SessionSockets.h"
 
 #include "common/modCommon.h"
 
-#include <QCoreApplication>
 #include <QPointer>
+#include <QTimer>
 
 #include <utility>
 
-MemberRole::MemberRole(Session &session)
-    : QObject(&session)
-    , m_session(session) {
+MemberRole::MemberRole(SessionLink &session, QObject *parent)
+    : QObject(parent)
+    , m_session(session)
+    , m_step(new QTimer(this)) {
+    m_step->setSingleShot(true);
+    connect(m_step, &QTimer::timeout, this, [this] {
+        if (m_next == Step::ManualJoinWaited)
+            manualJoinWaited();
+        else
+            searchStep();
+    });
     SessionSockets &sockets = session.sockets();
-    connect(&sockets, &SessionSockets::memberConnected, this, [this] { m_session.queue().wake(); });
+    connect(&sockets, &SessionSockets::memberConnected, this, [this] { m_session.wakeQueue(); });
     connect(&sockets, &SessionSockets::memberClosed, this, &MemberRole::sckConnect_Close);
     connect(&sockets, &SessionSockets::memberFailed, this, &MemberRole::onMemberFailed);
+}
+
+void MemberRole::callOff() {
+    m_step->stop();
+    m_joining = false;
+    m_found = nullptr;
+}
+
+void MemberRole::schedule(int delayMs, Step step) {
+    m_next = step;
+    m_step->start(delayMs);
 }
 
 void MemberRole::cmdConnect_Click() {
@@ -26,18 +45,7 @@ void MemberRole::cmdConnect_Click() {
         m_session.requestIdFocus();
         return;
     }
-    const quint64 action = m_session.startNewAction();
-    const QPointer<Session> alive(&m_session);
-    // The user may leave, host or close the program while this waits; then the join is called off.
-    auto calledOff = [&] {
-        if (!alive)
-            return true;
-        if (m_session.generation() == action)
-            return false;
-        m_joining = false;
-        return true;
-    };
-
+    m_session.startNewAction(); // calls off a join that still waits
     m_session.LockSessionControls();
     m_session.setHost(false);
     m_session.ResetSession();
@@ -45,29 +53,36 @@ void MemberRole::cmdConnect_Click() {
 
     m_joining = true;
     if (m_session.config().connectMode == 0) {
+        const QPointer<MemberRole> alive(this);
         TryConnect(m_session.address());
-        modCommon::WaitMilliseconds(kManualJoinWaitMs);
-        if (calledOff())
-            return;
-        if (m_session.SessionStatus() == Session::Failed)
-            return failJoin();
-    } else {
-        // Every search starts afresh, even after an earlier one was stopped by leaving.
-        m_session.setSearchStopped(false);
-        const QString found = SearchHost();
-        if (calledOff())
-            return;
-        m_session.setAddress(found);
-        if (m_session.SessionStatus() != Session::Connected)
-            return failJoin();
+        if (!alive || !m_joining)
+            return; // the session ended, or the join was called off, while the address was probed
+        schedule(kManualJoinWaitMs, Step::ManualJoinWaited);
+        return;
     }
-    m_joining = false;
+    // Every search starts afresh, even after an earlier one was stopped by leaving.
+    m_session.setSearchStopped(false);
+    SearchHost([this](const QString &found) { searchDone(found); });
+}
 
-    m_session.QueueToHost(QStringLiteral("[加入]") + m_session.id());
+void MemberRole::manualJoinWaited() {
+    if (m_session.SessionStatus() == SessionLink::Failed)
+        return failJoin();
+    announce();
+}
+
+void MemberRole::searchDone(const QString &found) {
+    m_session.setAddress(found);
+    if (m_session.SessionStatus() != SessionLink::Connected)
+        return failJoin();
+    announce();
+}
+
+void MemberRole::announce() {
+    m_joining = false;
+    m_session.QueueToHost(ProtocolTags::kJoin.line(m_session.id()));
     const QString serverAddress = m_session.address();
-    emit m_session.serverAddressChosen(serverAddress);
-    if (hostIsElsewhere(serverAddress))
-        emit m_session.uploadLocalRecordsRequested(serverAddress);
+    m_session.joinSent(serverAddress, hostIsElsewhere(serverAddress));
 }
 
 void MemberRole::failJoin() {
@@ -96,30 +111,37 @@ void MemberRole::TryConnect(const QString &address) {
     // The echo lets events run: if the user left or started something else meanwhile, this attempt
     // belongs to an action that is over and connects nothing.
     const quint64 action = m_session.generation();
-    const QPointer<Session> alive(&m_session);
+    const QPointer<MemberRole> alive(this);
     if (!m_session.hostAnswers(address) || !alive || m_session.generation() != action)
         return;
     m_session.sockets().connectToHost(address, quint16(m_session.config().port));
 }
 
-QString MemberRole::SearchHost() {
-    const QPointer<Session> alive(&m_session);
-    const quint64 action = m_session.generation();
-    const QStringList vipList = m_session.config().vipList;
-    for (const QString &v : vipList) {
-        TryConnect(v);
-        if (!alive || m_session.generation() != action)
-            return QString();
-        QCoreApplication::processEvents();
-        modCommon::WaitMilliseconds(kSearchStepWaitMs);
-        if (!alive || m_session.generation() != action)
-            return QString();
-        if (m_session.SessionStatus() == Session::Connected || m_session.searchStopped())
-            break;
+void MemberRole::SearchHost(Found found) {
+    m_found = std::move(found);
+    m_vipList = m_session.config().vipList;
+    m_vipIndex = 0;
+    searchStep();
+}
+
+void MemberRole::searchStep() {
+    const bool connected = m_session.SessionStatus() == SessionLink::Connected;
+    if (m_vipIndex > 0 && (connected || m_session.searchStopped() || m_vipIndex >= m_vipList.size())) {
+        const Found found = std::exchange(m_found, nullptr);
+        found(connected ? m_session.sockets().memberPeerAddress() : QString());
+        return;
     }
-    if (m_session.SessionStatus() == Session::Connected)
-        return m_session.sockets().memberPeerAddress();
-    return QString();
+    if (m_vipList.isEmpty()) {
+        const Found found = std::exchange(m_found, nullptr);
+        found(QString());
+        return;
+    }
+    const QPointer<MemberRole> alive(this);
+    TryConnect(m_vipList.at(m_vipIndex++));
+    if (!alive || !m_joining)
+        return; // the session ended, or the join was called off, while the address was probed
+    // The connection gets a step's time to come up before the next address is tried.
+    schedule(kSearchStepWaitMs, Step::SearchStep);
 }
 
 void MemberRole::sckConnect_Close() {

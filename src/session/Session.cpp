@@ -9,6 +9,8 @@
 #include "SessionSockets.h"
 #include "platform/text/TextCodec.h"
 
+#include <QPointer>
+
 #include <algorithm>
 
 Session::Session(QObject *parent)
@@ -16,24 +18,24 @@ Session::Session(QObject *parent)
     , m_sockets(new SessionSockets(this))
     , m_queue(new SendQueue(*m_sockets, this))
     , m_members(new MemberList(this))
-    , m_dispatcher(new Dispatcher(*this))
-    , m_host(new HostRole(*this))
-    , m_member(new MemberRole(*this))
+    , m_requests(new HostRequests(*this, this))
+    , m_host(new HostRole(*this, this))
+    , m_member(new MemberRole(*this, this))
+    , m_dispatcher(new Dispatcher(*this, *m_host, m_router, this))
     , m_pinger(&modPing::Probe) {
     connect(m_queue, &SendQueue::lineSent, this, &Session::LogSent);
-    connect(m_sockets, &SessionSockets::lineArrived, this,
-            [this](const QString &line, int source) { m_dispatcher->handleLine(line, source); });
+    connect(m_sockets, &SessionSockets::lineArrived, m_dispatcher, &Dispatcher::ProcessIncoming);
     connect(m_sockets, &SessionSockets::lineTooLong, this, &Session::onLineTooLong);
     // What waited for a connection that ended never reaches whoever takes its slot next.
     connect(m_sockets, &SessionSockets::slotReleased, this, [this](int n) {
         m_queue->dropDestination(n);
-        m_dispatcher->requests().forget(n);
+        m_requests->forget(n);
     });
     connect(m_sockets, &SessionSockets::writable, m_queue, &SendQueue::wake);
     // Members' lines are relayed: while the queue is full of lines that are leaving, reading waits.
     m_sockets->setReadGate([this] { return !m_queue->isCongested(); });
     connect(m_queue, &SendQueue::backlogExceeded, this, &Session::onBacklogExceeded);
-    connect(&m_dispatcher->requests(), &HostRequests::tooManyRequests, this, &Session::onTooManyRequests);
+    connect(m_requests, &HostRequests::tooManyRequests, this, &Session::onTooManyRequests);
     connect(m_members, &MemberList::changed, this, [this] {
         m_joinedSlots.clear();
         for (const int n : m_members->numbers()) {
@@ -62,6 +64,10 @@ QString Session::customisationText() const {
     return m_customisationSource ? m_customisationSource() : QString();
 }
 
+void Session::wakeQueue() {
+    m_queue->wake();
+}
+
 int Session::SessionStatus() const {
     if (m_sockets->isListening())
         return m_sockets->anySlotConnected() ? HostingWithMembers : HostingAlone;
@@ -80,6 +86,16 @@ int Session::SessionStatus() const {
 bool Session::isOnline() const {
     const int status = SessionStatus();
     return status == HostingWithMembers || status == Connected;
+}
+
+quint64 Session::startNewAction() {
+    m_member->callOff();
+    return ++m_generation;
+}
+
+void Session::setOwnNumber(int number) {
+    m_ownNumber = number;
+    showCaption();
 }
 
 void Session::setAddress(const QString &address) {
@@ -131,8 +147,8 @@ void Session::RelayExcept(const QString &text, int n0) {
     }
 }
 
-void Session::ProcessIncoming(QString &buffer, int source) {
-    m_dispatcher->ProcessIncoming(buffer, source);
+void Session::ProcessIncoming(const QString &line) {
+    m_dispatcher->ProcessIncoming(line, SessionSockets::kFromHost);
 }
 
 void Session::AppendStatus(const QString &text) {
@@ -153,10 +169,9 @@ void Session::LogReceived(const QString &text) {
 void Session::ResetSession() {
     m_queue->clear();
     m_host->resetMemberListUpdates();
-    m_dispatcher->requests().clear();
+    m_requests->clear();
     m_members->clear();
     m_ownNumber = 0;
-    m_dispatcher->resetQuery();
     showCaption();
     emit sessionReset();
     emit logsCleared();
@@ -208,6 +223,12 @@ void Session::receivePlatformName(const QString &name) {
     emit platformNameReceived(name);
 }
 
+void Session::joinSent(const QString &serverAddress, bool hostElsewhere) {
+    emit serverAddressChosen(serverAddress);
+    if (hostElsewhere)
+        emit uploadLocalRecordsRequested(serverAddress);
+}
+
 void Session::noteEchoUnavailable() {
     if (m_echoUnavailableSaid)
         return;
@@ -234,10 +255,12 @@ bool Session::hostAnswers(const QString &address) {
     return modPing::PortAnswers(address, quint16(config().port));
 }
 
-bool Session::memberAnswers(int n) {
-    if (const auto echo = echoAnswers(m_sockets->RemoteAddress(n)))
-        return *echo;
-    return m_sockets->isSlotConnected(n);
+void Session::askMember(int n, std::function<void(bool answers)> answered) {
+    // The echo lets events run while it waits: the session may end before it answers.
+    const QPointer<Session> alive(this);
+    const auto echo = echoAnswers(m_sockets->RemoteAddress(n));
+    if (alive)
+        answered(echo ? *echo : m_sockets->isSlotConnected(n));
 }
 
 void Session::onLineTooLong(int source) {
@@ -290,7 +313,7 @@ void Session::shutdown() {
     startNewAction();
     m_host->stopWatching();
     m_queue->clear();
-    m_dispatcher->requests().clear();
+    m_requests->clear();
     m_sockets->closeMemberSocket();
     m_sockets->closeAllSlots();
 }

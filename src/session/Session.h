@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Router.h"
+#include "SessionLink.h"
 #include "modPing.h"
 
 #include <QObject>
@@ -11,40 +13,22 @@
 #include <vector>
 
 class Dispatcher;
+class HostRequests;
 class HostRole;
 class MemberList;
 class MemberRole;
 class SendQueue;
 class SessionSockets;
 
-// The settings the session reads each time it needs them.
-struct SessionConfig {
-    int port = 1006;
-    QStringList vipList;   // searched in order for a running host
-    QStringList blackList; // addresses whose join is refused
-    int connectMode = 0;   // 0 join the typed address, 1 search the VIP list
-};
-
-// The LAN session of one running copy: its sockets, send queue, member list, dispatcher and the host
-// and member roles, plus the state both roles share (own number, platform name, the session log and
-// the locked controls). No widgets: the panel shows what the signals report and calls the handlers.
-class Session : public QObject {
+// The LAN session of one running copy: its sockets, send queue and member list, the host and member
+// roles and the dispatcher, plus the state both roles share (own number, platform name, the session
+// log and the locked controls). The roles reach it through SessionLink only; the tools send through
+// it and route their tags with router(). No widgets: the panel shows what the signals report and calls
+// the handlers.
+class Session : public QObject, public SessionLink {
     Q_OBJECT
 
 public:
-    // Values of SessionStatus().
-    enum Status {
-        Idle = 0,
-        HostingAlone = 1,
-        HostingWithMembers = 2,
-        Connecting = 3,
-        Connected = 4,
-        Failed = 5
-    };
-
-    // Longest login ID a host accepts: the ID travels in every member's list.
-    static constexpr int kMaxIdLength = 64;
-
     using ConfigSource = std::function<SessionConfig()>;
     using Pinger = std::function<modPing::Echo(const QString &address)>;
     using CustomisationSource = std::function<QString()>;
@@ -53,78 +37,53 @@ public:
     ~Session() override;
 
     void setConfigSource(ConfigSource source) { m_configSource = std::move(source); }
-    SessionConfig config() const;
     // The echo used to find hosts and watch members (tests put their own in).
     void setPinger(Pinger pinger) { m_pinger = std::move(pinger); }
     // The customisation text the host sends with its join reply: system name, then the ten attribute
     // names, joined with "|".
     void setCustomisationSource(CustomisationSource source) { m_customisationSource = std::move(source); }
-    QString customisationText() const;
+    QString customisationText() const override;
 
-    SessionSockets &sockets() { return *m_sockets; }
+    SessionSockets &sockets() override { return *m_sockets; }
     SendQueue &queue() { return *m_queue; }
-    MemberList &members() { return *m_members; }
+    MemberList &members() override { return *m_members; }
     const MemberList &members() const { return *m_members; }
-    Dispatcher &dispatcher() { return *m_dispatcher; }
     HostRole &host() { return *m_host; }
     MemberRole &member() { return *m_member; }
+    // Where the tools route their tags.
+    Router &router() { return m_router; }
+    // The host's waiting record and query requests, served by the information system's store and runner.
+    HostRequests &requests() { return *m_requests; }
 
-    // 0 none, 1 hosting alone, 2 hosting with a connected member, 3 member socket connecting,
-    // 4 member socket connected, 5 member socket in error.
-    int SessionStatus() const;
+    int SessionStatus() const override;
     bool isOnline() const;
 
-    bool isHost() const { return m_isHost; }
-    void setHost(bool host) { m_isHost = host; }
-    int ownNumber() const { return m_ownNumber; }
-    void setOwnNumber(int number) { m_ownNumber = number; }
+    bool isHost() const override { return m_isHost; }
+    int ownNumber() const override { return m_ownNumber; }
     // The login ID as typed (txtID) and the host address box (txtIP).
-    QString id() const { return m_id; }
+    QString id() const override { return m_id; }
     void setId(const QString &id) { m_id = id; }
-    QString address() const { return m_address; }
-    void setAddress(const QString &address);
-    QString platformName() const { return m_platformName; }
+    QString address() const override { return m_address; }
+    void setAddress(const QString &address) override;
+    QString platformName() const override { return m_platformName; }
     void setPlatformName(const QString &name) { m_platformName = name; }
-    bool controlsLocked() const { return m_locked; }
-    bool searchStopped() const { return m_searchStopped; }
-    void setSearchStopped(bool stopped) { m_searchStopped = stopped; }
-    // Changes whenever the user ends or restarts what the session is doing, so a join that waits can
-    // tell that it was called off meanwhile.
-    quint64 generation() const { return m_generation; }
-    quint64 startNewAction() { return ++m_generation; }
+    bool controlsLocked() const override { return m_locked; }
+    bool searchStopped() const override { return m_searchStopped; }
 
     // The only ways to send a protocol line. SendToAllMembers and RelayExcept reach the connected
     // members on the member list, in increasing slot order. A line longer on the wire than the cap
     // every peer enforces is not sent (a peer would drop the connection); the session log says so.
-    void QueueToHost(const QString &text);
-    void QueueMessage(const QString &text, int n);
-    void SendToAllMembers(const QString &text);
-    void RelayExcept(const QString &text, int n0);
-    // Feeds received text to the dispatcher (complete lines only; the rest stays in the buffer).
-    void ProcessIncoming(QString &buffer, int source);
+    void QueueToHost(const QString &text) override;
+    void QueueMessage(const QString &text, int n) override;
+    void SendToAllMembers(const QString &text) override;
+    void RelayExcept(const QString &text, int n0) override;
+    // Handles a line as if the host had sent it: the host's answer to its own record.
+    void ProcessIncoming(const QString &line);
 
-    // Shared operations of both roles.
-    void AppendStatus(const QString &text);
+    // A line for the traffic log lstSent.
     void LogSent(const QString &text);
-    void LogReceived(const QString &text);
-    void ResetSession();
-    void LockSessionControls();
-    void UnlockSessionControls();
+    void ResetSession() override;
     void cmdDisconnect_Click();
-    // Window caption: the platform name, and " - " + own ID once this copy has a number.
-    void showCaption();
-    void showTip(const QString &text);
-    void requestIdFocus();
-    // The platform name the host sent replaces ours.
-    void receivePlatformName(const QString &name);
-
-    // Whether an address answers, for joining and the host search: the echo, or where echoes cannot
-    // be sent, a connection to the platform port.
-    bool hostAnswers(const QString &address);
-    // Whether the member on slot n answers, for the liveness check: the echo, or where echoes cannot be
-    // sent, the state of its connection.
-    bool memberAnswers(int n);
-
     // Program end: every socket closed, every timer stopped, nothing more reported.
     void shutdown();
 
@@ -149,6 +108,29 @@ signals:
     void uploadLocalRecordsRequested(const QString &serverAddress);
 
 private:
+    // SessionLink: what the roles use besides the public part above.
+    void wakeQueue() override;
+    SessionConfig config() const override;
+    void setHost(bool host) override { m_isHost = host; }
+    void setOwnNumber(int number) override;
+    void receivePlatformName(const QString &name) override;
+    void LockSessionControls() override;
+    void UnlockSessionControls() override;
+    void setSearchStopped(bool stopped) override { m_searchStopped = stopped; }
+    quint64 generation() const override { return m_generation; }
+    quint64 startNewAction() override;
+    void AppendStatus(const QString &text) override;
+    void LogReceived(const QString &text) override;
+    void showTip(const QString &text) override;
+    // Window caption: the platform name, and " - " + own ID once this copy has a number.
+    void showCaption() override;
+    void requestIdFocus() override;
+    void joinSent(const QString &serverAddress, bool hostElsewhere) override;
+    // The echo, or where echoes cannot be sent, a connection to the platform port.
+    bool hostAnswers(const QString &address) override;
+    // The echo, or where echoes cannot be sent, the state of the member's connection.
+    void askMember(int n, std::function<void(bool answers)> answered) override;
+
     void noteEchoUnavailable();
     // Whether the address answered the echo; empty where echoes cannot be sent.
     std::optional<bool> echoAnswers(const QString &address);
@@ -162,9 +144,11 @@ private:
     SessionSockets *m_sockets;
     SendQueue *m_queue;
     MemberList *m_members;
-    Dispatcher *m_dispatcher;
+    Router m_router;
+    HostRequests *m_requests;
     HostRole *m_host;
     MemberRole *m_member;
+    Dispatcher *m_dispatcher;
 
     ConfigSource m_configSource;
     Pinger m_pinger;

@@ -4,8 +4,8 @@
 #include "app/FrmMain.h"
 #include "chat/ChatPanel.h"
 #include "chat/DrawingBoard.h"
-#include "session/Dispatcher.h"
 #include "session/HostRole.h"
+#include "session/MemberRole.h"
 #include "session/Session.h"
 #include "session/SessionSockets.h"
 
@@ -95,26 +95,36 @@ private slots:
     }
 
     void aHostsCustomisationReplacesTheCaptions() {
+        LoopbackHost fakeHost;
         QTemporaryDir dir;
-        FrmMain w(dir.filePath(QStringLiteral("Tavlo.ini")));
+        QFile file(dir.filePath(QStringLiteral("Tavlo.ini")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("[Tavlo]\nPort=%1\nRecentID=客\nConnectMode=1\nVIPList=127.0.0.1\n")
+                       .arg(fakeHost.port())
+                       .toUtf8());
+        file.close();
+        FrmMain w(file.fileName());
         w.Form_Load();
-        QString line =
-            QStringLiteral("[定制信息]资产系统|名称|描述|型号|项目|日期|品牌|单位|数量|价格|编码\r\n");
-        w.session().ProcessIncoming(line, -1);
-        QCOMPARE(w.fraMain[2]->title(), QStringLiteral("资产系统"));
+        w.session().setPinger([](const QString &) { return modPing::Echo::Answered; });
+        w.session().member().cmdConnect_Click();
+        QVERIFY(fakeHost.waitForPeer());
+        LoopbackPeer *h = fakeHost.peers().first();
+        QVERIFY(h->waitForLines(1));
+
+        h->send(QStringLiteral("[定制信息]资产系统|名称|描述|型号|项目|日期|品牌|单位|数量|价格|编码"));
+        QTRY_COMPARE(w.fraMain[2]->title(), QStringLiteral("资产系统"));
         QCOMPARE(w.mnuItem[2]->text(), QStringLiteral("资产系统"));
         QCOMPARE(w.settings().schema.attributes[0], QStringLiteral("名称"));
         QCOMPARE(w.settings().schema.attributes[9], QStringLiteral("编码"));
         QCOMPARE(w.settings().schema.attributes[10], QStringLiteral("录入者"));
         // A short list changes what it names and nothing else.
-        line = QStringLiteral("[定制信息]系统二|甲\r\n");
-        w.session().ProcessIncoming(line, -1);
-        QCOMPARE(w.settings().schema.attributes[0], QStringLiteral("甲"));
+        h->send(QStringLiteral("[定制信息]系统二|甲"));
+        QTRY_COMPARE(w.settings().schema.attributes[0], QStringLiteral("甲"));
         QCOMPARE(w.settings().schema.attributes[1], QStringLiteral("描述"));
 
-        line = QStringLiteral("[平台名称]总部\r\n");
-        w.session().ProcessIncoming(line, -1);
-        QCOMPARE(w.settings().platformName, QStringLiteral("总部"));
+        h->send(QStringLiteral("[平台名称]总部"));
+        QTRY_COMPARE(w.settings().platformName, QStringLiteral("总部"));
+        w.close();
     }
 };
 

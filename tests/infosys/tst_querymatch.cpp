@@ -1,3 +1,4 @@
+#include "infosys/InfoRoutes.h"
 #include "infosys/QueryMatch.h"
 #include "infosys/RecordText.h"
 
@@ -107,6 +108,22 @@ private slots:
         QCOMPARE(RecordText::AppendRow(QString(), 2), QStringLiteral("|2"));
         QCOMPARE(RecordText::AppendRow(QStringLiteral("|2"), 3), QStringLiteral("|2|3"));
         QCOMPARE(RecordText::RowNumbers(QStringLiteral("|2|3|x|0|-1")), (QList<int>{2, 3}));
+    }
+
+    void aMemberCollectsTheRowsItWasToldOf() {
+        QueryRows rows;
+        rows.expect(0);
+        QCOMPARE(rows.expected(), 0);
+        rows.expect(2);
+        QVERIFY(!rows.add(QStringLiteral("行一")));
+        QCOMPARE(rows.add(QStringLiteral("行二")).value_or(QStringList()), (QStringList{"行一", "行二"}));
+        QCOMPARE(rows.received(), 0);
+        QCOMPARE(rows.expected(), 0);
+        // A new count starts a new answer: rows of an incomplete one are not counted in.
+        rows.expect(2);
+        QVERIFY(!rows.add(QStringLiteral("旧")));
+        rows.expect(1);
+        QCOMPARE(rows.add(QStringLiteral("新")).value_or(QStringList()), QStringList{"新"});
     }
 };
 

@@ -2,10 +2,12 @@
 
 #include "LoopbackPeer.h"
 
-#include "session/Dispatcher.h"
+#include "session/HostRequests.h"
 #include "session/HostRole.h"
 #include "session/MemberList.h"
 #include "session/MemberRole.h"
+#include "session/ProtocolTags.h"
+#include "session/Router.h"
 #include "session/SendQueue.h"
 #include "session/Session.h"
 #include "session/SessionSockets.h"
@@ -16,7 +18,7 @@
 #include <QTest>
 
 // A Session on loopback with everything it reports collected: session log, tips, captions, traffic
-// logs, and the calls of the tool handlers it dispatches to.
+// logs, and the lines of the tools' tags it routes to the stand-in tool (see routeStandInTool).
 class SessionProbe : public QObject {
 public:
     Session session;
@@ -26,9 +28,8 @@ public:
     QStringList pinged;
 
     QStringList status, tips, captions, sent, received;
-    QStringList handled; // "[tag]payload" of every tool handler call, in order
+    QStringList handled; // "[tag]payload" of every line routed to the stand-in tool, in order
     QStringList platformNames;
-    QList<QStringList> queryResults;
 
     explicit SessionProbe(const QString &id, const QString &platformName = QStringLiteral("平台")) {
         config.port = 0;
@@ -48,12 +49,32 @@ public:
         connect(&session, &Session::lineReceived, this, [this](const QString &s) { received.append(s); });
         connect(&session, &Session::platformNameReceived, this,
                 [this](const QString &s) { platformNames.append(s); });
-        connect(&session.dispatcher(), &Dispatcher::queryResultsReady, this,
-                [this](const QStringList &rows) { queryResults.append(rows); });
-        for (const char16_t *tag :
-             {u"[消息]", u"[通知]", u"[画笔]", u"[直线]", u"[清除图片]", u"[定制信息]", u"[记录结果]"}) {
-            session.dispatcher().registerHandler(QString::fromUtf16(tag), [this](const IncomingLine &line) {
+        routeStandInTool();
+    }
+
+    // A stand-in for the tools, so the transport can be watched: every line of a tool's tag is recorded
+    // in `handled`; a host passes members' lines on as the chat and whiteboard do ("[消息]" and
+    // "[清除图片]" to the other members, "[画笔]" and "[直线]" to all of them) and queues "[记录]" and
+    // "[查询]" as the information system does. The tools' own rules are tested with the tools.
+    void routeStandInTool() {
+        namespace Tags = ProtocolTags;
+        for (const Tags::Tag &tag :
+             {Tags::kMessage, Tags::kNotify, Tags::kWhisper, Tags::kBrush, Tags::kLine, Tags::kClearPicture,
+              Tags::kCustomisation, Tags::kRecord, Tags::kRecordResult, Tags::kQuery, Tags::kQueryCount}) {
+            session.router().route(tag.text, [this, tag](const IncomingLine &line) {
                 handled.append(line.tag + line.payload);
+                HostRequests &requests = session.requests();
+                if (tag == Tags::kRecord.text && requests.hasRecordStore())
+                    requests.submitRecord(line.payload, line.source);
+                if (tag == Tags::kQuery.text && session.isHost() && requests.hasQueryRunner() &&
+                    line.source >= 1)
+                    requests.submitQuery(line.payload, line.source);
+                if (!line.fromMember)
+                    return;
+                if (tag == Tags::kMessage.text || tag == Tags::kClearPicture.text)
+                    session.RelayExcept(tag.line(line.payload), line.source);
+                else if (tag == Tags::kBrush.text || tag == Tags::kLine.text)
+                    session.SendToAllMembers(tag.line(line.payload));
             });
         }
     }
@@ -165,4 +186,17 @@ inline QList<LoopbackPeer *> joinRawMembers(SessionProbe &host, quint16 port, co
     for (LoopbackPeer *peer : peers)
         peer->takeLines();
     return peers;
+}
+
+// A member probe joined to a plain loopback listener that plays the host: the host's end of the
+// connection once the join line has come, or nullptr.
+inline LoopbackPeer *joinFakeHost(SessionProbe &member, LoopbackHost &fakeHost) {
+    member.config.port = fakeHost.port();
+    member.config.connectMode = 1;
+    member.config.vipList = {QStringLiteral("127.0.0.1")};
+    member.session.member().cmdConnect_Click();
+    if (!fakeHost.waitForPeer())
+        return nullptr;
+    LoopbackPeer *h = fakeHost.peers().first();
+    return h->waitForLines(1) ? h : nullptr;
 }

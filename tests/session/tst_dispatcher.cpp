@@ -68,94 +68,6 @@ private slots:
         QCOMPARE(host.received.last(), QStringLiteral("连线(1): [消息]半句话"));
     }
 
-    void relaysFollowTheTagTable() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙", "丙"}, this);
-        QCOMPARE(peers.size(), 3);
-        LoopbackPeer *p1 = peers[0], *p2 = peers[1], *p3 = peers[2];
-
-        // "[消息]" from 2 goes to every other member, not back to 2.
-        p2->send(QStringLiteral("[消息]乙说： hi"));
-        QVERIFY(p1->waitForLines(1));
-        QVERIFY(p3->waitForLines(1));
-        QCOMPARE(p1->takeLines(), QStringList{"[消息]乙说： hi"});
-        QCOMPARE(p3->takeLines(), QStringList{"[消息]乙说： hi"});
-
-        // "[直线]" and "[画笔]" go to all, the drawer included.
-        p2->send(QStringLiteral("[画笔]3"));
-        p2->send(QStringLiteral("[直线]00000000010000000002000000000300000000040000000255"));
-        for (LoopbackPeer *p : {p1, p2, p3})
-            QVERIFY(p->waitForLines(2));
-        for (LoopbackPeer *p : {p1, p2, p3})
-            QCOMPARE(p->takeLines(),
-                     (QStringList{"[画笔]3", "[直线]00000000010000000002000000000300000000040000000255"}));
-
-        // "[清除图片]" to all but the sender.
-        p3->send(QStringLiteral("[清除图片]"));
-        // "[画笔]" comes back to its sender: anything meant for 3 before it would come first.
-        p3->send(QStringLiteral("[画笔]0"));
-        QVERIFY(p1->waitForLines(2));
-        QVERIFY(p2->waitForLines(2));
-        QVERIFY(p3->waitForLines(1));
-        QCOMPARE(p3->takeLines(), QStringList{"[画笔]0"});
-        QCOMPARE(p1->takeLines(), (QStringList{"[清除图片]", "[画笔]0"}));
-        QCOMPARE(host.handled, (QStringList{"[消息]乙说： hi", "[画笔]3",
-                                            "[直线]00000000010000000002000000000300000000040000000255",
-                                            "[清除图片]", "[画笔]0"}));
-    }
-
-    void brushIndexIsClampedToTheList() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
-        QVERIFY(a);
-        a->takeLines();
-        for (const char *value : {"9", "-3", "7", "x", "8"})
-            a->send(QStringLiteral("[画笔]") + QLatin1String(value));
-        QVERIFY(a->waitForLines(5));
-        QCOMPARE(a->takeLines(), (QStringList{"[画笔]0", "[画笔]0", "[画笔]7", "[画笔]0", "[画笔]0"}));
-        QCOMPARE(host.handled, (QStringList{"[画笔]0", "[画笔]0", "[画笔]7", "[画笔]0", "[画笔]0"}));
-
-        host.session.dispatcher().setBrushCount(10);
-        a->send(QStringLiteral("[画笔]9"));
-        QVERIFY(a->waitForLines(1));
-        QCOMPARE(a->takeLines(), QStringList{"[画笔]9"});
-    }
-
-    void whisperReachesTheListedMembersButNeverTheSender() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙", "丙"}, this);
-        QCOMPARE(peers.size(), 3);
-        LoopbackPeer *p1 = peers[0], *p2 = peers[1], *p3 = peers[2];
-
-        // From connection 3 to the host and to itself: the host shows it with notification, 3 gets nothing.
-        p3->send(QStringLiteral("[悄悄话]0000000002-0000000010000000003丙悄悄说：hi"));
-        QTRY_COMPARE(host.handled, (QStringList{"[消息]丙悄悄说：hi", "[通知]"}));
-        // To member 2 (and to numbers nobody holds, which are dropped instead of waiting for ever).
-        p3->send(QStringLiteral("[悄悄话]00000000030000000002-0000000050000000009丙悄悄说：psst"));
-        QVERIFY(p2->waitForLines(2));
-        QCOMPARE(p2->takeLines(), (QStringList{"[消息]丙悄悄说：psst", "[通知]"}));
-        // One line naming member 2 three thousand times and the host three hundred: one copy each.
-        QString numbers;
-        for (int i = 0; i < 3000; ++i)
-            numbers += QStringLiteral("0000000002");
-        for (int i = 0; i < 300; ++i)
-            numbers += QStringLiteral("-000000001");
-        p3->send(QStringLiteral("[悄悄话]0000003300") + numbers + QStringLiteral("丙悄悄说：又来"));
-        // What came after it marks the end of what it set off.
-        p3->send(QStringLiteral("[消息]丙说： 完"));
-        QVERIFY(p1->waitForLines(1));
-        QVERIFY(QTest::qWaitFor([p2] { return p2->lines().contains(QStringLiteral("[消息]丙说： 完")); }));
-        QCOMPARE(p2->takeLines(), (QStringList{"[消息]丙悄悄说：又来", "[通知]", "[消息]丙说： 完"}));
-        QCOMPARE(p1->takeLines(), QStringList{"[消息]丙说： 完"});
-        QVERIFY(p3->lines().isEmpty());
-        QCOMPARE(host.handled, (QStringList{"[消息]丙悄悄说：hi", "[通知]", "[消息]丙悄悄说：又来", "[通知]",
-                                            "[消息]丙说： 完"}));
-        QVERIFY(p2->isConnected());
-    }
-
     void noLineTheHostSendsIsLongerThanAMemberTakes() {
         SessionProbe host(QStringLiteral("主"));
         const quint16 port = host.startHosting();
@@ -316,41 +228,6 @@ private slots:
         QVERIFY(good->lines().contains(QStringLiteral("[连接断开]0000000002")));
     }
 
-    void memberCountsQueryRows() {
-        // A member Session joined to a plain loopback listener that plays the host.
-        LoopbackHost fakeHost;
-        SessionProbe member(QStringLiteral("甲"));
-        member.config.port = fakeHost.port();
-        member.config.connectMode = 1;
-        member.config.vipList = {QStringLiteral("127.0.0.1")};
-        member.session.member().cmdConnect_Click();
-        QVERIFY(fakeHost.waitForPeer());
-        LoopbackPeer *h = fakeHost.peers().first();
-        QVERIFY(h->waitForLines(1));
-        QCOMPARE(h->lines(), QStringList{"[加入]甲"});
-
-        h->send(QStringLiteral("[查询条数] 0"));
-        QTRY_COMPARE(member.tips, QStringList{"0 条记录"});
-        QCOMPARE(member.session.dispatcher().queryExpected(), 0);
-        QVERIFY(member.queryResults.isEmpty());
-
-        h->send(QStringLiteral("[查询条数] 2"));
-        h->send(QStringLiteral("[查询]行一"));
-        h->send(QStringLiteral("[查询]行二"));
-        QTRY_COMPARE(member.queryResults.size(), 1);
-        QCOMPARE(member.queryResults.first(), (QStringList{"行一", "行二"}));
-        QCOMPARE(member.tips, (QStringList{"0 条记录", "2 条记录", "2 条记录"}));
-        QCOMPARE(member.session.dispatcher().queryReceived(), 0);
-
-        h->send(QStringLiteral("[记录结果]录入成功!"));
-        QTRY_COMPARE(member.tips.last(), QStringLiteral("录入成功!"));
-        // Tags only a member sends mean nothing to a member.
-        h->send(QStringLiteral("[悄悄话]0000000001-000000001x"));
-        h->send(QStringLiteral("[记录]a|b"));
-        QTRY_COMPARE(member.received.size(), 7);
-        QCOMPARE(member.handled, QStringList{"[记录结果]录入成功!"});
-    }
-
     void hostAnswersRecordsAndQueriesThroughTheTool() {
         SessionProbe host(QStringLiteral("主"));
         const quint16 port = host.startHosting();
@@ -361,17 +238,17 @@ private slots:
         a->send(QStringLiteral("[记录]r"));
         a->send(QStringLiteral("[查询]q"));
         QTRY_COMPARE(host.received.size(), 3);
-        QCOMPARE(host.session.dispatcher().requests().waiting(), 0);
+        QCOMPARE(host.session.requests().waiting(), 0);
         a->send(QStringLiteral("[画笔]0"));
         QVERIFY(a->waitForLines(1));
         QCOMPARE(a->takeLines(), QStringList{"[画笔]0"});
 
         QStringList stored;
-        host.session.dispatcher().setRecordStore([&stored](const QString &record) {
+        host.session.requests().setRecordStore([&stored](const QString &record) {
             stored.append(record);
             return record != QLatin1String("bad");
         });
-        host.session.dispatcher().setQueryRunner([](const QString &query) {
+        host.session.requests().setQueryRunner([](const QString &query) {
             return query == QLatin1String("none") ? QStringList{} : QStringList{query + "1", query + "2"};
         });
         a->send(QStringLiteral("[记录]a|b"));
@@ -392,7 +269,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QList<qint64> served;
-        host.session.dispatcher().setQueryRunner([&](const QString &query) {
+        host.session.requests().setQueryRunner([&](const QString &query) {
             served.append(clock.elapsed());
             return QStringList{query};
         });
@@ -420,7 +297,7 @@ private slots:
         QVERIFY(host.waitForStatus(QStringLiteral("甲连接断开")));
         const qsizetype servedBefore = served.size();
         QVERIFY(servedBefore < 4 + 5);
-        QCOMPARE(host.session.dispatcher().requests().waiting(), 0);
+        QCOMPARE(host.session.requests().waiting(), 0);
         LoopbackPeer *c = joinRaw(host, port, QStringLiteral("丙"), this);
         QVERIFY(c);
         // Requests are served in turn: a forgotten one still waiting would be served before this.
@@ -435,7 +312,7 @@ private slots:
         const quint16 port = host.startHosting();
         const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙"}, this);
         QCOMPARE(peers.size(), 2);
-        host.session.dispatcher().setRecordStore([](const QString &) { return true; });
+        host.session.requests().setRecordStore([](const QString &) { return true; });
         QByteArray flood;
         for (int i = 0; i <= HostRequests::kMaxWaitingPerConnection; ++i)
             flood += tavlo::text::toWire(QStringLiteral("[记录]r%1\r\n").arg(i));
@@ -443,7 +320,7 @@ private slots:
         QVERIFY(host.waitForStatus(QStringLiteral("连线(2) 的记录和查询请求过多，已断开")));
         QVERIFY(peers[1]->waitForClose());
         QVERIFY(host.waitForStatus(QStringLiteral("乙连接断开")));
-        QCOMPARE(host.session.dispatcher().requests().waiting(), 0);
+        QCOMPARE(host.session.requests().waiting(), 0);
         peers[0]->send(QStringLiteral("[记录]a"));
         QVERIFY(QTest::qWaitFor(
             [&] { return peers[0]->lines().contains(QStringLiteral("[记录结果]录入成功!")); }));
@@ -455,7 +332,7 @@ private slots:
         // A tool that lets events run while it searches, as a slow workbook might.
         int depth = 0, deepest = 0, calls = 0;
         quintptr lowest = ~quintptr(0), highest = 0;
-        host.session.dispatcher().setQueryRunner([&](const QString &) {
+        host.session.requests().setQueryRunner([&](const QString &) {
             const char here = 0;
             lowest = qMin(lowest, quintptr(&here));
             highest = qMax(highest, quintptr(&here));
@@ -502,7 +379,7 @@ private slots:
         QCOMPARE(deepest, 1);
         QVERIFY2(highest - lowest < 64 * 1024, qPrintable(QString::number(highest - lowest)));
         QTRY_COMPARE(host.memberNames(), QStringList{"-1:主"});
-        QCOMPARE(host.session.dispatcher().requests().waiting(), 0);
+        QCOMPARE(host.session.requests().waiting(), 0);
         QVERIFY2(host.session.sockets().slotCount() <= 40,
                  qPrintable(QString::number(host.session.sockets().slotCount())));
         QTRY_VERIFY(host.session.queue().isEmpty());
@@ -593,31 +470,34 @@ private slots:
             [&] { return peers[0]->lines().contains(QStringLiteral("[消息]丙说： 大家好")); }));
     }
 
-    void processIncomingKeepsAPartialLineForTheCaller() {
-        SessionProbe offline(QStringLiteral("甲"));
-        QString buffer = QStringLiteral("[记录结果]录入成功!\r\n[消息]a\r\n[消");
-        offline.session.ProcessIncoming(buffer, -1);
-        QCOMPARE(buffer, QStringLiteral("[消"));
-        QCOMPARE(offline.received, (QStringList{"主机: [记录结果]录入成功!", "主机: [消息]a"}));
-        QCOMPARE(offline.tips, QStringList{"录入成功!"});
-        QCOMPARE(offline.handled, (QStringList{"[记录结果]录入成功!", "[消息]a"}));
+    void aMemberIgnoresWhatOnlyAMemberSends() {
+        LoopbackHost fakeHost;
+        SessionProbe member(QStringLiteral("甲"));
+        LoopbackPeer *h = joinFakeHost(member, fakeHost);
+        QVERIFY(h);
+        QCOMPARE(h->lines(), QStringList{"[加入]甲"});
+        h->send(QStringLiteral("[悄悄话]0000000001-000000001x"));
+        h->send(QStringLiteral("[记录]a|b"));
+        h->send(QStringLiteral("[记录结果]录入成功!"));
+        QTRY_COMPARE(member.received.size(), 3);
+        QCOMPARE(member.handled, QStringList{"[记录结果]录入成功!"});
     }
 
     void tagsAreComparedWholeAndExactly() {
-        SessionProbe offline(QStringLiteral("甲"));
-        QString buffer = QStringLiteral("[消息 ]a\r\n[消息]]b\r\n [消息]c\r\n[Unknown]d\r\n");
-        offline.session.ProcessIncoming(buffer, -1);
-        QCOMPARE(offline.handled, QStringList{"[消息]]b"});
-        QCOMPARE(offline.received.size(), 4);
-        QCOMPARE(Dispatcher::KnownTags().size(), 19);
+        LoopbackHost fakeHost;
+        SessionProbe member(QStringLiteral("甲"));
+        LoopbackPeer *h = joinFakeHost(member, fakeHost);
+        QVERIFY(h);
+        h->sendRaw(tavlo::text::toWire(QStringLiteral("[消息 ]a\r\n[消息]]b\r\n [消息]c\r\n[Unknown]d\r\n")));
+        QTRY_COMPARE(member.received.size(), 4);
+        QCOMPARE(member.handled, QStringList{"[消息]]b"});
+        QCOMPARE(ProtocolTags::KnownTags().size(), 19);
 
         // A tool may bring a tag of its own.
         QStringList own;
-        offline.session.dispatcher().registerHandler(
-            QStringLiteral("[Unknown]"), [&own](const IncomingLine &l) { own.append(l.payload); });
-        buffer = QStringLiteral("[Unknown]d\r\n");
-        offline.session.ProcessIncoming(buffer, -1);
-        QCOMPARE(own, QStringList{"d"});
+        member.session.router().route(u"[Unknown]", [&own](const IncomingLine &l) { own.append(l.payload); });
+        h->send(QStringLiteral("[Unknown]d"));
+        QTRY_COMPARE(own, QStringList{"d"});
     }
 };
 

@@ -206,6 +206,7 @@ private slots:
         host.pinged.clear();
 
         host.session.host().tmrShutdown_Timer();
+        QTRY_VERIFY(!host.session.host().isChecking());
         QCOMPARE(host.pinged, (QStringList{"127.0.0.5", "127.0.0.6", "127.0.0.8"}));
         QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:甲", "3:丙"}));
         QCOMPARE(host.status.last(), QStringLiteral("乙连接断开"));
@@ -235,6 +236,7 @@ private slots:
             return address == QLatin1String("127.0.0.14") ? modPing::Echo::Silent : modPing::Echo::Answered;
         });
         host.session.host().tmrShutdown_Timer();
+        QTRY_VERIFY(!host.session.host().isChecking());
         QCOMPARE(host.pinged, (QStringList{"127.0.0.11", "127.0.0.14"}));
         QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:m1"}));
         QCOMPARE(host.status.mid(5), (QStringList{"m2连接断开", "m3连接断开", "m4连接断开"}));
@@ -247,8 +249,10 @@ private slots:
         LoopbackPeer *b = joinRaw(host, port, QStringLiteral("乙"), this);
         QVERIFY(a && b);
         host.session.setPinger([](const QString &) { return modPing::Echo::Unavailable; });
-        host.session.host().tmrShutdown_Timer();
-        host.session.host().tmrShutdown_Timer();
+        for (int walk = 0; walk < 2; ++walk) {
+            host.session.host().tmrShutdown_Timer();
+            QTRY_VERIFY(!host.session.host().isChecking());
+        }
         QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:甲", "2:乙"}));
         const QString note =
             QStringLiteral("本机不能发送 ICMP 回显：查找主机改为试连端口，成员检测改看连接状态");
@@ -395,6 +399,7 @@ private slots:
             return modPing::Echo::Answered;
         });
         host.session.host().tmrShutdown_Timer();
+        QTRY_VERIFY(!host.session.host().isChecking());
         QVERIFY(b);
         b->send(QStringLiteral("[画笔]0"));
         QVERIFY(QTest::qWaitFor([b] { return b->lines().contains(QStringLiteral("[画笔]0")); }));
@@ -481,7 +486,7 @@ private slots:
         QVERIFY(a);
         QTemporaryDir dir;
         const QString records = dir.filePath(QStringLiteral("records.txt"));
-        host.session.dispatcher().setRecordStore([&records](const QString &record) {
+        host.session.requests().setRecordStore([&records](const QString &record) {
             QFile file(records);
             return file.open(QIODevice::Append) && file.write(record.toUtf8() + '\n') > 0;
         });

@@ -1,0 +1,130 @@
+// The chat's and the whiteboard's routes over real loopback sockets: a hosting Session with the
+// tools' routes (their screens recorded) and raw peers that speak GB18030 lines.
+#include "SessionProbe.h"
+
+#include "chat/ChatRoutes.h"
+
+#include <QTest>
+
+namespace {
+
+// The chat's and the whiteboard's routes in place of the probe's stand-in, each call of their screens
+// recorded in `handled` as the line it stands for.
+void routeTools(SessionProbe &probe) {
+    QStringList &handled = probe.handled;
+    ChatRoutes::routeChat(
+        probe.session, {[&handled](const QString &line) { handled.append(QStringLiteral("[消息]") + line); },
+                        [&handled] { handled.append(QStringLiteral("[通知]")); }});
+    ChatRoutes::routeWhiteboard(
+        probe.session,
+        {[] { return ChatRoutes::kDesignedBrushCount; },
+         [&handled](int index) { handled.append(QStringLiteral("[画笔]%1").arg(index)); },
+         [&handled](const QString &payload) { handled.append(QStringLiteral("[直线]") + payload); },
+         [&handled] { handled.append(QStringLiteral("[清除图片]")); }});
+}
+
+} // namespace
+
+class TestChatRoutes : public QObject {
+    Q_OBJECT
+
+private slots:
+    void relaysFollowTheTagTable() {
+        SessionProbe host(QStringLiteral("主"));
+        routeTools(host);
+        const quint16 port = host.startHosting();
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙", "丙"}, this);
+        QCOMPARE(peers.size(), 3);
+        LoopbackPeer *p1 = peers[0], *p2 = peers[1], *p3 = peers[2];
+
+        // "[消息]" from 2 goes to every other member, not back to 2.
+        p2->send(QStringLiteral("[消息]乙说： hi"));
+        QVERIFY(p1->waitForLines(1));
+        QVERIFY(p3->waitForLines(1));
+        QCOMPARE(p1->takeLines(), QStringList{"[消息]乙说： hi"});
+        QCOMPARE(p3->takeLines(), QStringList{"[消息]乙说： hi"});
+
+        // "[直线]" and "[画笔]" go to all, the drawer included.
+        p2->send(QStringLiteral("[画笔]3"));
+        p2->send(QStringLiteral("[直线]00000000010000000002000000000300000000040000000255"));
+        for (LoopbackPeer *p : {p1, p2, p3})
+            QVERIFY(p->waitForLines(2));
+        for (LoopbackPeer *p : {p1, p2, p3})
+            QCOMPARE(p->takeLines(),
+                     (QStringList{"[画笔]3", "[直线]00000000010000000002000000000300000000040000000255"}));
+
+        // "[清除图片]" to all but the sender.
+        p3->send(QStringLiteral("[清除图片]"));
+        // "[画笔]" comes back to its sender, as the brush the host used (one beyond the list: 0):
+        // anything meant for 3 before it would come first.
+        p3->send(QStringLiteral("[画笔]8"));
+        QVERIFY(p1->waitForLines(2));
+        QVERIFY(p2->waitForLines(2));
+        QVERIFY(p3->waitForLines(1));
+        QCOMPARE(p3->takeLines(), QStringList{"[画笔]0"});
+        QCOMPARE(p1->takeLines(), (QStringList{"[清除图片]", "[画笔]0"}));
+        QCOMPARE(host.handled, (QStringList{"[消息]乙说： hi", "[画笔]3",
+                                            "[直线]00000000010000000002000000000300000000040000000255",
+                                            "[清除图片]", "[画笔]0"}));
+    }
+
+    void brushIndexIsClampedToTheList() {
+        const std::pair<const char *, int> cases[] = {{"9", 0}, {"-3", 0}, {"7", 7},
+                                                      {"x", 0}, {"8", 0},  {" 2 ", 2}};
+        for (const auto &[value, used] : cases)
+            QCOMPARE(ChatRoutes::UsedBrush(QLatin1String(value), ChatRoutes::kDesignedBrushCount), used);
+        QCOMPARE(ChatRoutes::UsedBrush(QStringLiteral("9"), 10), 9);
+    }
+
+    void whisperReachesTheListedMembersButNeverTheSender() {
+        SessionProbe host(QStringLiteral("主"));
+        routeTools(host);
+        const quint16 port = host.startHosting();
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙", "丙"}, this);
+        QCOMPARE(peers.size(), 3);
+        LoopbackPeer *p1 = peers[0], *p2 = peers[1], *p3 = peers[2];
+
+        // From connection 3 to the host and to itself: the host shows it with notification, 3 gets nothing.
+        p3->send(QStringLiteral("[悄悄话]0000000002-0000000010000000003丙悄悄说：hi"));
+        QTRY_COMPARE(host.handled, (QStringList{"[消息]丙悄悄说：hi", "[通知]"}));
+        // To member 2 (and to numbers nobody holds, which are dropped instead of waiting for ever).
+        p3->send(QStringLiteral("[悄悄话]00000000030000000002-0000000050000000009丙悄悄说：psst"));
+        QVERIFY(p2->waitForLines(2));
+        QCOMPARE(p2->takeLines(), (QStringList{"[消息]丙悄悄说：psst", "[通知]"}));
+        // One line naming member 2 three thousand times and the host three hundred: one copy each.
+        QString numbers;
+        for (int i = 0; i < 3000; ++i)
+            numbers += QStringLiteral("0000000002");
+        for (int i = 0; i < 300; ++i)
+            numbers += QStringLiteral("-000000001");
+        p3->send(QStringLiteral("[悄悄话]0000003300") + numbers + QStringLiteral("丙悄悄说：又来"));
+        // What came after it marks the end of what it set off.
+        p3->send(QStringLiteral("[消息]丙说： 完"));
+        QVERIFY(p1->waitForLines(1));
+        QVERIFY(QTest::qWaitFor([p2] { return p2->lines().contains(QStringLiteral("[消息]丙说： 完")); }));
+        QCOMPARE(p2->takeLines(), (QStringList{"[消息]丙悄悄说：又来", "[通知]", "[消息]丙说： 完"}));
+        QCOMPARE(p1->takeLines(), QStringList{"[消息]丙说： 完"});
+        QVERIFY(p3->lines().isEmpty());
+        QCOMPARE(host.handled, (QStringList{"[消息]丙悄悄说：hi", "[通知]", "[消息]丙悄悄说：又来", "[通知]",
+                                            "[消息]丙说： 完"}));
+        QVERIFY(p2->isConnected());
+    }
+
+    void aWhisperNamesEachRecipientOnceUpToWhereThePayloadEnds() {
+        // Four fields: the host, member 2, something unreadable, the host again.
+        const auto whisper = ChatRoutes::ReadWhisper(
+            QStringLiteral("0000000004") + QStringLiteral("-000000001") + QStringLiteral("0000000002") +
+            QStringLiteral("xxxxxxxxxx") + QStringLiteral("-000000001说"));
+        QVERIFY(whisper);
+        QCOMPARE(whisper->recipients, (QList<int>{-1, 2}));
+        QCOMPARE(whisper->display, QStringLiteral("说"));
+        // Fewer numbers than the count says: reading stops where the payload ends.
+        const auto shortOne = ChatRoutes::ReadWhisper(QStringLiteral("00000000030000000001"));
+        QVERIFY(shortOne);
+        QCOMPARE(shortOne->recipients, QList<int>{1});
+        QVERIFY(!ChatRoutes::ReadWhisper(QStringLiteral("x")));
+    }
+};
+
+QTEST_MAIN(TestChatRoutes)
+#include "tst_chatroutes.moc"
