@@ -6,6 +6,7 @@
 // parameter lists; choosing a category reloads the names as well).
 #include "common/modOffice.h"
 #include "platform/sheet/Application.h"
+#include "platform/sheet/SheetWindow.h"
 #include "platform/sheet/Workbook.h"
 #include "platform/sheet/Worksheet.h"
 #include "requisition/BatchCoder.h"
@@ -75,6 +76,7 @@ long statusKilobytes(const char *key) {
 
 int main(int argc, char **argv) {
     QApplication qapp(argc, argv);
+    tavlo::sheet::installSheetWindows(); // the result workbook is shown, as in the program
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("coding.xlsx"));
     if (!makeCodingWorkbook(path)) {
