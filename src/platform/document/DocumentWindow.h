@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Document.h"
 #include "platform/window/FileWindow.h"
 
 #include <QPointer>
@@ -60,7 +61,6 @@ private:
 // document, after asking whether to save unsaved changes.
 class DocumentWindow : public window::FileWindow {
     Q_OBJECT
-    Q_MOC_INCLUDE("platform/document/Document.h")
 
 public:
     explicit DocumentWindow(Document *document, QWidget *parent = nullptr);

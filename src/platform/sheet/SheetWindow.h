@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Workbook.h"
 #include "platform/window/FileWindow.h"
 
 #include <QPointer>
@@ -18,7 +19,6 @@ class Worksheet;
 // name. Closing the window closes the workbook, after asking whether to save unsaved changes.
 class SheetWindow : public window::FileWindow {
     Q_OBJECT
-    Q_MOC_INCLUDE("platform/sheet/Workbook.h")
 
 public:
     explicit SheetWindow(Workbook *workbook, QWidget *parent = nullptr);
