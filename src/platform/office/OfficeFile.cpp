@@ -9,7 +9,8 @@ OfficeFile::OfficeFile(OfficeApplication *application, const QString &name, cons
     : QObject(application)
     , m_name(name)
     , m_fullName(fullName)
-    , m_application(application) {}
+    , m_application(application)
+    , m_windows(application ? application->m_windows : nullptr) {}
 
 OfficeApplication *OfficeFile::officeApplication() const {
     return m_application;
@@ -18,35 +19,29 @@ OfficeApplication *OfficeFile::officeApplication() const {
 OfficeFile::~OfficeFile() = default;
 
 void OfficeFile::dropWindow() {
-    if (m_application)
-        if (WindowHost *host = m_application->windowHost())
-            host->release(this, true);
+    if (WindowHost *host = windowHost())
+        host->release(this, true);
 }
 
 void OfficeFile::Close() {
     if (m_closed)
         return;
     m_closed = true;
-    if (m_application) {
-        if (WindowHost *host = m_application->windowHost())
-            host->release(this, false);
+    if (WindowHost *host = windowHost())
+        host->release(this, false);
+    if (m_application)
         m_application->forgetFile(this);
-    }
     emit closed();
     deleteLater();
 }
 
 QWidget *OfficeFile::window() {
-    if (m_closed || !m_application)
-        return nullptr;
-    WindowHost *host = m_application->windowHost();
-    return host ? host->windowOf(this, true) : nullptr;
+    WindowHost *host = windowHost();
+    return m_closed || !host ? nullptr : host->windowOf(this, true);
 }
 
 bool OfficeFile::hasWindow() const {
-    if (!m_application)
-        return false;
-    WindowHost *host = m_application->windowHost();
+    WindowHost *host = windowHost();
     return host && host->windowOf(const_cast<OfficeFile *>(this), false);
 }
 

@@ -9,6 +9,7 @@ class QWidget;
 namespace tavlo::office {
 
 class OfficeApplication;
+class WindowHost;
 
 // An open file of an embedded program (a workbook, a document): its name, its path, whether it changed
 // since it was saved, and its window. `Close` ends it: its window goes and every later call fails
@@ -51,7 +52,12 @@ protected:
     bool m_closed = false;
 
 private:
+    WindowHost *windowHost() const { return m_windows ? *m_windows : nullptr; }
+
     QPointer<OfficeApplication> m_application;
+    // Where the window library installs the host for this kind of program; outlives the application, so
+    // a file destroyed with its application still takes its window with it.
+    WindowHost *const *m_windows;
 };
 
 } // namespace tavlo::office

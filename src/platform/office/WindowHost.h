@@ -22,7 +22,8 @@ public:
     virtual void bringToFront(OfficeFile *file) = 0;
     // A shown window whose file has unsaved changes asks the user whether to save them.
     virtual void askToSave(OfficeFile *file) = 0;
-    // The file closed (or is being destroyed): its window hides and goes, at once when `now`.
+    // The file closed: its window hides and goes later (`now` false); the file is being destroyed: its
+    // window goes at once (`now` true).
     virtual void release(OfficeFile *file, bool now) = 0;
 };
 

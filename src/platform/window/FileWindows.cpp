@@ -50,15 +50,15 @@ void FileWindows::askToSave(office::OfficeFile *file) {
 }
 
 void FileWindows::release(office::OfficeFile *file, bool now) {
-    const QPointer<FileWindow> window = m_windows.take(file);
-    if (!window)
-        return;
     if (now) {
-        delete window;
+        // The file is going: so is its window, should it still wait for the event loop.
+        delete m_windows.take(file).data();
         return;
     }
-    window->hide();
-    window->deleteLater();
+    if (FileWindow *window = existing(file)) {
+        window->hide();
+        window->deleteLater();
+    }
 }
 
 } // namespace tavlo::window
