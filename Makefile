@@ -15,7 +15,7 @@ run: build-release
 	build/release/src/app/tavlo
 
 build-test: deps
-	cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVLO_SANITIZE=ON
+	cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVLO_SANITIZE=ON -DTAVLO_WERROR=ON
 	cmake --build build/test -j $(JOBS)
 
 # As root, the suite runs as the user nobody (file modes matter as on a user's machine), then the

@@ -7,6 +7,7 @@
 #include "BenchSupport.h"
 #include "common/modOffice.h"
 #include "platform/sheet/Application.h"
+#include "platform/sheet/SheetWindow.h"
 #include "platform/sheet/Workbook.h"
 #include "platform/sheet/Worksheet.h"
 #include "requisition/BatchCoder.h"
@@ -66,6 +67,7 @@ bool makeCodingWorkbook(const QString &path) {
 
 int main(int argc, char **argv) {
     QApplication qapp(argc, argv);
+    tavlo::sheet::installSheetWindows(); // the result workbook is shown, as in the program
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("coding.xlsx"));
     if (!makeCodingWorkbook(path)) {

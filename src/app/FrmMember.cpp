@@ -2,6 +2,7 @@
 
 #include "SettingsStore.h"
 
+#include "common/OptionGroup.h"
 #include "common/Twips.h"
 #include "common/modCommon.h"
 

@@ -1,4 +1,5 @@
 #include "FrmMain.h"
+#include "OfficeWindows.h"
 #include "SignalWatcher.h"
 #include "SingleInstance.h"
 
@@ -25,6 +26,9 @@ int main(int argc, char *argv[]) {
     QTranslator qtTranslator;
     if (qtTranslator.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
+
+    // The embedded programs show their files in windows of their own.
+    installOfficeWindows();
 
     // The data folder is chosen here, once, and handed down.
     const DataFolder::Choice folder = DataFolder::choose(DataFolder::Inputs::current());

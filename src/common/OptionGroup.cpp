@@ -1,5 +1,6 @@
 #include "OptionGroup.h"
 
+#include <QListWidget>
 #include <QRadioButton>
 
 namespace modCommon {
@@ -15,6 +16,16 @@ int SelectedOption(const QList<QRadioButton *> &group) {
 void SelectOption(const QList<QRadioButton *> &group, int index) {
     if (index >= 0 && index < group.size() && group[index])
         group[index]->setChecked(true);
+}
+
+bool ListBoxContains(const QString &text, const QListWidget *list) {
+    if (!list)
+        return false;
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->text() == text)
+            return true;
+    }
+    return false;
 }
 
 } // namespace modCommon

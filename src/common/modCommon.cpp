@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QListWidget>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTimer>
@@ -98,16 +97,6 @@ void RemoveDuplicates(QStringList &array) {
         }
     }
     array = kept;
-}
-
-bool ListBoxContains(const QString &text, const QListWidget *list) {
-    if (!list)
-        return false;
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->text() == text)
-            return true;
-    }
-    return false;
 }
 
 bool IsChineseCharacter(QChar c) {

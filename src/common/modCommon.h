@@ -5,8 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-class QListWidget;
-
 // Small stateless routines shared by every tool. None shows a message; each returns a plain result.
 namespace modCommon {
 
@@ -32,7 +30,6 @@ bool ArrayContains(const QString &value, const QStringList &array);
 bool ArrayIsEmpty(const QStringList &array);
 // Keeps the first occurrence of each value, in order.
 void RemoveDuplicates(QStringList &array);
-bool ListBoxContains(const QString &text, const QListWidget *list);
 
 // A Chinese character is one from U+4E00 to U+9FA5 inclusive.
 bool IsChineseCharacter(QChar c);

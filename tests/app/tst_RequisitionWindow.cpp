@@ -4,6 +4,7 @@
 // told to end, and the panel's place in the window with a batch the program's end stops.
 #include "app/FrmMain.h"
 #include "app/FrmRecover.h"
+#include "app/OfficeWindows.h"
 #include "common/RecoveryKeeper.h"
 #include "common/modOffice.h"
 #include "platform/document/Application.h"
@@ -50,6 +51,7 @@ class TestRequisitionWindow : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { installOfficeWindows(); }
     void twoFormsFromTheCodeBuilder();
     void shutdownFinishesTheForm();
     void formAndBatchResultComeBackAfterTermination();

@@ -2,6 +2,7 @@
 #include "app/FrmMain.h"
 #include "app/FrmMember.h"
 #include "app/FrmPlatform.h"
+#include "app/OfficeWindows.h"
 #include "common/TextViewer.h"
 #include "infosys/InfoPanel.h"
 #include "platform/sheet/Application.h"
@@ -43,6 +44,7 @@ class TestFrmMain : public QObject {
     }
 
 private slots:
+    void initTestCase() { installOfficeWindows(); }
     void menusCarryTheirCaptions() {
         FrmMain w(settingsPath());
         w.Form_Load();

@@ -1,7 +1,9 @@
 // The spreadsheet slots as the tools use them, and the watch that frees slots of closed workbooks.
 #include "common/modOffice.h"
 
+#include "platform/document/DocumentWindow.h"
 #include "platform/sheet/Application.h"
+#include "platform/sheet/SheetWindow.h"
 #include "platform/sheet/Workbook.h"
 #include "platform/sheet/Worksheet.h"
 
@@ -23,6 +25,7 @@ class TestModOffice : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void cleanup();
     void columnNumber_data();
     void columnNumber();
@@ -43,6 +46,11 @@ private:
     OfficeSlots m_slots;
     QTemporaryDir m_dir;
 };
+
+void TestModOffice::initTestCase() {
+    tavlo::sheet::installSheetWindows();
+    tavlo::document::installDocumentWindows();
+}
 
 void TestModOffice::cleanup() {
     m_slots.ReleaseAll();

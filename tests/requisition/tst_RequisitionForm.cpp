@@ -56,6 +56,7 @@ class TestRequisitionForm : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { tavlo::document::installDocumentWindows(); }
     void init();
     void cleanup();
     void padToWidth();

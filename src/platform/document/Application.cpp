@@ -1,29 +1,22 @@
 #include "Application.h"
 
 #include "Document.h"
-#include "DocumentWindow.h"
-
-#include "platform/window/WindowPlacement.h"
-
-#include <QPointer>
 
 namespace tavlo::document {
 
 namespace {
 
-QList<QPointer<Application>> &runningList() {
-    static QList<QPointer<Application>> list;
-    return list;
-}
+office::WindowHost *windowHostSlot = nullptr;
 
 } // namespace
 
 int DocumentList::Count() const {
-    return int(m_application->m_open.size());
+    return int(m_application->openFiles().size());
 }
 
 Document *DocumentList::Item(int index) const {
-    return index >= 1 && index <= Count() ? m_application->m_open[index - 1] : nullptr;
+    return index >= 1 && index <= Count() ? static_cast<Document *>(m_application->openFiles()[index - 1])
+                                          : nullptr;
 }
 
 Document *DocumentList::Add() {
@@ -36,84 +29,41 @@ Document *DocumentList::Add() {
 }
 
 Application::Application()
-    : m_documents(this) {
-    runningList().append(this);
-}
+    : office::OfficeApplication(&windowHostSlot)
+    , m_documents(this) {}
 
-Application::~Application() {
-    runningList().removeAll(this);
-    runningList().removeAll(nullptr);
-}
+Application::~Application() = default;
 
 Application *Application::create() {
     return new Application();
 }
 
 Application *Application::running() {
-    for (const QPointer<Application> &app : std::as_const(runningList()))
-        if (app && app->isAlive())
-            return app;
-    return nullptr;
+    return firstRunningOf<Application>();
 }
 
 QList<Application *> Application::instances() {
-    QList<Application *> list;
-    for (const QPointer<Application> &app : std::as_const(runningList()))
-        if (app && app->isAlive())
-            list.append(app);
+    return runningOf<Application>();
+}
+
+void Application::setWindowHost(office::WindowHost *host) {
+    windowHostSlot = host;
+}
+
+QList<Document *> Application::documentList() const {
+    QList<Document *> list;
+    for (office::OfficeFile *file : openFiles())
+        list.append(static_cast<Document *>(file));
     return list;
 }
 
 void Application::adopt(Document *document) {
-    m_open.append(document);
-    if (m_visible)
-        showWindow(document);
+    adoptFile(document);
     emit documentOpened(document);
 }
 
-void Application::forget(Document *document) {
-    if (m_open.removeAll(document) > 0)
-        emit documentClosed(document);
-}
-
-void Application::showWindow(Document *document) {
-    if (QWidget *window = document->window()) {
-        if (!window->isVisible())
-            tavlo::window::placeBesideMainWindow(window);
-        window->show();
-        window->raise();
-    }
-}
-
-void Application::setVisible(bool visible) {
-    if (m_quit || m_visible == visible)
-        return;
-    m_visible = visible;
-    for (Document *document : std::as_const(m_open)) {
-        if (visible)
-            showWindow(document);
-        else if (document->hasWindow())
-            document->window()->hide();
-    }
-}
-
-void Application::askToSaveChanges() {
-    for (Document *document : std::as_const(m_open)) {
-        auto *window = qobject_cast<DocumentWindow *>(document->hasWindow() ? document->window() : nullptr);
-        if (window && window->isVisible() && !document->Saved())
-            window->askToSave(false);
-    }
-}
-
-void Application::Quit() {
-    if (m_quit)
-        return;
-    const QList<Document *> open = m_open;
-    for (Document *document : open)
-        document->Close();
-    m_quit = true;
-    runningList().removeAll(this);
-    deleteLater();
+void Application::fileForgotten(office::OfficeFile *file) {
+    emit documentClosed(static_cast<Document *>(file));
 }
 
 } // namespace tavlo::document

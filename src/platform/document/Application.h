@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/office/OfficeApplication.h"
+
 #include <QList>
 #include <QObject>
 
@@ -24,9 +26,10 @@ private:
     Application *m_application;
 };
 
-// The embedded word processor: holds documents, shows each in a document window while `Visible`, and
-// ends with `Quit`. Every application made by create() is listed as running until it quits.
-class Application : public QObject {
+// The embedded word processor: holds documents, shows each in a document window while `Visible` (when
+// the document window library is installed), and ends with `Quit`. Every application made by create() is
+// listed as running until it quits.
+class Application : public office::OfficeApplication {
     Q_OBJECT
     Q_MOC_INCLUDE("platform/document/Document.h")
 
@@ -35,17 +38,12 @@ public:
     // The first running instance, or nullptr.
     static Application *running();
     static QList<Application *> instances();
+    // The document windows of every word processor, installed once at start-up by the window library
+    // (installDocumentWindows); nullptr leaves the documents without windows.
+    static void setWindowHost(office::WindowHost *host);
 
-    bool isAlive() const { return !m_quit; }
     DocumentList &Documents() { return m_documents; }
-    QList<Document *> documentList() const { return m_open; }
-
-    bool Visible() const { return m_visible; }
-    void setVisible(bool visible);
-    // Closes every document without saving, leaves the running list and deletes itself later.
-    void Quit();
-    // Before the program ends: each visible document with unsaved changes asks whether to save it.
-    void askToSaveChanges();
+    QList<Document *> documentList() const;
 
 signals:
     void documentOpened(tavlo::document::Document *document);
@@ -53,17 +51,12 @@ signals:
 
 private:
     friend class DocumentList;
-    friend class Document;
     Application();
     ~Application() override;
     void adopt(Document *document);
-    void forget(Document *document);
-    void showWindow(Document *document);
+    void fileForgotten(office::OfficeFile *file) override;
 
     DocumentList m_documents;
-    QList<Document *> m_open;
-    bool m_visible = false;
-    bool m_quit = false;
     int m_newCounter = 0;
 };
 

@@ -1,12 +1,10 @@
 #include "Document.h"
 
 #include "Application.h"
-#include "DocumentWindow.h"
 #include "DocxWriter.h"
 #include "PagePainter.h"
 #include "platform/text/AtomicFile.h"
 
-#include <QApplication>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -42,16 +40,16 @@ int Selection::pageNumber() const {
 }
 
 Document::Document(Application *application, const QString &name)
-    : QObject(application)
-    , m_application(application)
-    , m_name(name) {
+    : office::OfficeFile(application, name, QString()) {
     m_blocks.emplace_back();
 }
 
-Document::~Document() = default;
+Document::~Document() {
+    dropWindow();
+}
 
 Application *Document::application() const {
-    return m_application;
+    return static_cast<Application *>(officeApplication());
 }
 
 void Document::contentChanged() {
@@ -354,32 +352,6 @@ bool Document::SaveAs(const QString &path) {
         emit nameChanged(m_name);
     }
     return true;
-}
-
-bool Document::PrintOut(QPrinter *printer) {
-    return !m_closed && printer && printDocument(*this, printer);
-}
-
-void Document::Close() {
-    if (m_closed)
-        return;
-    m_closed = true;
-    if (m_window) {
-        m_window->hide();
-        m_window->deleteLater();
-    }
-    if (m_application)
-        m_application->forget(this);
-    emit closed();
-    deleteLater();
-}
-
-QWidget *Document::window() {
-    if (m_closed)
-        return nullptr;
-    if (!m_window && qobject_cast<QApplication *>(QCoreApplication::instance()))
-        m_window = new DocumentWindow(this);
-    return m_window;
 }
 
 } // namespace tavlo::document

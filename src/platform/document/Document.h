@@ -2,14 +2,11 @@
 
 #include "DocumentModel.h"
 #include "Layout.h"
+#include "platform/office/OfficeFile.h"
 
 #include <QObject>
-#include <QPointer>
 
 #include <vector>
-
-class QPrinter;
-class QWidget;
 
 namespace tavlo::document {
 
@@ -42,18 +39,15 @@ private:
 
 // A document of the embedded word processor: one section (page setup, footer, header border) and a
 // sequence of blocks, always ending with a paragraph. `Close` ends it: its window goes and every later
-// call does nothing; the object is deleted later by the event loop.
-class Document : public QObject {
+// call does nothing; the object is deleted later by the event loop. Name is "文档1" for a document never
+// saved, else the file name.
+class Document : public office::OfficeFile {
     Q_OBJECT
 
 public:
     ~Document() override;
 
     Application *application() const;
-    bool isAlive() const { return !m_closed; }
-    // "文档1" for a document never saved, else the file name.
-    QString Name() const { return m_name; }
-    QString FullName() const { return m_fullName; }
 
     // Blocks (0-based).
     int blockCount() const { return int(m_blocks.size()); }
@@ -113,27 +107,16 @@ public:
     // Changes since the document was made; a window repaints when it grows.
     quint64 revision() const { return m_revision; }
 
-    // True while nothing changed since the document was made or saved.
-    bool Saved() const { return m_saved; }
     void setSaved(bool saved);
     // Writes .docx or .pdf by the extension; a failure leaves an existing file as it was.
     bool SaveAs(const QString &path);
-    // Paints every page on `printer`; false when the printer could not start.
-    bool PrintOut(QPrinter *printer);
-    void Close();
     QString lastError() const { return m_lastError; }
-
-    // The window showing this document, made on first use; nullptr without a graphical application.
-    QWidget *window();
-    bool hasWindow() const { return !m_window.isNull(); }
 
     // Called by tables when their content changes.
     void contentChanged();
 
 signals:
     void changed();
-    void closed();
-    void nameChanged(const QString &name);
 
 private:
     friend class Application;
@@ -146,19 +129,13 @@ private:
     Paragraph &lastParagraphForEdit();
     void dropMeasures();
 
-    QPointer<Application> m_application;
     std::vector<Block> m_blocks;
     Section m_section;
     Selection m_selection{this};
-    QString m_name;
-    QString m_fullName;
     QString m_lastError;
-    bool m_saved = true;
-    bool m_closed = false;
     quint64 m_revision = 0;
     mutable quint64 m_layoutRevision = ~quint64(0);
     mutable Layout m_layout;
-    QPointer<QWidget> m_window;
 };
 
 } // namespace tavlo::document

@@ -1,13 +1,15 @@
 #include "DocumentWindow.h"
 
+#include "Application.h"
 #include "Document.h"
 #include "Editor.h"
 #include "PagePainter.h"
+#include "PagePrinter.h"
+#include "platform/window/FileWindows.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -233,7 +235,7 @@ void PageView::paintEvent(QPaintEvent *event) {
 }
 
 DocumentWindow::DocumentWindow(Document *document, QWidget *parent)
-    : QMainWindow(parent)
+    : window::FileWindow(document, parent)
     , m_document(document) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     m_editor = new Editor(document, this);
@@ -385,38 +387,15 @@ bool DocumentWindow::printDialog() {
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    const bool ok = m_document->PrintOut(&printer);
+    const bool ok = printDocument(*m_document, &printer);
     statusBar()->showMessage(ok ? QStringLiteral("已打印") : QStringLiteral("打印失败"));
     return ok;
 }
 
-bool DocumentWindow::askToSave(bool allowCancel) {
-    if (!m_document || m_document->Saved())
-        return true;
-    QMessageBox::StandardButtons buttons = QMessageBox::Save | QMessageBox::Discard;
-    if (allowCancel)
-        buttons |= QMessageBox::Cancel;
-    // A save that did not happen (its dialog cancelled, the disk full) asks again: the changes go only
-    // when the user says so.
-    for (;;) {
-        const auto answer = QMessageBox::question(
-            this, windowTitle(), QStringLiteral("是否保存对“%1”的更改？").arg(m_document->Name()), buttons,
-            QMessageBox::Save);
-        if (answer == QMessageBox::Cancel)
-            return false;
-        if (answer == QMessageBox::Discard || save() || !m_document)
-            return true;
-    }
-}
-
-void DocumentWindow::closeEvent(QCloseEvent *event) {
-    if (!askToSave(true)) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-    if (m_document)
-        m_document->Close();
+void installDocumentWindows() {
+    static window::FileWindows windows(
+        [](office::OfficeFile *file) { return new DocumentWindow(static_cast<Document *>(file)); });
+    Application::setWindowHost(&windows);
 }
 
 } // namespace tavlo::document

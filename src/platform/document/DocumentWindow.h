@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QMainWindow>
+#include "Document.h"
+#include "platform/window/FileWindow.h"
+
 #include <QPointer>
 #include <QTimer>
 
@@ -57,7 +59,7 @@ private:
 // copy and paste, "保存" (to the document's own .docx, or as "另存为…" when it has none), "另存为…" (.docx
 // or .pdf by the extension) and "打印…"; the title is the document's name. Closing the window closes the
 // document, after asking whether to save unsaved changes.
-class DocumentWindow : public QMainWindow {
+class DocumentWindow : public window::FileWindow {
     Q_OBJECT
 
 public:
@@ -69,14 +71,12 @@ public:
     Editor *editor() const { return m_editor; }
 
     // Saves to the document's own file when it has one, else asks for a name; false when not saved.
-    bool save();
+    bool save() override;
     // Asks for a file name and saves there; false when not saved.
-    bool saveAsDialog();
+    bool saveAsDialog() override;
     // Saves under `path` (by extension) and reports the result in the status line.
-    bool saveTo(const QString &path);
+    bool saveTo(const QString &path) override;
     bool printDialog();
-    // For a document with unsaved changes: Save / Don't save (and Cancel when `allowCancel`).
-    bool askToSave(bool allowCancel);
 
     QAction *actSave = nullptr;
     QAction *actSaveAs = nullptr;
@@ -91,9 +91,6 @@ public:
     QAction *actPrint = nullptr;
     QAction *actClose = nullptr;
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
 private:
     void updateTitle();
     void updateActions();
@@ -105,5 +102,9 @@ private:
     QComboBox *m_zoomBox = nullptr;
     QTimer m_refresh;
 };
+
+// Gives every word processor of the program document windows (see Application::Visible); called once at
+// start-up by a program with a graphical user interface.
+void installDocumentWindows();
 
 } // namespace tavlo::document

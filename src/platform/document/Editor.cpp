@@ -331,13 +331,7 @@ void Editor::keepCaretInText() {
 void Editor::clampCaret() {
     if (!m_document)
         return;
-    for (TextPosition *p : {&m_caret, &m_anchor}) {
-        if (!holdsText(*m_document, *p))
-            *p = firstPosition(*m_document);
-        p->offset = std::clamp(p->offset, 0, int(textAt(*m_document, *p).size()));
-    }
-    if (!m_anchor.sameText(m_caret))
-        m_anchor = m_caret;
+    keepCaretInText();
     emit caretMoved();
 }
 

@@ -7,7 +7,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrinter>
 
 #include <tuple>
 
@@ -116,21 +115,25 @@ QPageLayout pageLayoutOf(const Document &document) {
         QMarginsF(0, 0, 0, 0), QPageLayout::Point);
 }
 
-// Paints all pages on a device whose painter has been begun; `nextPage` turns the device's page.
-template <typename NewPage>
-void paintAll(QPainter &painter, const Document &document, double scale, NewPage nextPage) {
+} // namespace
+
+bool paintDocument(QPagedPaintDevice *device, const Document &document, double resolution) {
+    device->setPageLayout(pageLayoutOf(document));
+    QPainter painter;
+    if (!painter.begin(device))
+        return false;
+    const double scale = resolution / 72.0;
     const int pages = document.layout().pageCount();
     for (int page = 1; page <= pages; ++page) {
         if (page > 1)
-            nextPage();
+            device->newPage();
         painter.save();
         painter.scale(scale, scale);
         paintPage(painter, document, page);
         painter.restore();
     }
+    return painter.end();
 }
-
-} // namespace
 
 QByteArray writePdf(const Document &document, QString *error) {
     QBuffer buffer;
@@ -140,29 +143,13 @@ QByteArray writePdf(const Document &document, QString *error) {
         writer.setCreator(QStringLiteral("Tavlo"));
         writer.setTitle(document.Name());
         writer.setResolution(720);
-        writer.setPageLayout(pageLayoutOf(document));
-        QPainter painter;
-        if (!painter.begin(&writer)) {
+        if (!paintDocument(&writer, document, writer.resolution())) {
             if (error)
                 *error = QStringLiteral("无法生成 PDF");
             return {};
         }
-        paintAll(painter, document, writer.resolution() / 72.0, [&] { writer.newPage(); });
-        painter.end();
     }
     return buffer.data();
-}
-
-bool printDocument(const Document &document, QPrinter *printer) {
-    printer->setPageLayout(pageLayoutOf(document));
-    printer->setFullPage(true);
-    printer->setDocName(document.Name());
-    QPainter painter;
-    if (!painter.begin(printer))
-        return false;
-    const double scale = printer->resolution() / 72.0;
-    paintAll(painter, document, scale, [&] { printer->newPage(); });
-    return painter.end();
 }
 
 } // namespace tavlo::document

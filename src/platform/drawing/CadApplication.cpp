@@ -4,13 +4,6 @@
 
 namespace tavlo::drawing {
 
-namespace {
-QList<CadApplication *> &runningList() {
-    static QList<CadApplication *> list;
-    return list;
-}
-} // namespace
-
 int CadDocuments::Count() const {
     return m_application->isAlive() ? int(m_application->documentList().size()) : 0;
 }
@@ -38,12 +31,9 @@ CadDocument *CadDocuments::Open(const QString &path) {
     return m_application->open(path);
 }
 
-CadApplication::CadApplication() {
-    runningList().append(this);
-}
+CadApplication::CadApplication() = default;
 
 CadApplication::~CadApplication() {
-    runningList().removeAll(this);
     for (auto &d : m_all)
         d->m_application = nullptr;
 }
@@ -53,21 +43,11 @@ CadApplication *CadApplication::create() {
 }
 
 CadApplication *CadApplication::running() {
-    for (CadApplication *a : runningList())
-        if (a->isAlive())
-            return a;
-    return nullptr;
+    return firstRunningOf<CadApplication>();
 }
 
 QList<CadApplication *> CadApplication::instances() {
-    return runningList();
-}
-
-void CadApplication::setVisible(bool visible) {
-    if (m_visible == visible)
-        return;
-    m_visible = visible;
-    emit visibleChanged(visible);
+    return runningOf<CadApplication>();
 }
 
 QString CadApplication::Caption() const {
@@ -81,7 +61,7 @@ QString CadApplication::Version() const {
 
 CadDocument *CadApplication::open(const QString &path) {
     m_lastError.clear();
-    if (m_quit) {
+    if (!isAlive()) {
         m_lastError = QStringLiteral("程序已退出。");
         return nullptr;
     }
@@ -125,15 +105,10 @@ void CadApplication::forget(CadDocument *document) {
     emit documentClosed(document);
 }
 
-void CadApplication::Quit() {
-    if (m_quit)
-        return;
+void CadApplication::closeEverything() {
     const QList<CadDocument *> open = m_open;
     for (CadDocument *d : open)
         d->Close();
-    m_quit = true;
-    runningList().removeAll(this);
-    deleteLater();
 }
 
 } // namespace tavlo::drawing

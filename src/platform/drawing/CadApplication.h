@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CadDocument.h"
+#include "platform/office/OfficeApplication.h"
 
 #include <QList>
 #include <QObject>
@@ -31,8 +32,9 @@ private:
 };
 
 // The embedded CAD program: holds open drawings. A drawing window (when the program has one) registers
-// itself through the signals and the screen picker; this class itself needs no window.
-class CadApplication : public QObject {
+// itself through the signals (visibleChanged among them) and the screen picker; this class itself needs
+// no window. `Quit` closes every drawing without saving and deletes the application later.
+class CadApplication : public office::OfficeApplication {
     Q_OBJECT
 
 public:
@@ -48,8 +50,6 @@ public:
 
     ~CadApplication() override;
 
-    bool Visible() const { return m_visible; }
-    void setVisible(bool visible);
     // The title of the program's main window: "Drawing" and the active drawing's name.
     QString Caption() const;
     // "major.minor (build)": 24.1 and above offer tables.
@@ -62,13 +62,9 @@ public:
     void setScreenPicker(ScreenPicker picker) { m_picker = std::move(picker); }
     const ScreenPicker &screenPicker() const { return m_picker; }
 
-    // Closes every drawing without saving and deletes the application later.
-    void Quit();
-    bool isAlive() const { return !m_quit; }
     QString lastError() const { return m_lastError; }
 
 signals:
-    void visibleChanged(bool visible);
     void documentOpened(tavlo::drawing::CadDocument *document);
     void documentClosed(tavlo::drawing::CadDocument *document);
     void activeDocumentChanged(tavlo::drawing::CadDocument *document);
@@ -82,13 +78,12 @@ private:
     CadDocument *open(const QString &path);
     void activate(CadDocument *document);
     void forget(CadDocument *document);
+    void closeEverything() override;
 
     QList<CadDocument *> m_open;
     std::vector<std::unique_ptr<CadDocument>> m_all; // open and closed drawings, see CadDocument
     CadDocument *m_active = nullptr;
     ScreenPicker m_picker;
-    bool m_visible = false;
-    bool m_quit = false;
     QString m_lastError;
 };
 

@@ -1,35 +1,26 @@
 #include "Application.h"
 
-#include "SheetWindow.h"
 #include "Workbook.h"
 #include "WorkbookFile.h"
 
-#include "platform/window/WindowPlacement.h"
-
 #include <QFileInfo>
-#include <QPointer>
-#include <QWidget>
 
 namespace tavlo::sheet {
 
 namespace {
 
-// The running instances, like the table of running objects a program attaches to.
-QList<QPointer<Application>> &runningList() {
-    static QList<QPointer<Application>> list;
-    return list;
-}
+office::WindowHost *windowHostSlot = nullptr;
 
 } // namespace
 
 int WorkbookList::Count() const {
-    return int(m_application->m_open.size());
+    return int(m_application->openFiles().size());
 }
 
 Workbook *WorkbookList::Item(int index) const {
     if (index < 1 || index > Count())
         return nullptr;
-    return m_application->m_open[index - 1];
+    return static_cast<Workbook *>(m_application->openFiles()[index - 1]);
 }
 
 Workbook *WorkbookList::Add() {
@@ -48,7 +39,7 @@ Workbook *WorkbookList::Open(const QString &path) {
     if (!app->isAlive())
         return nullptr;
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    for (Workbook *open : std::as_const(app->m_open))
+    for (Workbook *open : app->workbookList())
         if (open->FullName() == absolute)
             return open;
     BookContent content;
@@ -79,32 +70,25 @@ Workbook *WorkbookList::OpenCopy(const QString &path, const QString &name, const
 }
 
 Application::Application()
-    : m_workbooks(this) {
-    runningList().append(this);
-}
+    : office::OfficeApplication(&windowHostSlot)
+    , m_workbooks(this) {}
 
-Application::~Application() {
-    runningList().removeAll(this);
-    runningList().removeAll(nullptr);
-}
+Application::~Application() = default;
 
 Application *Application::create() {
     return new Application();
 }
 
 Application *Application::running() {
-    for (const QPointer<Application> &app : std::as_const(runningList()))
-        if (app && app->isAlive())
-            return app;
-    return nullptr;
+    return firstRunningOf<Application>();
 }
 
 QList<Application *> Application::instances() {
-    QList<Application *> list;
-    for (const QPointer<Application> &app : std::as_const(runningList()))
-        if (app && app->isAlive())
-            list.append(app);
-    return list;
+    return runningOf<Application>();
+}
+
+void Application::setWindowHost(office::WindowHost *host) {
+    windowHostSlot = host;
 }
 
 QString Application::Name() const {
@@ -112,71 +96,19 @@ QString Application::Name() const {
 }
 
 QList<Workbook *> Application::workbookList() const {
-    return m_open;
+    QList<Workbook *> list;
+    for (office::OfficeFile *file : openFiles())
+        list.append(static_cast<Workbook *>(file));
+    return list;
 }
 
 void Application::adopt(Workbook *workbook) {
-    m_open.append(workbook);
-    if (m_visible)
-        showWindow(workbook);
+    adoptFile(workbook);
     emit workbookOpened(workbook);
 }
 
-void Application::forget(Workbook *workbook) {
-    if (m_open.removeAll(workbook) > 0)
-        emit workbookClosed(workbook);
-}
-
-void Application::showWindow(Workbook *workbook) {
-    if (QWidget *window = workbook->window()) {
-        if (!window->isVisible())
-            tavlo::window::placeBesideMainWindow(window);
-        window->show();
-        window->raise();
-    }
-}
-
-void Application::setVisible(bool visible) {
-    if (m_quit || m_visible == visible)
-        return;
-    m_visible = visible;
-    for (Workbook *book : std::as_const(m_open)) {
-        if (visible)
-            showWindow(book);
-        else if (book->hasWindow())
-            book->window()->hide();
-    }
-}
-
-void Application::bringToFront() {
-    if (!m_visible || m_open.isEmpty())
-        return;
-    if (QWidget *window = m_open.last()->window()) {
-        window->show();
-        window->raise();
-        window->activateWindow();
-    }
-}
-
-void Application::askToSaveChanges() {
-    for (Workbook *book : std::as_const(m_open)) {
-        auto *window = qobject_cast<SheetWindow *>(book->hasWindow() ? book->window() : nullptr);
-        if (window && window->isVisible() && !book->Saved())
-            window->askToSave(false);
-    }
-}
-
-void Application::Quit() {
-    if (m_quit)
-        return;
-    // Workbooks close first: their windows go, and watchers see them closed before the application ends.
-    const QList<Workbook *> open = m_open;
-    for (Workbook *book : open)
-        book->Close();
-    m_quit = true;
-    runningList().removeAll(this);
-    emit quitting();
-    deleteLater();
+void Application::fileForgotten(office::OfficeFile *file) {
+    emit workbookClosed(static_cast<Workbook *>(file));
 }
 
 } // namespace tavlo::sheet

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/office/OfficeApplication.h"
+
 #include <QList>
 #include <QObject>
 
@@ -30,9 +32,10 @@ private:
     Application *m_application;
 };
 
-// The embedded spreadsheet application: holds workbooks, shows them in sheet windows while `Visible`,
-// and ends with `Quit`. Every application made by create() is listed as running until it quits.
-class Application : public QObject {
+// The embedded spreadsheet application: holds workbooks, shows them in sheet windows while `Visible` (when
+// the sheet window library is installed), and ends with `Quit`. Every application made by create() is
+// listed as running until it quits.
+class Application : public office::OfficeApplication {
     Q_OBJECT
     Q_MOC_INCLUDE("platform/sheet/Workbook.h")
 
@@ -42,47 +45,34 @@ public:
     // The first running instance, or nullptr (`GetObject`).
     static Application *running();
     static QList<Application *> instances();
+    // The sheet windows of every spreadsheet application, installed once at start-up by the window
+    // library (installSheetWindows); nullptr leaves the workbooks without windows.
+    static void setWindowHost(office::WindowHost *host);
 
-    bool isAlive() const { return !m_quit; }
     QString Name() const;
 
     WorkbookList &Workbooks() { return m_workbooks; }
     QList<Workbook *> workbookList() const;
 
-    // While visible, every workbook is shown in its own sheet window; hiding keeps the workbooks open.
-    bool Visible() const { return m_visible; }
-    void setVisible(bool visible);
     // Kept for programs that switch it; no operation of a program ever asks the user anything.
     bool DisplayAlerts() const { return m_displayAlerts; }
     void setDisplayAlerts(bool on) { m_displayAlerts = on; }
-    // Closes every workbook without saving, leaves the running list and deletes itself later.
-    void Quit();
-    // Raises the window of the active (last opened) workbook.
-    void bringToFront();
-    // Before the program ends: each visible workbook with unsaved changes asks the user whether to save it.
-    void askToSaveChanges();
 
     QString lastError() const { return m_lastError; }
 
 signals:
     void workbookOpened(tavlo::sheet::Workbook *workbook);
     void workbookClosed(tavlo::sheet::Workbook *workbook);
-    void quitting();
 
 private:
     friend class WorkbookList;
-    friend class Workbook;
     Application();
     ~Application() override;
     void adopt(Workbook *workbook);
-    void forget(Workbook *workbook);
-    void showWindow(Workbook *workbook);
+    void fileForgotten(office::OfficeFile *file) override;
 
     WorkbookList m_workbooks;
-    QList<Workbook *> m_open;
-    bool m_visible = false;
     bool m_displayAlerts = true;
-    bool m_quit = false;
     int m_newBookCounter = 0;
     QString m_lastError;
 };

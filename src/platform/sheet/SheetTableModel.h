@@ -12,6 +12,7 @@ class Worksheet;
 // scrolls or as cells are written further out.
 class SheetTableModel : public QAbstractTableModel {
     Q_OBJECT
+    Q_MOC_INCLUDE("platform/sheet/Worksheet.h")
 
 public:
     explicit SheetTableModel(Worksheet *sheet, QObject *parent = nullptr);

@@ -1,12 +1,13 @@
 #include "SheetWindow.h"
 
+#include "Application.h"
 #include "SheetTableModel.h"
 #include "Workbook.h"
 #include "WorkbookFile.h"
 #include "Worksheet.h"
+#include "platform/window/FileWindows.h"
 
 #include <QAction>
-#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -38,7 +39,7 @@ int digitWidth(const QWidget *widget) {
 } // namespace
 
 SheetWindow::SheetWindow(Workbook *workbook, QWidget *parent)
-    : QMainWindow(parent)
+    : window::FileWindow(workbook, parent)
     , m_workbook(workbook) {
     m_tabs = new QTabWidget(this);
     m_tabs->setTabPosition(QTabWidget::South);
@@ -226,33 +227,10 @@ bool SheetWindow::openInSystemProgram() {
     return true;
 }
 
-bool SheetWindow::askToSave(bool allowCancel) {
-    if (!m_workbook || m_workbook->Saved())
-        return true;
-    QMessageBox::StandardButtons buttons = QMessageBox::Save | QMessageBox::Discard;
-    if (allowCancel)
-        buttons |= QMessageBox::Cancel;
-    // A save that did not happen (its dialog cancelled, the disk full) asks again: the changes go only
-    // when the user says so.
-    for (;;) {
-        const auto answer = QMessageBox::question(
-            this, windowTitle(), QStringLiteral("是否保存对“%1”的更改？").arg(m_workbook->Name()), buttons,
-            QMessageBox::Save);
-        if (answer == QMessageBox::Cancel)
-            return false;
-        if (answer == QMessageBox::Discard || save() || !m_workbook)
-            return true;
-    }
-}
-
-void SheetWindow::closeEvent(QCloseEvent *event) {
-    if (!askToSave(true)) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-    if (m_workbook)
-        m_workbook->Close();
+void installSheetWindows() {
+    static window::FileWindows windows(
+        [](office::OfficeFile *file) { return new SheetWindow(static_cast<Workbook *>(file)); });
+    Application::setWindowHost(&windows);
 }
 
 } // namespace tavlo::sheet

@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QMainWindow>
+#include "Workbook.h"
+#include "platform/window/FileWindow.h"
+
 #include <QPointer>
 
 class QAction;
@@ -15,7 +17,7 @@ class Worksheet;
 // The window of a visible workbook: one tab of cells per sheet, editable; Save, Save As (the format
 // follows the extension) and opening the file in the system's own program. The title is the workbook's
 // name. Closing the window closes the workbook, after asking whether to save unsaved changes.
-class SheetWindow : public QMainWindow {
+class SheetWindow : public window::FileWindow {
     Q_OBJECT
 
 public:
@@ -26,25 +28,18 @@ public:
     QTableView *viewOf(int sheetIndex) const;
 
     // Save to the workbook's file; a workbook without one asks for a name first. False when not saved.
-    bool save();
+    bool save() override;
     // Asks for a file name and saves there.
-    bool saveAsDialog();
+    bool saveAsDialog() override;
     // Saves under `path` (format by extension) and reports the result in the status line.
-    bool saveTo(const QString &path);
+    bool saveTo(const QString &path) override;
     // Saves when needed, then hands the file to the desktop's program for it.
     bool openInSystemProgram();
-    // For a workbook with unsaved changes: asks Save / Don't save (and Cancel when `allowCancel`).
-    // True when the changes were saved or may be dropped. A save that does not happen (its dialog
-    // cancelled, the disk full) brings the question back.
-    bool askToSave(bool allowCancel);
 
     QAction *actSave = nullptr;
     QAction *actSaveAs = nullptr;
     QAction *actOpenExternal = nullptr;
     QAction *actClose = nullptr;
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildActions();
@@ -57,5 +52,9 @@ private:
     QTabWidget *m_tabs = nullptr;
     bool m_applyingWidths = false;
 };
+
+// Gives every spreadsheet application of the program sheet windows (see Application::Visible); called
+// once at start-up by a program with a graphical user interface.
+void installSheetWindows();
 
 } // namespace tavlo::sheet

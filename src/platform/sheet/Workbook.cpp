@@ -2,20 +2,16 @@
 
 #include "Application.h"
 #include "Biff8Writer.h"
-#include "SheetWindow.h"
 #include "WorkbookFile.h"
 #include "Worksheet.h"
 
-#include <QApplication>
 #include <QFileInfo>
 
 namespace tavlo::sheet {
 
 Workbook::Workbook(Application *application, const QString &name, const QString &fullName,
                    BookContent content)
-    : QObject(application)
-    , m_name(name)
-    , m_fullName(fullName) {
+    : office::OfficeFile(application, name, fullName) {
     if (content.sheets.empty())
         content.sheets.emplace_back(QStringLiteral("Sheet1"));
     for (SheetData &data : content.sheets)
@@ -24,11 +20,11 @@ Workbook::Workbook(Application *application, const QString &name, const QString 
 }
 
 Workbook::~Workbook() {
-    delete m_window;
+    dropWindow();
 }
 
 Application *Workbook::application() const {
-    return static_cast<Application *>(parent());
+    return static_cast<Application *>(officeApplication());
 }
 
 bool Workbook::failWith(const QString &message) {
@@ -135,28 +131,6 @@ bool Workbook::SaveAs(const QString &path) {
         emit nameChanged(name);
     }
     return true;
-}
-
-void Workbook::Close() {
-    if (m_closed)
-        return;
-    m_closed = true;
-    if (m_window) {
-        m_window->hide();
-        m_window->deleteLater();
-    }
-    if (Application *app = application())
-        app->forget(this);
-    emit closed();
-    deleteLater();
-}
-
-QWidget *Workbook::window() {
-    if (m_closed)
-        return nullptr;
-    if (!m_window && qobject_cast<QApplication *>(QCoreApplication::instance()))
-        m_window = new SheetWindow(this);
-    return m_window;
 }
 
 } // namespace tavlo::sheet

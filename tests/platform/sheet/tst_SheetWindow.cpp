@@ -41,6 +41,7 @@ class TestSheetWindow : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { tavlo::sheet::installSheetWindows(); }
     void cleanup();
     void visibleWorkbookShowsItsSheetsAsTabs();
     void typingIntoCells();
