@@ -121,6 +121,8 @@ void TestRequisitionSource::finishReleasesTheSourceVisiblyAndChoosingItAgainRest
         QVERIFY(tip->text().contains(QStringLiteral("已关闭")));
         window.SaveSettings();
     }
+    // What the closed form and the ended programs left to the event loop is deleted as the loop would.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     const tavlo::text::IniFile saved = tavlo::text::IniFile::load(ini);
     const QString pr = QStringLiteral("PR");
     QCOMPARE(saved.value(pr, QStringLiteral("DataSource")), QDir::toNativeSeparators(source));
