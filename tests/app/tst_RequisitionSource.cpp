@@ -121,7 +121,9 @@ void TestRequisitionSource::finishReleasesTheSourceVisiblyAndChoosingItAgainRest
         QVERIFY(tip->text().contains(QStringLiteral("已关闭")));
         window.SaveSettings();
     }
-    // What the closed form and the ended programs left to the event loop is deleted as the loop would.
+    // The word processor left open for the user ends, and what it left to the event loop is deleted.
+    for (tavlo::document::Application *word : tavlo::document::Application::instances())
+        word->Quit();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     const tavlo::text::IniFile saved = tavlo::text::IniFile::load(ini);
     const QString pr = QStringLiteral("PR");
