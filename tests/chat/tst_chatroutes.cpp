@@ -23,6 +23,12 @@ void routeTools(SessionProbe &probe) {
          [&handled] { handled.append(QStringLiteral("[清除图片]")); }});
 }
 
+// The probe hosting with the tools' routes, and three raw members 甲, 乙 and 丙 joined to it.
+QList<LoopbackPeer *> hostThreeMembers(SessionProbe &host, QObject *owner) {
+    routeTools(host);
+    return joinRawMembers(host, host.startHosting(), {"甲", "乙", "丙"}, owner);
+}
+
 } // namespace
 
 class TestChatRoutes : public QObject {
@@ -31,9 +37,7 @@ class TestChatRoutes : public QObject {
 private slots:
     void relaysFollowTheTagTable() {
         SessionProbe host(QStringLiteral("主"));
-        routeTools(host);
-        const quint16 port = host.startHosting();
-        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙", "丙"}, this);
+        const QList<LoopbackPeer *> peers = hostThreeMembers(host, this);
         QCOMPARE(peers.size(), 3);
         LoopbackPeer *p1 = peers[0], *p2 = peers[1], *p3 = peers[2];
 
@@ -78,9 +82,7 @@ private slots:
 
     void whisperReachesTheListedMembersButNeverTheSender() {
         SessionProbe host(QStringLiteral("主"));
-        routeTools(host);
-        const quint16 port = host.startHosting();
-        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙", "丙"}, this);
+        const QList<LoopbackPeer *> peers = hostThreeMembers(host, this);
         QCOMPARE(peers.size(), 3);
         LoopbackPeer *p1 = peers[0], *p2 = peers[1], *p3 = peers[2];
 
