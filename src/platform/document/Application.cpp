@@ -4,19 +4,12 @@
 
 namespace tavlo::document {
 
-namespace {
-
-office::WindowHost *windowHostSlot = nullptr;
-
-} // namespace
-
 int DocumentList::Count() const {
     return int(m_application->openFiles().size());
 }
 
 Document *DocumentList::Item(int index) const {
-    return index >= 1 && index <= Count() ? static_cast<Document *>(m_application->openFiles()[index - 1])
-                                          : nullptr;
+    return static_cast<Document *>(m_application->openFile(index));
 }
 
 Document *DocumentList::Add() {
@@ -29,8 +22,7 @@ Document *DocumentList::Add() {
 }
 
 Application::Application()
-    : office::OfficeApplication(&windowHostSlot)
-    , m_documents(this) {}
+    : m_documents(this) {}
 
 Application::~Application() = default;
 
@@ -38,23 +30,8 @@ Application *Application::create() {
     return new Application();
 }
 
-Application *Application::running() {
-    return firstRunningOf<Application>();
-}
-
-QList<Application *> Application::instances() {
-    return runningOf<Application>();
-}
-
-void Application::setWindowHost(office::WindowHost *host) {
-    windowHostSlot = host;
-}
-
 QList<Document *> Application::documentList() const {
-    QList<Document *> list;
-    for (office::OfficeFile *file : openFiles())
-        list.append(static_cast<Document *>(file));
-    return list;
+    return openFilesAs<Document>();
 }
 
 void Application::adopt(Document *document) {

@@ -29,18 +29,12 @@ private:
 // The embedded word processor: holds documents, shows each in a document window while `Visible` (when
 // the document window library is installed), and ends with `Quit`. Every application made by create() is
 // listed as running until it quits.
-class Application : public office::OfficeApplication {
+class Application : public office::OfficeApplicationOf<Application> {
     Q_OBJECT
     Q_MOC_INCLUDE("platform/document/Document.h")
 
 public:
     static Application *create();
-    // The first running instance, or nullptr.
-    static Application *running();
-    static QList<Application *> instances();
-    // The document windows of every word processor, installed once at start-up by the window library
-    // (installDocumentWindows); nullptr leaves the documents without windows.
-    static void setWindowHost(office::WindowHost *host);
 
     DocumentList &Documents() { return m_documents; }
     QList<Document *> documentList() const;

@@ -28,6 +28,20 @@ public:
     // Before the program ends: each shown file with unsaved changes asks the user whether to save it.
     void askToSaveChanges();
 
+    // The open files in the order they were opened.
+    const QList<OfficeFile *> &openFiles() const { return m_files; }
+    // The same, as the program's own kind of file.
+    template <class F> QList<F *> openFilesAs() const {
+        QList<F *> list;
+        for (OfficeFile *file : m_files)
+            list.append(static_cast<F *>(file));
+        return list;
+    }
+    // 1-based, as `Workbooks(i)` and `Documents(i)` count; nullptr outside 1..count.
+    OfficeFile *openFile(int index) const {
+        return index >= 1 && index <= m_files.size() ? m_files[index - 1] : nullptr;
+    }
+
     // The windows of this kind of program; nullptr when none is installed.
     WindowHost *windowHost() const { return m_windows ? *m_windows : nullptr; }
 
@@ -54,7 +68,6 @@ protected:
         return list.isEmpty() ? nullptr : list.first();
     }
 
-    const QList<OfficeFile *> &openFiles() const { return m_files; }
     // A new open file: shown at once while the application is visible.
     void adoptFile(OfficeFile *file);
     // Called by Quit before the application ends: closes what it holds. Closes every open file.
@@ -71,6 +84,27 @@ private:
     QList<OfficeFile *> m_files;
     bool m_visible = false;
     bool m_quit = false;
+};
+
+// The running-instance bookkeeping of one kind of program (`App` derives from this): its instances in
+// the order they were made, and the one window host installed for all of them.
+template <class App> class OfficeApplicationOf : public OfficeApplication {
+public:
+    // The first running instance, or nullptr (`GetObject`).
+    static App *running() { return firstRunningOf<App>(); }
+    static QList<App *> instances() { return runningOf<App>(); }
+    // Installed once at start-up by the kind's window library; nullptr leaves its files without windows.
+    static void setWindowHost(WindowHost *host) { hostSlot() = host; }
+
+protected:
+    OfficeApplicationOf()
+        : OfficeApplication(&hostSlot()) {}
+
+private:
+    static WindowHost *&hostSlot() {
+        static WindowHost *host = nullptr;
+        return host;
+    }
 };
 
 } // namespace tavlo::office

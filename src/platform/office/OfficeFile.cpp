@@ -3,6 +3,8 @@
 #include "OfficeApplication.h"
 #include "WindowHost.h"
 
+#include <QFileInfo>
+
 namespace tavlo::office {
 
 OfficeFile::OfficeFile(OfficeApplication *application, const QString &name, const QString &fullName)
@@ -21,6 +23,22 @@ OfficeFile::~OfficeFile() = default;
 void OfficeFile::dropWindow() {
     if (WindowHost *host = windowHost())
         host->release(this, true);
+}
+
+void OfficeFile::adoptSavedPath(const QString &path) {
+    const QFileInfo file(path);
+    m_fullName = file.absoluteFilePath();
+    if (file.fileName() != m_name) {
+        m_name = file.fileName();
+        emit nameChanged(m_name);
+    }
+}
+
+void OfficeFile::setSaved(bool saved) {
+    if (m_saved == saved || m_closed)
+        return;
+    m_saved = saved;
+    emit savedChanged(saved);
 }
 
 void OfficeFile::Close() {

@@ -28,6 +28,9 @@ public:
     // True while nothing changed since the file was opened, made, saved or marked saved.
     bool Saved() const { return m_saved; }
 
+    // Marks the file saved or changed (savedChanged when that differs); a closed file stays as it is.
+    void setSaved(bool saved);
+
     // Closes without saving and without asking.
     void Close();
 
@@ -38,6 +41,7 @@ public:
 signals:
     void closed();
     void nameChanged(const QString &name);
+    void savedChanged(bool saved);
 
 protected:
     OfficeFile(OfficeApplication *application, const QString &name, const QString &fullName);
@@ -45,6 +49,9 @@ protected:
     // For the destructor of a file deleted while open: its window goes at once, while the file's own
     // parts still exist for the window's last look at them.
     void dropWindow();
+    // A save under another name succeeded: the file goes by that path and name from now on
+    // (nameChanged when the name differs).
+    void adoptSavedPath(const QString &path);
 
     QString m_name;
     QString m_fullName;

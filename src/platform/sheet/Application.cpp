@@ -7,20 +7,12 @@
 
 namespace tavlo::sheet {
 
-namespace {
-
-office::WindowHost *windowHostSlot = nullptr;
-
-} // namespace
-
 int WorkbookList::Count() const {
     return int(m_application->openFiles().size());
 }
 
 Workbook *WorkbookList::Item(int index) const {
-    if (index < 1 || index > Count())
-        return nullptr;
-    return static_cast<Workbook *>(m_application->openFiles()[index - 1]);
+    return static_cast<Workbook *>(m_application->openFile(index));
 }
 
 Workbook *WorkbookList::Add() {
@@ -70,8 +62,7 @@ Workbook *WorkbookList::OpenCopy(const QString &path, const QString &name, const
 }
 
 Application::Application()
-    : office::OfficeApplication(&windowHostSlot)
-    , m_workbooks(this) {}
+    : m_workbooks(this) {}
 
 Application::~Application() = default;
 
@@ -79,27 +70,12 @@ Application *Application::create() {
     return new Application();
 }
 
-Application *Application::running() {
-    return firstRunningOf<Application>();
-}
-
-QList<Application *> Application::instances() {
-    return runningOf<Application>();
-}
-
-void Application::setWindowHost(office::WindowHost *host) {
-    windowHostSlot = host;
-}
-
 QString Application::Name() const {
     return QStringLiteral("Tavlo 表格");
 }
 
 QList<Workbook *> Application::workbookList() const {
-    QList<Workbook *> list;
-    for (office::OfficeFile *file : openFiles())
-        list.append(static_cast<Workbook *>(file));
-    return list;
+    return openFilesAs<Workbook>();
 }
 
 void Application::adopt(Workbook *workbook) {

@@ -35,19 +35,13 @@ private:
 // The embedded spreadsheet application: holds workbooks, shows them in sheet windows while `Visible` (when
 // the sheet window library is installed), and ends with `Quit`. Every application made by create() is
 // listed as running until it quits.
-class Application : public office::OfficeApplication {
+class Application : public office::OfficeApplicationOf<Application> {
     Q_OBJECT
     Q_MOC_INCLUDE("platform/sheet/Workbook.h")
 
 public:
     // A new instance (`CreateObject`).
     static Application *create();
-    // The first running instance, or nullptr (`GetObject`).
-    static Application *running();
-    static QList<Application *> instances();
-    // The sheet windows of every spreadsheet application, installed once at start-up by the window
-    // library (installSheetWindows); nullptr leaves the workbooks without windows.
-    static void setWindowHost(office::WindowHost *host);
 
     QString Name() const;
 
