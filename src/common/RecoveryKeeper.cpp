@@ -88,8 +88,7 @@ void RecoveryKeeper::track(Document *document, const QString &id) {
     Kept &kept = add(document, RecoveryEntry::Document, id);
     kept.dirty = id.isEmpty() && !document->Saved();
     connect(document, &Document::changed, this, [this, document] { changed(document); });
-    // Saving names the document after its file.
-    connect(document, &Document::nameChanged, this, [this, document] { changed(document); });
+    connect(document, &Document::savedChanged, this, [this, document] { changed(document); });
     connect(document, &Document::closed, this, [this, document] { closed(document); });
     if (kept.dirty)
         schedule();

@@ -324,10 +324,6 @@ bool Document::tableSpansPages(int index) const {
     return !ends.isEmpty() && pageOfRow(table, 1) != ends.last();
 }
 
-void Document::setSaved(bool saved) {
-    m_saved = saved;
-}
-
 bool Document::SaveAs(const QString &path) {
     if (m_closed)
         return false;
@@ -345,11 +341,10 @@ bool Document::SaveAs(const QString &path) {
         return false;
     }
     m_lastError.clear();
+    // A PDF is an export: the document keeps its name and stays unsaved.
     if (suffix == QLatin1String("docx")) {
-        m_fullName = QFileInfo(path).absoluteFilePath();
-        m_name = QFileInfo(path).fileName();
-        m_saved = true;
-        emit nameChanged(m_name);
+        adoptSavedPath(path);
+        setSaved(true);
     }
     return true;
 }

@@ -107,7 +107,6 @@ public:
     // Changes since the document was made; a window repaints when it grows.
     quint64 revision() const { return m_revision; }
 
-    void setSaved(bool saved);
     // Writes .docx or .pdf by the extension; a failure leaves an existing file as it was.
     bool SaveAs(const QString &path);
     QString lastError() const { return m_lastError; }

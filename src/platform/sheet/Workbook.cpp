@@ -83,13 +83,6 @@ void Workbook::activateSheet(Worksheet *sheet) {
     }
 }
 
-void Workbook::setSaved(bool saved) {
-    if (m_saved == saved || m_closed)
-        return;
-    m_saved = saved;
-    emit savedChanged(saved);
-}
-
 void Workbook::markModified() {
     setSaved(false);
 }
@@ -123,13 +116,8 @@ bool Workbook::SaveAs(const QString &path) {
                                 .arg(lost)
                                 .arg(QFileInfo(absolute).suffix().toLower())
                           : QString();
-    const QString name = QFileInfo(absolute).fileName();
-    m_fullName = absolute;
+    adoptSavedPath(absolute);
     setSaved(true);
-    if (name != m_name) {
-        m_name = name;
-        emit nameChanged(name);
-    }
     return true;
 }
 

@@ -33,7 +33,6 @@ public:
     Worksheet *AddSheet(const QString &name = {});
     void activateSheet(Worksheet *sheet);
 
-    void setSaved(bool saved);
     // Saves to FullName in its format; fails for a workbook never saved.
     bool Save();
     // Saves in the format the extension names (.xlsx, .xls, .csv) and from then on is that file.
@@ -48,7 +47,6 @@ public:
 signals:
     void sheetsChanged();
     void activeSheetChanged(tavlo::sheet::Worksheet *sheet);
-    void savedChanged(bool saved);
 
 private:
     friend class Application;
