@@ -13,6 +13,7 @@
 // "bench_session attacks [lines|ids|whispers|whispers-host|silent|joins|volume ...]" runs the attacks
 // only (all, or those named).
 #include "BenchSupport.h"
+#include "Python.h"
 #include "chat/Chat.h"
 #include "chat/ChatPanel.h"
 #include "platform/text/TextCodec.h"
@@ -524,16 +525,7 @@ void attackChatVolume() {
 void attackSilentConnections() {
     runAttack("295 silent connections", 0, [](Host &host, Watch &) {
         QProcess holder;
-        holder.start(QStringLiteral("/usr/bin/python3"),
-                     {QStringLiteral("-c"),
-                      QStringLiteral("import socket, sys\n"
-                                     "sys.stdin.readline()\n"
-                                     "held = []\n"
-                                     "for i in range(295):\n"
-                                     "    held.append(socket.create_connection(('127.0.0.1', %1)))\n"
-                                     "print(len(held), flush=True)\n"
-                                     "sys.stdin.read()\n")
-                          .arg(host.port)});
+        holder.start(Python::kPath, Python::connectionHolderArguments(295, host.port));
         if (!holder.waitForStarted(10000)) {
             std::printf("attack   silent connections: no python3\n");
             return false;

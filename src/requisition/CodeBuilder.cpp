@@ -87,14 +87,7 @@ QString CodeBuilder::fillProblem() const {
 
 void CodeBuilder::connectPanel() {
     // A list changed by the user or by a caller setting its current item runs its handler.
-    connect(&m_panel, &RequisitionPanel::listChosen, this, [this](int which) {
-        if (which == Lists::kCategory)
-            comCategory_Click();
-        else if (which == Lists::kName)
-            comName_Click();
-        else
-            comParameter_Click(which - Lists::kParameter0);
-    });
+    connect(&m_panel, &RequisitionPanel::listChosen, this, &CodeBuilder::listClicked);
     connect(&m_panel, &RequisitionPanel::dataClicked, this, &CodeBuilder::cmdData_Click);
 }
 
@@ -260,6 +253,10 @@ void CodeBuilder::selectItem(int list, int index) {
     if (list < 0 || list >= Lists::kListCount || index < 0 || index >= m_panel.count(list))
         return;
     m_panel.choose(list, index);
+    listClicked(list);
+}
+
+void CodeBuilder::listClicked(int list) {
     if (list == Lists::kCategory)
         comCategory_Click();
     else if (list == Lists::kName)

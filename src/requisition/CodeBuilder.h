@@ -81,6 +81,8 @@ public:
 
 private:
     void connectPanel();
+    // Runs the click handler of the list chosen (category, name or a parameter).
+    void listClicked(int list);
     void clearParameters();
     // The workbook did not fit the builder: release it and say so in `txtCode`.
     void failSource();

@@ -1,4 +1,5 @@
 // The host role over loopback: joins, slot reuse, refusal, kicking, members leaving, the liveness check.
+#include "Python.h"
 #include "SessionProbe.h"
 
 #include <QDir>
@@ -493,16 +494,7 @@ private slots:
 
         // Another process will open 300 connections and hold them.
         QProcess holder;
-        holder.start(QStringLiteral("/usr/bin/python3"),
-                     {QStringLiteral("-c"),
-                      QStringLiteral("import socket, sys\n"
-                                     "sys.stdin.readline()\n"
-                                     "held = []\n"
-                                     "for i in range(300):\n"
-                                     "    held.append(socket.create_connection(('127.0.0.1', %1)))\n"
-                                     "print(len(held), flush=True)\n"
-                                     "sys.stdin.read()\n")
-                          .arg(port)});
+        holder.start(Python::kPath, Python::connectionHolderArguments(300, port));
         QVERIFY(holder.waitForStarted(30000));
 
         // This process may open only a hundred descriptors more than it has open now.

@@ -73,4 +73,19 @@ inline QString xlsxRows(const QString &path) {
             {path}));
 }
 
+// The arguments of a python3 process that waits for a line on its input, then opens `count` loopback
+// connections to `port`, prints how many it holds and keeps them until its input closes.
+inline QStringList connectionHolderArguments(int count, quint16 port) {
+    return {QStringLiteral("-c"),
+            QStringLiteral("import socket, sys\n"
+                           "sys.stdin.readline()\n"
+                           "held = []\n"
+                           "for i in range(%1):\n"
+                           "    held.append(socket.create_connection(('127.0.0.1', %2)))\n"
+                           "print(len(held), flush=True)\n"
+                           "sys.stdin.read()\n")
+                .arg(count)
+                .arg(port)};
+}
+
 } // namespace Python
