@@ -2,6 +2,7 @@
 // into an output folder and read back by an independent reader (python3-ezdxf); conversion in place with
 // its backup; clear failures for bad arguments and unreadable files.
 
+#include "Python.h"
 #include "TestFiles.h"
 #include "platform/sheet/Application.h"
 #include "platform/sheet/Workbook.h"
@@ -19,8 +20,6 @@
 using namespace tavlo;
 
 namespace {
-
-const QString python = QStringLiteral("/usr/bin/python3");
 
 struct Result {
     int exitCode = -1;
@@ -45,20 +44,10 @@ Result cadtext(const QStringList &arguments) {
 }
 
 QJsonObject compareWithEzdxf(const QString &before, const QString &after) {
-    QProcess p;
-    p.start(python, {QStringLiteral(TAVLO_SOURCE_DIR "/tests/cadtext/dxf_texts.py"), before, after});
-    p.waitForFinished(180000);
-    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
-}
-
-QStringList corpusDrawings() {
-    QStringList paths;
-    for (const QString &folder :
-         {QStringLiteral(TAVLO_CORPUS_DIR "/drawings"), QStringLiteral(TAVLO_CORPUS_DIR "/drawings/real")})
-        for (const QFileInfo &file :
-             QDir(folder).entryInfoList({QStringLiteral("*.dxf")}, QDir::Files, QDir::Name))
-            paths << file.absoluteFilePath();
-    return paths;
+    return QJsonDocument::fromJson(
+               Python::exec({QStringLiteral(TAVLO_SOURCE_DIR "/tests/cadtext/dxf_texts.py"), before, after},
+                            nullptr, 180000))
+        .object();
 }
 
 } // namespace
@@ -77,7 +66,7 @@ private slots:
 
 void TestCadTextCli::wholeCorpusInOneCommand() {
     QTemporaryDir dir;
-    const QStringList drawings = corpusDrawings();
+    const QStringList drawings = TestFiles::corpusDrawings();
     QCOMPARE(drawings.size(), 10);
     const QString book = dir.filePath(QStringLiteral("texts.xlsx"));
     const Result extracted = cadtext(QStringList{QStringLiteral("extract")} + drawings +

@@ -10,6 +10,7 @@
 #include "platform/text/IniFile.h"
 
 #include "LoopbackPeer.h"
+#include "Python.h"
 #include "TestFiles.h"
 
 #include "platform/text/TextCodec.h"
@@ -33,23 +34,16 @@ namespace {
 // The rows of the first sheet as python3-xlrd reads them, cells joined with "|"; one "<unreadable>"
 // entry when it cannot read the file.
 QStringList xlrdRows(const QString &path) {
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral("-c"),
-             QStringLiteral("import sys, xlrd\n"
-                            "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
-                            "for r in range(s.nrows):\n"
-                            "    print('|'.join(str(v) for v in s.row_values(r)))\n"),
-             path});
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+    bool ok = false;
+    const QByteArray out =
+        Python::run(QStringLiteral("import sys, xlrd\n"
+                                   "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+                                   "for r in range(s.nrows):\n"
+                                   "    print('|'.join(str(v) for v in s.row_values(r)))\n"),
+                    {path}, &ok);
+    if (!ok)
         return {QStringLiteral("<unreadable>")};
-    return QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-}
-
-bool haveXlrd() {
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import xlrd")});
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
 }
 
 } // namespace
@@ -351,7 +345,7 @@ private slots:
     // the journal was emptied. The next start brings every record into MIS.xls exactly once, a record
     // typed twice included, and removes only its own temporary files.
     void aCrashLosesNoAcknowledgedRecordAndAddsNoneTwice() {
-        if (!haveXlrd())
+        if (!Python::has(QStringLiteral("xlrd")))
             QSKIP("needs /usr/bin/python3 with xlrd");
         const QStringList header{QStringLiteral("名称"), QStringLiteral("型号")};
         const QList<QStringList> records{{QStringLiteral("泵"), QStringLiteral("0012")},
