@@ -167,15 +167,12 @@ private slots:
         Computer pc(QStringLiteral("甲"));
         QVERIFY(QFile::copy(QStringLiteral(TAVLO_CORPUS_DIR "/sheets/damaged-garbled.xls"),
                             pc.info.workbookPath()));
-        QFile original(pc.info.workbookPath());
-        QVERIFY(original.open(QIODevice::ReadOnly));
-        const QByteArray before = original.readAll();
-        original.close();
+        const QByteArray before = TestFiles::read(pc.info.workbookPath());
+        QVERIFY(!before.isEmpty());
         pc.record(kPump);
         // The refusal, then its reason.
         QVERIFY2(pc.tip.startsWith(QStringLiteral("未录入成功（无法打开“MIS.xls”")), qPrintable(pc.tip));
-        QVERIFY(original.open(QIODevice::ReadOnly));
-        QCOMPARE(original.readAll(), before);
+        QCOMPARE(TestFiles::read(pc.info.workbookPath()), before);
         QVERIFY(pc.info.storedRowList().isEmpty());
     }
 
@@ -203,9 +200,7 @@ private slots:
         pc.panel.comShowMode->setCurrentIndex(0); // NotePad
         pc.info.cmdQuery_Click();
         QCOMPARE(pc.tip, QStringLiteral("1 条记录"));
-        QFile results(pc.info.queryFilePath());
-        QVERIFY(results.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(results.readAll());
+        const QString text = QString::fromUtf8(TestFiles::read(pc.info.queryFilePath()));
         QVERIFY(text.contains(QStringLiteral("物料名称： 闸阀\n")));
         QVERIFY(text.contains(QStringLiteral(" 查到以上 1 条。\n")));
         QVERIFY(pc.info.queryViewer() && pc.info.queryViewer()->isVisible());

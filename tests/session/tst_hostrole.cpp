@@ -1,6 +1,8 @@
 // The host role over loopback: joins, slot reuse, refusal, kicking, members leaving, the liveness check.
 #include "SessionProbe.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -516,9 +518,7 @@ private slots:
         // Records still open their file, and the member is answered.
         a->send(QStringLiteral("[记录]离心泵|IS80"));
         QVERIFY(QTest::qWaitFor([a] { return a->lines().contains(QStringLiteral("[记录结果]录入成功!")); }));
-        QFile stored(records);
-        QVERIFY(stored.open(QIODevice::ReadOnly));
-        QCOMPARE(stored.readAll(), QByteArray("离心泵|IS80\n"));
+        QCOMPARE(TestFiles::read(records), QByteArray("离心泵|IS80\n"));
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(30000));
 #endif
