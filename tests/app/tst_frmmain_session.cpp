@@ -9,6 +9,8 @@
 #include "session/Session.h"
 #include "session/SessionSockets.h"
 
+#include "TestFiles.h"
+
 #include <QAction>
 #include <QFile>
 #include <QGroupBox>
@@ -28,10 +30,8 @@ private slots:
         probe.listen(QHostAddress::LocalHost, 0);
         const quint16 port = probe.serverPort();
         probe.close();
-        QFile file(ini);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("[Tavlo]\nPlatformName=设计部\nPort=%1\nRecentID=主\n").arg(port).toUtf8());
-        file.close();
+        QVERIFY(TestFiles::write(
+            ini, QStringLiteral("[Tavlo]\nPlatformName=设计部\nPort=%1\nRecentID=主\n").arg(port).toUtf8()));
 
         FrmMain w(ini);
         w.Form_Load();
@@ -51,9 +51,7 @@ private slots:
                            "数量|价格(元)|NC 编码"));
 
         w.close();
-        QFile saved(ini);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QVERIFY(QString::fromUtf8(saved.readAll()).contains(QStringLiteral("RecentServer=True\n")));
+        QVERIFY(QString::fromUtf8(TestFiles::read(ini)).contains(QStringLiteral("RecentServer=True\n")));
         QCOMPARE(w.session().SessionStatus(), int(Session::Idle)); // every socket closed at exit
     }
 
@@ -63,13 +61,12 @@ private slots:
         probe.listen(QHostAddress::LocalHost, 0);
         const quint16 port = probe.serverPort();
         probe.close();
-        QFile file(dir.filePath(QStringLiteral("Tavlo.ini")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(
-            QStringLiteral("[Tavlo]\nPort=%1\nRecentID=主\n[ICQ]\nBrush=2\nColor=15\n").arg(port).toUtf8());
-        file.close();
+        const QString ini = dir.filePath(QStringLiteral("Tavlo.ini"));
+        QVERIFY(TestFiles::write(
+            ini,
+            QStringLiteral("[Tavlo]\nPort=%1\nRecentID=主\n[ICQ]\nBrush=2\nColor=15\n").arg(port).toUtf8()));
 
-        FrmMain w(file.fileName());
+        FrmMain w(ini);
         w.Form_Load();
         w.session().sockets().setListenAddress(QHostAddress::LocalHost);
         w.session().host().cmdHost_Click();
@@ -97,13 +94,12 @@ private slots:
     void aHostsCustomisationReplacesTheCaptions() {
         LoopbackHost fakeHost;
         QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("Tavlo.ini")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("[Tavlo]\nPort=%1\nRecentID=客\nConnectMode=1\nVIPList=127.0.0.1\n")
-                       .arg(fakeHost.port())
-                       .toUtf8());
-        file.close();
-        FrmMain w(file.fileName());
+        const QString ini = dir.filePath(QStringLiteral("Tavlo.ini"));
+        QVERIFY(TestFiles::write(
+            ini, QStringLiteral("[Tavlo]\nPort=%1\nRecentID=客\nConnectMode=1\nVIPList=127.0.0.1\n")
+                     .arg(fakeHost.port())
+                     .toUtf8()));
+        FrmMain w(ini);
         w.Form_Load();
         w.session().setPinger([](const QString &) { return modPing::Echo::Answered; });
         w.session().member().cmdConnect_Click();

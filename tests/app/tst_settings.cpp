@@ -136,11 +136,8 @@ private slots:
     void foreignSectionsAndCommentsSurviveASave() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Tavlo.ini"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("; kept by hand\n[Tavlo]\n Port = 1500 "
-                "\nHomePage=http://intranet/\n[MIS]\nRowList=a|b\n[Mine]\nz=1\n");
-        f.close();
+        QVERIFY(TestFiles::write(path, "; kept by hand\n[Tavlo]\n Port = 1500 "
+                                       "\nHomePage=http://intranet/\n[MIS]\nRowList=a|b\n[Mine]\nz=1\n"));
         Settings s = SettingsStore::load(path, defaults());
         QCOMPARE(s.port, 1500);
         QVERIFY(SettingsStore::save(path, s));

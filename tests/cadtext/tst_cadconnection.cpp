@@ -7,6 +7,7 @@
 #include "platform/drawing/DrawingView.h"
 #include "platform/drawing/DrawingWindow.h"
 
+#include "TestApps.h"
 #include "TestFiles.h"
 
 #include <QCheckBox>
@@ -90,10 +91,7 @@ void TestCadConnection::cleanup() {
     delete m_office;
     delete m_tip;
     delete m_frame;
-    for (CadApplication *application : CadApplication::instances())
-        application->Quit();
-    // The applications that quit are gone before the next test starts.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    TestApps::quitAll<CadApplication>();
 }
 
 void TestCadConnection::openingFillsTheFrameAndAttachesToAnOpenDrawing() {

@@ -2,6 +2,7 @@
 // into an output folder and read back by an independent reader (python3-ezdxf); conversion in place with
 // its backup; clear failures for bad arguments and unreadable files.
 
+#include "EzdxfTexts.h"
 #include "TestFiles.h"
 #include "platform/sheet/Application.h"
 #include "platform/sheet/Workbook.h"
@@ -19,8 +20,6 @@
 using namespace tavlo;
 
 namespace {
-
-const QString python = QStringLiteral("/usr/bin/python3");
 
 struct Result {
     int exitCode = -1;
@@ -44,23 +43,6 @@ Result cadtext(const QStringList &arguments) {
             QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
-QJsonObject compareWithEzdxf(const QString &before, const QString &after) {
-    QProcess p;
-    p.start(python, {QStringLiteral(TAVLO_SOURCE_DIR "/tests/cadtext/dxf_texts.py"), before, after});
-    p.waitForFinished(180000);
-    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
-}
-
-QStringList corpusDrawings() {
-    QStringList paths;
-    for (const QString &folder :
-         {QStringLiteral(TAVLO_CORPUS_DIR "/drawings"), QStringLiteral(TAVLO_CORPUS_DIR "/drawings/real")})
-        for (const QFileInfo &file :
-             QDir(folder).entryInfoList({QStringLiteral("*.dxf")}, QDir::Files, QDir::Name))
-            paths << file.absoluteFilePath();
-    return paths;
-}
-
 } // namespace
 
 class TestCadTextCli : public QObject {
@@ -77,7 +59,7 @@ private slots:
 
 void TestCadTextCli::wholeCorpusInOneCommand() {
     QTemporaryDir dir;
-    const QStringList drawings = corpusDrawings();
+    const QStringList drawings = TestFiles::corpusDrawings();
     QCOMPARE(drawings.size(), 10);
     const QString book = dir.filePath(QStringLiteral("texts.xlsx"));
     const Result extracted = cadtext(QStringList{QStringLiteral("extract")} + drawings +
@@ -152,11 +134,7 @@ void TestCadTextCli::convertInPlaceKeepsTheBackup() {
     QCOMPARE(TestFiles::read(backup), original);
     const QByteArray traditional = TestFiles::read(path);
     QVERIFY(traditional != original);
-    QVERIFY(QString::fromUtf8(compareWithEzdxf(backup, path)[QLatin1String("after")]
-                                  .toObject()[QLatin1String("3A")]
-                                  .toObject()[QLatin1String("text")]
-                                  .toString()
-                                  .toUtf8())
+    QVERIFY(textAfter(compareWithEzdxf(backup, path), QStringLiteral("3A"))
                 .startsWith(QStringLiteral("簡體中文")));
 
     // A second save in place would lose the backup of the original: refused unless asked for.
@@ -171,11 +149,7 @@ void TestCadTextCli::convertInPlaceKeepsTheBackup() {
     const QJsonObject result =
         compareWithEzdxf(QStringLiteral(TAVLO_CORPUS_DIR "/drawings/01_text_mtext_r2000_gbk.dxf"), path);
     QVERIFY(result[QLatin1String("diffs")].toArray().isEmpty());
-    QCOMPARE(result[QLatin1String("after")]
-                 .toObject()[QLatin1String("3A")]
-                 .toObject()[QLatin1String("text")]
-                 .toString(),
-             QStringLiteral("简体中文：计算机软件与网络"));
+    QCOMPARE(textAfter(result, QStringLiteral("3A")), QStringLiteral("简体中文：计算机软件与网络"));
 }
 
 void TestCadTextCli::badArgumentsAndUnreadableFiles() {
@@ -326,11 +300,7 @@ void TestCadTextCli::refusedAndFailedSavesWriteNothing() {
     QCOMPARE(TestFiles::read(backup), original);
     const QJsonObject result = compareWithEzdxf(backup, locked);
     QVERIFY(result[QLatin1String("diffs")].toArray().isEmpty());
-    QCOMPARE(result[QLatin1String("after")]
-                 .toObject()[QLatin1String("3A")]
-                 .toObject()[QLatin1String("text")]
-                 .toString(),
-             QStringLiteral("簡體中文：計算機軟件與網絡"));
+    QCOMPARE(textAfter(result, QStringLiteral("3A")), QStringLiteral("簡體中文：計算機軟件與網絡"));
 }
 
 QTEST_MAIN(TestCadTextCli)

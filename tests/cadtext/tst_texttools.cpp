@@ -2,6 +2,7 @@
 // worksheet, replacement from a manuscript, script conversion, and whole round trips read back by an
 // independent reader (Debian's python3-ezdxf).
 
+#include "EzdxfTexts.h"
 #include "Python.h"
 #include "TestFiles.h"
 #include "cadtext/ChineseConversion.h"
@@ -111,14 +112,6 @@ TextExtraction::Options extractEverything() {
     TextExtraction::Options options;
     options.walk = everything();
     return options;
-}
-
-// The texts of two drawings as the independent reader sees them, and their differences.
-QJsonObject compareWithEzdxf(const QString &before, const QString &after) {
-    return QJsonDocument::fromJson(
-               Python::exec({QStringLiteral(TAVLO_SOURCE_DIR "/tests/cadtext/dxf_texts.py"), before, after},
-                            nullptr, 180000))
-        .object();
 }
 
 } // namespace

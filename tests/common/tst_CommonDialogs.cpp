@@ -1,5 +1,7 @@
 #include "common/modCommonDialogs.h"
 
+#include "TestFiles.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QTemporaryDir>
@@ -22,8 +24,7 @@ void whenDialogOpens(std::function<void(QFileDialog *)> act) {
 }
 
 void touch(const QString &path) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(TestFiles::write(path, {}));
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #include "platform/archive/ZipReader.h"
 
 #include <QApplication>
-#include <QDirIterator>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -21,20 +20,6 @@ using tavlo::archive::Outcome;
 namespace {
 
 const QString kCorpus = QStringLiteral(TAVLO_CORPUS_DIR "/zip/");
-
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QVERIFY(TestFiles::write(path, bytes));
-}
-
-QStringList tree(const QString &root) {
-    QStringList paths;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        paths.append(QDir(root).relativeFilePath(it.next()));
-    paths.sort();
-    return paths;
-}
 
 // What a dialog was asked to show.
 struct DialogCall {
@@ -161,7 +146,7 @@ void TestZipCommands::extractionStatusTexts() {
 
 void TestZipCommands::cancellingDialogsEndsWithoutStatus() {
     const QString a = m_dir->filePath(QStringLiteral("a.txt"));
-    writeFile(a, "a");
+    QVERIFY(TestFiles::write(a, "a"));
 
     commands().compressFiles(); // file choice cancelled
     QCOMPARE(m_user.calls.size(), 1);
@@ -182,7 +167,7 @@ void TestZipCommands::cancellingDialogsEndsWithoutStatus() {
     QCOMPARE(m_user.calls.size(), 8);
 
     QVERIFY(m_tips.isEmpty());
-    QCOMPARE(tree(m_dir->path()), QStringList{QStringLiteral("a.txt")});
+    QCOMPARE(TestFiles::tree(m_dir->path()), QStringList{QStringLiteral("a.txt")});
 }
 
 void TestZipCommands::compressesChosenFilesInOrder() {
@@ -190,7 +175,7 @@ void TestZipCommands::compressesChosenFilesInOrder() {
     for (const QString &name :
          {QStringLiteral("plan.v2.dxf"), QStringLiteral("说明.txt"), QStringLiteral("a.txt")}) {
         files.append(m_dir->filePath(QStringLiteral("src/") + name));
-        writeFile(files.last(), name.toUtf8());
+        QVERIFY(TestFiles::write(files.last(), name.toUtf8()));
     }
     m_user.files = files;
     m_user.saveAs = m_dir->filePath(QStringLiteral("out.zip"));
@@ -220,7 +205,7 @@ void TestZipCommands::compressesChosenFilesInOrder() {
 
 void TestZipCommands::failedCompressionIsReported() {
     const QString a = m_dir->filePath(QStringLiteral("a.txt"));
-    writeFile(a, "a");
+    QVERIFY(TestFiles::write(a, "a"));
     m_user.files = QStringList{a};
     m_user.saveAs = m_dir->filePath(QStringLiteral("no/such/folder/out.zip"));
     commands().compressFiles();
@@ -232,7 +217,7 @@ void TestZipCommands::cancellingTheProgressWindowLeavesNoArchive() {
     QByteArray data(4 * 1024 * 1024, Qt::Uninitialized);
     QRandomGenerator(3).fillRange(reinterpret_cast<quint32 *>(data.data()), data.size() / 4);
     const QString big = m_dir->filePath(QStringLiteral("big.bin"));
-    writeFile(big, data);
+    QVERIFY(TestFiles::write(big, data));
     m_user.files = QStringList{big};
     m_user.saveAs = m_dir->filePath(QStringLiteral("out.zip"));
 
@@ -255,7 +240,7 @@ void TestZipCommands::cancellingTheProgressWindowLeavesNoArchive() {
     QCOMPARE(callsDuringWork, 0);
     QCOMPARE(m_tips, QStringList({QStringLiteral("正在压缩文件 ... ..."),
                                   QStringLiteral("压缩文件已取消，未写入压缩文件。")}));
-    QCOMPARE(tree(m_dir->path()), QStringList{QStringLiteral("big.bin")});
+    QCOMPARE(TestFiles::tree(m_dir->path()), QStringList{QStringLiteral("big.bin")});
     QVERIFY(!commands().isBusy());
     QVERIFY(!m_window->findChild<QProgressDialog *>());
 }
@@ -266,7 +251,7 @@ void TestZipCommands::extractsIntoANewFolder() {
     commands().extractArchive();
 
     QCOMPARE(m_tips, QStringList({QStringLiteral("正在解压文件 ... ..."), QStringLiteral("解压文件完毕。")}));
-    QCOMPARE(tree(m_user.folder),
+    QCOMPARE(TestFiles::tree(m_user.folder),
              QStringList({QStringLiteral("readme.txt"), QStringLiteral("采购申请单.txt")}));
     const DialogCall &open = m_user.calls[0];
     QCOMPARE(open.title, QStringLiteral("选择要解压的文件"));
@@ -286,7 +271,7 @@ void TestZipCommands::reportsRefusedAndDamagedArchives() {
              QStringLiteral("解压文件未完成，拒绝了 2 个会写到目标文件夹之外的条目：../../escaped.txt、"
                             "sub/../../escaped2.txt。"));
     QCOMPARE(
-        tree(m_dir->filePath(QStringLiteral("a"))),
+        TestFiles::tree(m_dir->filePath(QStringLiteral("a"))),
         QStringList({QStringLiteral("b"), QStringLiteral("b/target"), QStringLiteral("b/target/ok.txt")}));
 
     m_user.openFile = kCorpus + QStringLiteral("damaged-truncated.zip");

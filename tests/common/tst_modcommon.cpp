@@ -163,10 +163,7 @@ private slots:
     void readSettingTrimsAndFallsBack() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("s.ini"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("[MIS]\nRowList=a|b   \nEmpty=\nLong=" + QByteArray(300, 'x') + "\n");
-        f.close();
+        QVERIFY(TestFiles::write(path, "[MIS]\nRowList=a|b   \nEmpty=\nLong=" + QByteArray(300, 'x') + "\n"));
         QCOMPARE(ReadSetting(path, "MIS", "RowList", "d"), QStringLiteral("a|b"));
         QCOMPARE(ReadSetting(path, "MIS", "Empty", "d"), QStringLiteral("d"));
         QCOMPARE(ReadSetting(path, "MIS", "Missing", "d"), QStringLiteral("d"));

@@ -59,6 +59,16 @@ QString iniText(TavloProcess &tavlo) {
     return QString::fromUtf8(tavlo.readFile(QStringLiteral("Tavlo.ini")));
 }
 
+// A `tavlo` that hosts at start-up on a free loopback port, and a plain client that joined it as 甲.
+struct Hosted {
+    const quint16 port = freePort();
+    TavloProcess tavlo;
+    LineSocket client;
+    bool start(const QString &settings = {}) {
+        return tavlo.startHosting(port, settings) && client.join(port, QStringLiteral("甲"));
+    }
+};
+
 } // namespace
 
 class TestSessionEndToEnd : public QObject {
@@ -66,12 +76,8 @@ class TestSessionEndToEnd : public QObject {
 
 private slots:
     void hostsAtStartUpAndAnswersAJoinInOrder() {
-        const quint16 port = freePort();
-        TavloProcess tavlo;
-        QVERIFY(tavlo.startHosting(port, QStringLiteral("PlatformName=设计部\n")));
-
-        LineSocket client;
-        QVERIFY(client.join(port, QStringLiteral("甲")));
+        Hosted run;
+        QVERIFY(run.start(QStringLiteral("PlatformName=设计部\n")));
         const QStringList expected{
             "[加入]甲",
             "[清除ID列表]",
@@ -82,30 +88,28 @@ private slots:
             "[定制信息]物料信息管理系统|物料名称|物料描述|型号与规格|应用项目|项目日期|品牌或厂家|单位|数量|"
             "价格(元)|NC 编码",
         };
-        QCOMPARE(client.lines(), expected);
+        QCOMPARE(run.client.lines(), expected);
 
-        QCOMPARE(tavlo.terminate(), 0);
-        QVERIFY(iniText(tavlo).contains(QStringLiteral("RecentServer=True\n")));
+        QCOMPARE(run.tavlo.terminate(), 0);
+        QVERIFY(iniText(run.tavlo).contains(QStringLiteral("RecentServer=True\n")));
         // Leaving closed the member's connection.
-        QVERIFY(client.socket().state() != QAbstractSocket::ConnectedState ||
-                client.socket().waitForDisconnected(5000));
+        QVERIFY(run.client.socket().state() != QAbstractSocket::ConnectedState ||
+                run.client.socket().waitForDisconnected(5000));
     }
 
     void hostStoresRecordsAndAnswersQueriesOfAPlainClient() {
-        const quint16 port = freePort();
-        TavloProcess tavlo;
-        QVERIFY(tavlo.startHosting(port));
-        LineSocket client;
-        QVERIFY(client.join(port, QStringLiteral("甲")));
-        QCOMPARE(client.lines().size(), 7);
+        Hosted run;
+        QVERIFY(run.start());
+        QCOMPARE(run.client.lines().size(), 7);
 
-        client.send(QStringLiteral("[记录]离心泵|IS80|DN80|一期|2026|南方|台|0012|12500.5|NC01|127.0.0.9"));
-        client.send(QStringLiteral("[记录]闸阀|Z41H|DN50|二期|2026|北方|个|3|80|NC02|127.0.0.9"));
-        QCOMPARE(client.read(9).mid(7), (QStringList{"[记录结果]录入成功!", "[记录结果]录入成功!"}));
-        client.send(QStringLiteral("[查询]泵||||||True|False|False"));
-        QCOMPARE(client.read(11).mid(9),
+        run.client.send(
+            QStringLiteral("[记录]离心泵|IS80|DN80|一期|2026|南方|台|0012|12500.5|NC01|127.0.0.9"));
+        run.client.send(QStringLiteral("[记录]闸阀|Z41H|DN50|二期|2026|北方|个|3|80|NC02|127.0.0.9"));
+        QCOMPARE(run.client.read(9).mid(7), (QStringList{"[记录结果]录入成功!", "[记录结果]录入成功!"}));
+        run.client.send(QStringLiteral("[查询]泵||||||True|False|False"));
+        QCOMPARE(run.client.read(11).mid(9),
                  (QStringList{"[查询条数] 1", "[查询]离心泵|IS80|DN80|一期|2026|南方|台|0012|12500.5|NC01"}));
-        QCOMPARE(tavlo.terminate(), 0);
+        QCOMPARE(run.tavlo.terminate(), 0);
 
         // Another reader of Excel files sees the header, the rows, and "0012" kept as text.
         if (!Python::has(QStringLiteral("xlrd")))
@@ -117,7 +121,7 @@ private slots:
                                 "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
                                 "for r in range(s.nrows): print('|'.join(str(c.value) + ':' + str(c.ctype) "
                                 "for c in s.row(r)))\n"),
-                            {tavlo.file(QStringLiteral("MIS.xls"))}))
+                            {run.tavlo.file(QStringLiteral("MIS.xls"))}))
                 .split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(rows.size(), 3);
         QVERIFY(rows[0].startsWith(QStringLiteral("物料名称:1|物料描述:1|")));
@@ -127,14 +131,12 @@ private slots:
     }
 
     void clientsThatQueryAndLeaveOverAndOverCannotBringTheHostDown() {
-        const quint16 port = freePort();
-        TavloProcess tavlo;
-        QVERIFY(tavlo.startHosting(port));
-        LineSocket first;
-        QVERIFY(first.join(port, QStringLiteral("甲")));
+        Hosted run;
+        QVERIFY(run.start());
+        LineSocket &first = run.client;
         first.send(QStringLiteral("[记录]离心泵|IS80|DN80|一期|2026|南方|台|1|2|NC01|127.0.0.9"));
         QCOMPARE(first.read(8).value(7), QStringLiteral("[记录结果]录入成功!"));
-        const qint64 stackBefore = stackBytes(tavlo.process().processId());
+        const qint64 stackBefore = stackBytes(run.tavlo.process().processId());
 
         // Twenty clients at a time: connect, join, ten queries, close; again and again.
         QByteArray burst = tavlo::text::toWire(QStringLiteral("[加入]x\r\n"));
@@ -143,7 +145,7 @@ private slots:
         // Every other round the clients leave at once, the others once the host has taken their joins
         // (the first member hears of each).
         int rounds = 0;
-        while (rounds < 16 && tavlo.process().state() == QProcess::Running) {
+        while (rounds < 16 && run.tavlo.process().state() == QProcess::Running) {
             const auto joins = [](const QStringList &lines) {
                 return lines.count(QStringLiteral("[加入]x"));
             };
@@ -151,7 +153,7 @@ private slots:
             std::vector<std::unique_ptr<QTcpSocket>> clients;
             for (int i = 0; i < 20; ++i) {
                 clients.push_back(std::make_unique<QTcpSocket>());
-                clients.back()->connectToHost(QHostAddress::LocalHost, port);
+                clients.back()->connectToHost(QHostAddress::LocalHost, run.port);
             }
             for (auto &client : clients) {
                 if (client->waitForConnected(2000)) {
@@ -164,10 +166,10 @@ private slots:
             clients.clear();
             ++rounds;
         }
-        QCOMPARE(tavlo.process().state(), QProcess::Running);
+        QCOMPARE(run.tavlo.process().state(), QProcess::Running);
         QVERIFY(rounds > 10);
         // Its stack did not grow with the traffic (a nested wait per request would make it).
-        const qint64 stackAfter = stackBytes(tavlo.process().processId());
+        const qint64 stackAfter = stackBytes(run.tavlo.process().processId());
         if (stackBefore > 0)
             QVERIFY2(stackAfter - stackBefore < 512 * 1024,
                      qPrintable(QStringLiteral("%1 -> %2").arg(stackBefore).arg(stackAfter)));
@@ -175,23 +177,21 @@ private slots:
         // The first member is still served.
         first.send(QStringLiteral("[查询]泵||||||True|False|False"));
         QVERIFY(first.readUntilLine(QStringLiteral("[查询]离心泵|IS80|DN80|一期|2026|南方|台|1|2|NC01")));
-        QCOMPARE(tavlo.terminate(), 0);
+        QCOMPARE(run.tavlo.terminate(), 0);
     }
 
     void aHostileMemberKnocksNobodyOffAndKeepsNobodyOut() {
-        const quint16 port = freePort();
-        TavloProcess tavlo;
-        QVERIFY(tavlo.startHosting(port));
-        LineSocket member;
-        QVERIFY(member.join(port, QStringLiteral("甲")));
+        Hosted run;
+        QVERIFY(run.start());
+        LineSocket &member = run.client;
         QCOMPARE(member.lines().size(), 7);
         LineSocket attacker;
-        QVERIFY(attacker.join(port, QStringLiteral("乙")));
+        QVERIFY(attacker.join(run.port, QStringLiteral("乙")));
         QVERIFY(attacker.lines().contains(QStringLiteral("[连接号]2")));
 
         // An ID of 17,000 bytes that are no GB18030 is refused.
         LineSocket longId;
-        QVERIFY(longId.connectWhenListening(port));
+        QVERIFY(longId.connectWhenListening(run.port));
         longId.socket().write(tavlo::text::toWire(QStringLiteral("[加入]")) + QByteArray(17000, '\xff') +
                               "\r\n");
         QVERIFY(longId.socket().state() != QAbstractSocket::ConnectedState ||
@@ -213,13 +213,13 @@ private slots:
         std::vector<std::unique_ptr<QTcpSocket>> silent;
         for (int i = 0; i < 40; ++i) {
             silent.push_back(std::make_unique<QTcpSocket>());
-            silent.back()->connectToHost(QHostAddress::LocalHost, port);
+            silent.back()->connectToHost(QHostAddress::LocalHost, run.port);
             QVERIFY(silent.back()->waitForConnected(5000));
         }
         LineSocket late;
-        QVERIFY(late.join(port, QStringLiteral("丙")));
+        QVERIFY(late.join(run.port, QStringLiteral("丙")));
         QCOMPARE(member.socket().state(), QAbstractSocket::ConnectedState);
-        QCOMPARE(tavlo.terminate(), 0);
+        QCOMPARE(run.tavlo.terminate(), 0);
     }
 
     void joinsAtStartUpAndKeepsWhatTheHostSent() {

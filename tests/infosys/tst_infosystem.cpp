@@ -10,6 +10,7 @@
 #include "platform/text/IniFile.h"
 
 #include "LoopbackPeer.h"
+#include "Python.h"
 #include "TestFiles.h"
 
 #include "platform/text/TextCodec.h"
@@ -33,23 +34,16 @@ namespace {
 // The rows of the first sheet as python3-xlrd reads them, cells joined with "|"; one "<unreadable>"
 // entry when it cannot read the file.
 QStringList xlrdRows(const QString &path) {
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral("-c"),
-             QStringLiteral("import sys, xlrd\n"
-                            "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
-                            "for r in range(s.nrows):\n"
-                            "    print('|'.join(str(v) for v in s.row_values(r)))\n"),
-             path});
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+    bool ok = false;
+    const QByteArray out =
+        Python::run(QStringLiteral("import sys, xlrd\n"
+                                   "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+                                   "for r in range(s.nrows):\n"
+                                   "    print('|'.join(str(v) for v in s.row_values(r)))\n"),
+                    {path}, &ok);
+    if (!ok)
         return {QStringLiteral("<unreadable>")};
-    return QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-}
-
-bool haveXlrd() {
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import xlrd")});
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
 }
 
 } // namespace
@@ -173,15 +167,12 @@ private slots:
         Computer pc(QStringLiteral("甲"));
         QVERIFY(QFile::copy(QStringLiteral(TAVLO_CORPUS_DIR "/sheets/damaged-garbled.xls"),
                             pc.info.workbookPath()));
-        QFile original(pc.info.workbookPath());
-        QVERIFY(original.open(QIODevice::ReadOnly));
-        const QByteArray before = original.readAll();
-        original.close();
+        const QByteArray before = TestFiles::read(pc.info.workbookPath());
+        QVERIFY(!before.isEmpty());
         pc.record(kPump);
         // The refusal, then its reason.
         QVERIFY2(pc.tip.startsWith(QStringLiteral("未录入成功（无法打开“MIS.xls”")), qPrintable(pc.tip));
-        QVERIFY(original.open(QIODevice::ReadOnly));
-        QCOMPARE(original.readAll(), before);
+        QCOMPARE(TestFiles::read(pc.info.workbookPath()), before);
         QVERIFY(pc.info.storedRowList().isEmpty());
     }
 
@@ -209,9 +200,7 @@ private slots:
         pc.panel.comShowMode->setCurrentIndex(0); // NotePad
         pc.info.cmdQuery_Click();
         QCOMPARE(pc.tip, QStringLiteral("1 条记录"));
-        QFile results(pc.info.queryFilePath());
-        QVERIFY(results.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(results.readAll());
+        const QString text = QString::fromUtf8(TestFiles::read(pc.info.queryFilePath()));
         QVERIFY(text.contains(QStringLiteral("物料名称： 闸阀\n")));
         QVERIFY(text.contains(QStringLiteral(" 查到以上 1 条。\n")));
         QVERIFY(pc.info.queryViewer() && pc.info.queryViewer()->isVisible());
@@ -351,7 +340,7 @@ private slots:
     // the journal was emptied. The next start brings every record into MIS.xls exactly once, a record
     // typed twice included, and removes only its own temporary files.
     void aCrashLosesNoAcknowledgedRecordAndAddsNoneTwice() {
-        if (!haveXlrd())
+        if (!Python::has(QStringLiteral("xlrd")))
             QSKIP("needs /usr/bin/python3 with xlrd");
         const QStringList header{QStringLiteral("名称"), QStringLiteral("型号")};
         const QList<QStringList> records{{QStringLiteral("泵"), QStringLiteral("0012")},

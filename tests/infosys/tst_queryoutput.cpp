@@ -28,10 +28,7 @@ private slots:
         QCOMPARE(QueryOutput::AppendToQueryFile(path, {"c"}), 3);
         QCOMPARE(TestFiles::read(path), QByteArray("a\nb\nc\n"));
 
-        QFile big(path);
-        QVERIFY(big.open(QIODevice::WriteOnly));
-        big.write(QByteArray(60000, 'x'));
-        big.close();
+        QVERIFY(TestFiles::write(path, QByteArray(60000, 'x')));
         QCOMPARE(QueryOutput::AppendToQueryFile(path, {"新"}), 1);
         QCOMPARE(TestFiles::read(path), QByteArray("新\n"));
     }
@@ -39,10 +36,7 @@ private slots:
     void anOldGbkFileStaysGbk() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Query.txt"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(tavlo::text::toWire(QStringLiteral("旧结果\r\n")));
-        f.close();
+        QVERIFY(TestFiles::write(path, tavlo::text::toWire(QStringLiteral("旧结果\r\n"))));
         QCOMPARE(QueryOutput::AppendToQueryFile(path, {"新结果"}), 2);
         QCOMPARE(TestFiles::read(path), tavlo::text::toWire(QStringLiteral("旧结果\r\n新结果\r\n")));
     }

@@ -10,6 +10,8 @@
 #include "platform/document/Layout.h"
 #include "requisition/WordFrame.h"
 
+#include "Python.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -32,23 +34,6 @@ namespace {
 struct Pick {
     QString code, name, spec, unit;
 };
-
-// What a python3 program prints on its standard output; empty when it could not run.
-QByteArray runPython(const QString &script, const QStringList &args) {
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-c"), script} + args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
-        qWarning() << p.readAllStandardError();
-        return {};
-    }
-    return p.readAllStandardOutput();
-}
-
-bool pythonHasDocx() {
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import docx")});
-    return p.waitForFinished(30000) && p.exitCode() == 0;
-}
 
 } // namespace
 
@@ -303,7 +288,7 @@ void TestRequisitionForm::filesReadBackByIndependentReaders() {
              qPrintable(out));
     QCOMPARE(d->pageCount(), 2);
 
-    if (!pythonHasDocx())
+    if (!Python::has(QStringLiteral("docx")))
         QSKIP("python3-docx is not installed");
     const QString script = QStringLiteral(R"(
 import docx, json, sys
@@ -333,7 +318,7 @@ print(json.dumps({'rows': rows, 'fields': fields, 'orient': str(s.orientation), 
                   'breaks': len([b for b in d.element.body.iter(qn('w:br')) if b.get(qn('w:type')) == 'page'])},
                  ensure_ascii=False))
 )");
-    const QByteArray json = runPython(script, {docx});
+    const QByteArray json = Python::run(script, {docx});
     QVERIFY(!json.isEmpty());
     const QJsonObject o = QJsonDocument::fromJson(json).object();
     QCOMPARE(o[QStringLiteral("tables")].toInt(), 2);
@@ -448,13 +433,13 @@ void TestRequisitionForm::fitToContentKeepsCodesAndWordsWhole() {
     QCOMPARE(d->pageCount(), 2);
 
     // The .docx carries the same widths.
-    if (!pythonHasDocx())
+    if (!Python::has(QStringLiteral("docx")))
         QSKIP("python3-docx is not installed");
     QTemporaryDir dir;
     const QString docx = dir.filePath(QStringLiteral("fit.docx"));
     QVERIFY2(d->SaveAs(docx), qPrintable(d->lastError()));
     const QJsonArray tables =
-        QJsonDocument::fromJson(runPython(QString::fromUtf8(kTablesScript), {docx})).array();
+        QJsonDocument::fromJson(Python::run(QString::fromUtf8(kTablesScript), {docx})).array();
     QCOMPARE(tables.size(), 1);
     const QJsonObject table = tables[0].toObject();
     int total = 0;
@@ -609,10 +594,10 @@ void TestRequisitionForm::formFinishedByTypingInItsWindow() {
     QVERIFY(!d->Saved());
     QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier);
     QVERIFY(d->Saved());
-    if (!pythonHasDocx())
+    if (!Python::has(QStringLiteral("docx")))
         QSKIP("python3-docx is not installed");
     const QJsonArray tables =
-        QJsonDocument::fromJson(runPython(QString::fromUtf8(kTablesScript), {docx})).array();
+        QJsonDocument::fromJson(Python::run(QString::fromUtf8(kTablesScript), {docx})).array();
     QCOMPARE(tables.size(), 1);
     const QJsonArray rows = tables[0].toObject()[QStringLiteral("rows")].toArray();
     QCOMPARE(rows.size(), 6);

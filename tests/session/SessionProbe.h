@@ -88,6 +88,12 @@ public:
         return session.sockets().listeningPort();
     }
 
+    // Sets up a manual join to 127.0.0.1:port.
+    void aimAt(quint16 port) {
+        config.port = port;
+        session.setAddress(QStringLiteral("127.0.0.1"));
+    }
+
     // Joins a host on 127.0.0.1:port by searching a one-address VIP list, and waits for the host's
     // connection number.
     bool join(quint16 port) {
@@ -152,6 +158,15 @@ public:
     }
 };
 
+// A probe that hosts as 主 from the start, on an ephemeral loopback port.
+class HostProbe : public SessionProbe {
+public:
+    const quint16 port;
+    explicit HostProbe(const QString &platformName = QStringLiteral("平台"))
+        : SessionProbe(QStringLiteral("主"), platformName)
+        , port(startHosting()) {}
+};
+
 // A raw peer that joined the probe's host as `id` and whose join reply has been read.
 inline LoopbackPeer *joinRaw(SessionProbe &host, quint16 port, const QString &id, QObject *owner,
                              const QString &from = QStringLiteral("127.0.0.1")) {
@@ -186,6 +201,14 @@ inline QList<LoopbackPeer *> joinRawMembers(SessionProbe &host, quint16 port, co
     for (LoopbackPeer *peer : peers)
         peer->takeLines();
     return peers;
+}
+
+inline LoopbackPeer *joinRaw(HostProbe &host, const QString &id, QObject *owner,
+                             const QString &from = QStringLiteral("127.0.0.1")) {
+    return joinRaw(host, host.port, id, owner, from);
+}
+inline QList<LoopbackPeer *> joinRawMembers(HostProbe &host, const QStringList &ids, QObject *owner) {
+    return joinRawMembers(host, host.port, ids, owner);
 }
 
 // A member probe joined to a plain loopback listener that plays the host: the host's end of the

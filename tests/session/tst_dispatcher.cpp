@@ -14,10 +14,9 @@ class TestDispatcher : public QObject {
 
 private slots:
     void joinReplyComesInOrderWithTheHostEntryFirst() {
-        SessionProbe host(QStringLiteral("主"), QStringLiteral("设计部"));
-        const quint16 port = host.startHosting();
-        QVERIFY(port != 0);
-        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
+        HostProbe host(QStringLiteral("设计部"));
+        QVERIFY(host.port != 0);
+        LoopbackPeer *a = joinRaw(host, QStringLiteral("甲"), this);
         QVERIFY(a);
         QCOMPARE(a->takeLines(), (QStringList{
                                      "[加入]甲",
@@ -34,7 +33,7 @@ private slots:
         QVERIFY(host.sent.contains(QStringLiteral("连线(1): [连接号]1")));
 
         // A second member: the others learn of it and get its entry, the newcomer its own reply.
-        LoopbackPeer *b = joinRaw(host, port, QStringLiteral("乙"), this);
+        LoopbackPeer *b = joinRaw(host, QStringLiteral("乙"), this);
         QVERIFY(b);
         QVERIFY(a->waitForLines(2));
         QCOMPARE(a->takeLines(), (QStringList{"[加入]乙", "[人名]0000000002乙"}));
@@ -42,9 +41,8 @@ private slots:
     }
 
     void linesAreFramedPerConnection() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
+        HostProbe host;
+        LoopbackPeer *a = joinRaw(host, QStringLiteral("甲"), this);
         QVERIFY(a);
         const int logged = host.received.size();
 
@@ -69,18 +67,17 @@ private slots:
     }
 
     void noLineTheHostSendsIsLongerThanAMemberTakes() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
+        HostProbe host;
         SessionProbe member(QStringLiteral("乙")); // a real member: it drops a host whose lines are too long
-        QVERIFY(member.join(port));
-        LoopbackPeer *attacker = joinRaw(host, port, QStringLiteral("甲"), this);
+        QVERIFY(member.join(host.port));
+        LoopbackPeer *attacker = joinRaw(host, QStringLiteral("甲"), this);
         QVERIFY(attacker);
 
         // 20,000 bytes that are no GB18030: relayed as 20,000 "?", not as 80,000 bytes of U+FFFD.
         attacker->sendRaw(tavlo::text::toWire(QStringLiteral("[消息]")) + QByteArray(20000, '\xff') + "\r\n");
         // An ID of 17,000 such bytes would come back to everyone in the member list: refused.
         auto *longId = new LoopbackPeer(new QTcpSocket, this);
-        QVERIFY(longId->connectTo(port));
+        QVERIFY(longId->connectTo(host.port));
         longId->sendRaw(tavlo::text::toWire(QStringLiteral("[加入]")) + QByteArray(17000, '\xff') + "\r\n");
         QVERIFY(longId->waitForClose());
         QVERIFY(host.waitForStatus(QStringLiteral("连线(3) 的登录帐号超过 64 个字符，已断开")));
@@ -104,16 +101,15 @@ private slots:
     }
 
     void aBurstOfJoinsSendsTheLatestListOnce() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        LoopbackPeer *first = joinRaw(host, port, QStringLiteral("m0"), this);
+        HostProbe host;
+        LoopbackPeer *first = joinRaw(host, QStringLiteral("m0"), this);
         QVERIFY(first);
         // Thirty members join at once.
         constexpr int kJoins = 30;
         QList<LoopbackPeer *> others;
         for (int i = 1; i <= kJoins; ++i) {
             others.append(new LoopbackPeer(new QTcpSocket, this));
-            QVERIFY(others.last()->connectTo(port));
+            QVERIFY(others.last()->connectTo(host.port));
         }
         for (int i = 1; i <= kJoins; ++i)
             others[i - 1]->send(QStringLiteral("[加入]m%1").arg(i));
@@ -164,10 +160,9 @@ private slots:
     }
 
     void aHostIgnoresWhatOnlyAHostMaySend() {
-        SessionProbe host(QStringLiteral("主"), QStringLiteral("设计部"));
-        const quint16 port = host.startHosting();
-        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
-        LoopbackPeer *b = joinRaw(host, port, QStringLiteral("乙"), this);
+        HostProbe host(QStringLiteral("设计部"));
+        LoopbackPeer *a = joinRaw(host, QStringLiteral("甲"), this);
+        LoopbackPeer *b = joinRaw(host, QStringLiteral("乙"), this);
         QVERIFY(a && b);
         const QStringList before = host.memberNames();
         const QStringList forged{
@@ -229,9 +224,8 @@ private slots:
     }
 
     void hostAnswersRecordsAndQueriesThroughTheTool() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
+        HostProbe host;
+        LoopbackPeer *a = joinRaw(host, QStringLiteral("甲"), this);
         QVERIFY(a);
         a->takeLines();
         // Without the information system these lines are only logged.
@@ -262,9 +256,8 @@ private slots:
     }
 
     void requestsAreServedOneAtATimeAfterAPauseThatHoldsNothingUp() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙"}, this);
+        HostProbe host;
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, {"甲", "乙"}, this);
         QCOMPARE(peers.size(), 2);
         QElapsedTimer clock;
         clock.start();
@@ -299,7 +292,7 @@ private slots:
         const qsizetype servedBefore = served.size();
         QVERIFY(servedBefore < 4 + 5);
         QCOMPARE(host.session.requests().waiting(), 0);
-        LoopbackPeer *c = joinRaw(host, port, QStringLiteral("丙"), this);
+        LoopbackPeer *c = joinRaw(host, QStringLiteral("丙"), this);
         QVERIFY(c);
         // Requests are served in turn: a forgotten one still waiting would be served before this.
         c->send(QStringLiteral("[查询]mine"));
@@ -309,9 +302,8 @@ private slots:
     }
 
     void aRequestFloodDropsTheFloodingConnection() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙"}, this);
+        HostProbe host;
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, {"甲", "乙"}, this);
         QCOMPARE(peers.size(), 2);
         host.session.requests().setRecordStore([](const QString &) { return true; });
         QByteArray flood;
@@ -328,8 +320,7 @@ private slots:
     }
 
     void clientsThatQueryAndLeaveOverAndOverNeitherNestNorPileUp() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
+        HostProbe host;
         // A tool that lets events run while it searches, as a slow workbook might.
         int depth = 0, deepest = 0, calls = 0;
         quintptr lowest = ~quintptr(0), highest = 0;
@@ -355,7 +346,7 @@ private slots:
             QList<QTcpSocket *> clients;
             for (int i = 0; i < 20; ++i) {
                 auto *client = new QTcpSocket(this);
-                client->connectToHost(QHostAddress::LocalHost, port);
+                client->connectToHost(QHostAddress::LocalHost, host.port);
                 clients.append(client);
             }
             const qsizetype received = host.received.size();
@@ -386,7 +377,7 @@ private slots:
         QTRY_VERIFY(host.session.queue().isEmpty());
 
         // The host still answers.
-        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
+        LoopbackPeer *a = joinRaw(host, QStringLiteral("甲"), this);
         QVERIFY(a);
         a->takeLines();
         a->send(QStringLiteral("[查询]a"));
@@ -395,9 +386,8 @@ private slots:
     }
 
     void aFloodDoesNotHoldUpAnotherMembersLine() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙", "丙"}, this);
+        HostProbe host;
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, {"甲", "乙", "丙"}, this);
         QCOMPARE(peers.size(), 3);
         constexpr int kFlood = 20000;
         QByteArray flood;
@@ -419,9 +409,8 @@ private slots:
     }
 
     void linesSentJustBeforeAPeerClosesAreStillHandled() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙"}, this);
+        HostProbe host;
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, {"甲", "乙"}, this);
         QCOMPARE(peers.size(), 2);
         // More than one arrival's worth, then the close right behind it.
         constexpr int kLines = 5000;
@@ -437,12 +426,11 @@ private slots:
     }
 
     void aConnectionThatNeverJoinedNeitherHearsNorIsHeard() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        const QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙"}, this);
+        HostProbe host;
+        const QList<LoopbackPeer *> peers = joinRawMembers(host, {"甲", "乙"}, this);
         QCOMPARE(peers.size(), 2);
         auto *stranger = new LoopbackPeer(new QTcpSocket, this);
-        QVERIFY(stranger->connectTo(port));
+        QVERIFY(stranger->connectTo(host.port));
         QTRY_COMPARE(host.session.sockets().slotCount(), 3);
         stranger->send(QStringLiteral("[消息]丙说： 我在听"));
         stranger->send(QStringLiteral("[悄悄话]00000000010000000001丙悄悄说：x"));

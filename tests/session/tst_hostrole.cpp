@@ -2,6 +2,8 @@
 #include "Python.h"
 #include "SessionProbe.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -59,11 +61,10 @@ private slots:
     }
 
     void closedSlotsAreReusedAndClosesAreBroadcast() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
-        LoopbackPeer *b = joinRaw(host, port, QStringLiteral("乙"), this);
-        LoopbackPeer *c = joinRaw(host, port, QStringLiteral("丙"), this);
+        HostProbe host;
+        LoopbackPeer *a = joinRaw(host, QStringLiteral("甲"), this);
+        LoopbackPeer *b = joinRaw(host, QStringLiteral("乙"), this);
+        LoopbackPeer *c = joinRaw(host, QStringLiteral("丙"), this);
         QVERIFY(a && b && c);
         QCOMPARE(host.status_(), int(Session::HostingWithMembers));
         a->takeLines();
@@ -78,7 +79,7 @@ private slots:
         QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:甲", "3:丙"}));
 
         // The next member takes the lowest closed slot.
-        LoopbackPeer *d = joinRaw(host, port, QStringLiteral("丁"), this);
+        LoopbackPeer *d = joinRaw(host, QStringLiteral("丁"), this);
         QVERIFY(d);
         QVERIFY(d->lines().contains(QStringLiteral("[连接号]2")));
         QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:甲", "3:丙", "2:丁"}));
@@ -86,7 +87,7 @@ private slots:
 
         // A connection that closes before joining goes silently.
         LoopbackPeer e(new QTcpSocket);
-        QVERIFY(e.connectTo(port));
+        QVERIFY(e.connectTo(host.port));
         QTRY_COMPARE(host.session.sockets().slotCount(), 4);
         const int lines = host.status.size();
         e.close();
@@ -125,11 +126,10 @@ private slots:
     }
 
     void twoMembersKickedAtOnce() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
+        HostProbe host;
         QList<LoopbackPeer *> peers;
         for (const char16_t *id : {u"甲", u"乙", u"丙", u"丁"}) {
-            peers.append(joinRaw(host, port, QString::fromUtf16(id), this));
+            peers.append(joinRaw(host, QString::fromUtf16(id), this));
             QVERIFY(peers.last());
         }
         for (LoopbackPeer *p : peers)
@@ -157,10 +157,9 @@ private slots:
     }
 
     void aMemberOnlyLearnsItHasNoHostPrivilege() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
+        HostProbe host;
         SessionProbe member(QStringLiteral("甲"));
-        QVERIFY(member.join(port));
+        QVERIFY(member.join(host.port));
         member.members().setSelected(0, true);
         member.session.host().cmdKick_Click();
         QCOMPARE(member.tips, QStringList{"主机特权"});
@@ -168,12 +167,11 @@ private slots:
     }
 
     void theHostLeaving() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
+        HostProbe host;
         SessionProbe a(QStringLiteral("甲"));
         SessionProbe b(QStringLiteral("乙"));
-        QVERIFY(a.join(port));
-        QVERIFY(b.join(port));
+        QVERIFY(a.join(host.port));
+        QVERIFY(b.join(host.port));
         QVERIFY(a.session.controlsLocked());
 
         host.session.cmdDisconnect_Click();
@@ -196,11 +194,10 @@ private slots:
     }
 
     void livenessCheckDropsMembersThatStopAnswering() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this, QStringLiteral("127.0.0.5"));
-        LoopbackPeer *b = joinRaw(host, port, QStringLiteral("乙"), this, QStringLiteral("127.0.0.6"));
-        LoopbackPeer *c = joinRaw(host, port, QStringLiteral("丙"), this, QStringLiteral("127.0.0.8"));
+        HostProbe host;
+        LoopbackPeer *a = joinRaw(host, QStringLiteral("甲"), this, QStringLiteral("127.0.0.5"));
+        LoopbackPeer *b = joinRaw(host, QStringLiteral("乙"), this, QStringLiteral("127.0.0.6"));
+        LoopbackPeer *c = joinRaw(host, QStringLiteral("丙"), this, QStringLiteral("127.0.0.8"));
         QVERIFY(a && b && c);
         a->takeLines();
         host.echo.insert(QStringLiteral("127.0.0.6"), modPing::Echo::Silent);
@@ -217,12 +214,11 @@ private slots:
     }
 
     void livenessCheckSurvivesMembersLeavingDuringTheWalk() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
+        HostProbe host;
         QList<LoopbackPeer *> peers;
         for (int i = 1; i <= 4; ++i) {
-            peers.append(joinRaw(host, port, QStringLiteral("m%1").arg(i), this,
-                                 QStringLiteral("127.0.0.%1").arg(10 + i)));
+            peers.append(
+                joinRaw(host, QStringLiteral("m%1").arg(i), this, QStringLiteral("127.0.0.%1").arg(10 + i)));
             QVERIFY(peers.last());
         }
         host.pinged.clear();
@@ -244,10 +240,9 @@ private slots:
     }
 
     void withoutEchoTheConnectionStateDecidesAndThatIsSaidOnce() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
-        LoopbackPeer *b = joinRaw(host, port, QStringLiteral("乙"), this);
+        HostProbe host;
+        LoopbackPeer *a = joinRaw(host, QStringLiteral("甲"), this);
+        LoopbackPeer *b = joinRaw(host, QStringLiteral("乙"), this);
         QVERIFY(a && b);
         host.session.setPinger([](const QString &) { return modPing::Echo::Unavailable; });
         for (int walk = 0; walk < 2; ++walk) {
@@ -261,9 +256,8 @@ private slots:
     }
 
     void memberListTooltipShowsTheOneSelectedAddress() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        QVERIFY(joinRaw(host, port, QStringLiteral("甲"), this, QStringLiteral("127.0.0.9")));
+        HostProbe host;
+        QVERIFY(joinRaw(host, QStringLiteral("甲"), this, QStringLiteral("127.0.0.9")));
         HostRole &role = host.session.host();
         QCOMPARE(role.selectedAddressTip(), QString());
         host.members().setSelected(1, true);
@@ -275,9 +269,8 @@ private slots:
     }
 
     void linesForAMemberWhoLeftNeverReachTheNextMemberOnItsSlot() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙", "丙"}, this);
+        HostProbe host;
+        QList<LoopbackPeer *> peers = joinRawMembers(host, {"甲", "乙", "丙"}, this);
         QCOMPARE(peers.size(), 3);
         // 乙 stops reading: once the system's buffers are full, what is meant for it waits in the queue.
         peers[1]->socket()->setReadBufferSize(1);
@@ -298,7 +291,7 @@ private slots:
         host.session.QueueMessage(QStringLiteral("[消息]留言"), 2);
         QCOMPARE(host.session.queue().backlog(2), 0);
 
-        LoopbackPeer *d = joinRaw(host, port, QStringLiteral("丁"), this);
+        LoopbackPeer *d = joinRaw(host, QStringLiteral("丁"), this);
         QVERIFY(d);
         QCOMPARE(d->lines().first(), QStringLiteral("[加入]丁"));
         QVERIFY(d->lines().contains(QStringLiteral("[连接号]2")));
@@ -312,9 +305,8 @@ private slots:
     }
 
     void aMemberThatStopsReadingIsCutWhenItsBacklogOverflows() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        QList<LoopbackPeer *> peers = joinRawMembers(host, port, {"甲", "乙"}, this);
+        HostProbe host;
+        QList<LoopbackPeer *> peers = joinRawMembers(host, {"甲", "乙"}, this);
         QCOMPARE(peers.size(), 2);
         peers[1]->socket()->setReadBufferSize(1);
         const QString line = QStringLiteral("[消息]") + QString(1000, u'y');
@@ -336,14 +328,13 @@ private slots:
     }
 
     void aConnectionThatClosesAlwaysFreesItsSlotAndEntry() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this);
+        HostProbe host;
+        LoopbackPeer *a = joinRaw(host, QStringLiteral("甲"), this);
         QVERIFY(a);
         a->takeLines();
         // A raw peer that joins with an empty ID, then closes.
         auto *nameless = new LoopbackPeer(new QTcpSocket, this);
-        QVERIFY(nameless->connectTo(port));
+        QVERIFY(nameless->connectTo(host.port));
         nameless->send(QStringLiteral("[加入]")); // nothing after the tag
         QVERIFY(nameless->waitForLines(7));
         QCOMPARE(host.members().count(), 3);
@@ -353,7 +344,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([a] { return a->lines().contains(QStringLiteral("[连接断开]0000000002")); }));
 
         // The next member on that slot gets its whole join reply.
-        LoopbackPeer *b = joinRaw(host, port, QStringLiteral("乙"), this);
+        LoopbackPeer *b = joinRaw(host, QStringLiteral("乙"), this);
         QVERIFY(b);
         QVERIFY(b->lines().contains(QStringLiteral("[连接号]2")));
         QCOMPARE(host.memberNames(), (QStringList{"-1:主", "1:甲", "2:乙"}));
@@ -383,9 +374,8 @@ private slots:
     }
 
     void livenessCheckComparesTheConnectionNotTheNumber() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        LoopbackPeer *a = joinRaw(host, port, QStringLiteral("甲"), this, QStringLiteral("127.0.0.5"));
+        HostProbe host;
+        LoopbackPeer *a = joinRaw(host, QStringLiteral("甲"), this, QStringLiteral("127.0.0.5"));
         QVERIFY(a);
         LoopbackPeer *b = nullptr;
         // While 甲's computer is pinged (and does not answer), 甲 leaves and 乙 takes slot 1.
@@ -394,7 +384,7 @@ private slots:
                 a->close();
                 if (!QTest::qWaitFor([&] { return !host.members().contains(1); }, 5000))
                     return modPing::Echo::Silent;
-                b = joinRaw(host, port, QStringLiteral("乙"), this, QStringLiteral("127.0.0.6"));
+                b = joinRaw(host, QStringLiteral("乙"), this, QStringLiteral("127.0.0.6"));
                 return modPing::Echo::Silent;
             }
             return modPing::Echo::Answered;
@@ -412,9 +402,8 @@ private slots:
 #ifndef Q_OS_LINUX
         QSKIP("the keep-alive timing is set on Linux only");
 #else
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
-        QVERIFY(joinRaw(host, port, QStringLiteral("甲"), this));
+        HostProbe host;
+        QVERIFY(joinRaw(host, QStringLiteral("甲"), this));
         const int fd = int(host.session.sockets()
                                .findChild<QTcpSocket *>(QStringLiteral("sckConnection1"))
                                ->socketDescriptor());
@@ -521,9 +510,7 @@ private slots:
         // Records still open their file, and the member is answered.
         a->send(QStringLiteral("[记录]离心泵|IS80"));
         QVERIFY(QTest::qWaitFor([a] { return a->lines().contains(QStringLiteral("[记录结果]录入成功!")); }));
-        QFile stored(records);
-        QVERIFY(stored.open(QIODevice::ReadOnly));
-        QCOMPARE(stored.readAll(), QByteArray("离心泵|IS80\n"));
+        QCOMPARE(TestFiles::read(records), QByteArray("离心泵|IS80\n"));
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(30000));
 #endif

@@ -26,11 +26,9 @@ class TestMemberRole : public QObject {
 
 private slots:
     void manualJoinAnnouncesItselfAndTakesTheHostsNames() {
-        SessionProbe host(QStringLiteral("主"), QStringLiteral("设计部"));
-        const quint16 port = host.startHosting();
+        HostProbe host(QStringLiteral("设计部"));
         SessionProbe member(QStringLiteral("甲"), QStringLiteral("本机"));
-        member.config.port = port;
-        member.session.setAddress(QStringLiteral("127.0.0.1"));
+        member.aimAt(host.port);
         QSignalSpy upload(&member.session, &Session::uploadLocalRecordsRequested);
         QSignalSpy chosen(&member.session, &Session::serverAddressChosen);
 
@@ -62,8 +60,7 @@ private slots:
 
     void manualJoinToARefusingPortFails() {
         SessionProbe member(QStringLiteral("甲"));
-        member.config.port = closedPort();
-        member.session.setAddress(QStringLiteral("127.0.0.1"));
+        member.aimAt(closedPort());
         member.session.member().cmdConnect_Click();
         QTRY_COMPARE(member.status, (QStringList{"正在连接... ...", "连接失败"}));
         QVERIFY(!member.session.controlsLocked());
@@ -112,8 +109,7 @@ private slots:
         });
 
         SessionProbe member(QStringLiteral("甲"));
-        member.config.port = full.serverPort();
-        member.session.setAddress(QStringLiteral("127.0.0.1"));
+        member.aimAt(full.serverPort());
         member.session.member().cmdConnect_Click();
         if (member.status_() != Session::Connecting)
             QSKIP("this system completes connections to a full listener");
@@ -140,11 +136,9 @@ private slots:
     }
 
     void leavingDuringTheJoinWaitCallsTheJoinOff() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
+        HostProbe host;
         SessionProbe member(QStringLiteral("甲"));
-        member.config.port = port;
-        member.session.setAddress(QStringLiteral("127.0.0.1"));
+        member.aimAt(host.port);
         QTimer::singleShot(300, &member.session, &Session::cmdDisconnect_Click);
         member.session.member().cmdConnect_Click();
         QTRY_COMPARE(member.status, (QStringList{"正在连接... ...", "连接断开"}));
@@ -153,16 +147,14 @@ private slots:
         QVERIFY(!member.session.controlsLocked());
         // Another member joining after it is the marker: the host heard that join and no other.
         SessionProbe other(QStringLiteral("乙"));
-        QVERIFY(other.join(port));
+        QVERIFY(other.join(host.port));
         QCOMPARE(host.status.filter(QStringLiteral("加入")), QStringList{"乙加入"});
     }
 
     void leavingOrHostingDuringTheEchoWaitCallsTheJoinOff() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
+        HostProbe host;
         SessionProbe member(QStringLiteral("甲"));
-        member.config.port = port;
-        member.session.setAddress(QStringLiteral("127.0.0.1"));
+        member.aimAt(host.port);
         // The user presses "断开" while the join's echo is on its way.
         member.session.setPinger([&](const QString &) {
             member.session.cmdDisconnect_Click();
@@ -172,7 +164,7 @@ private slots:
         QCOMPARE(member.status, (QStringList{"正在连接... ...", "连接断开"}));
         // Another member joining after it is the marker: the only connection the host ever had.
         SessionProbe other(QStringLiteral("乙"));
-        QVERIFY(other.join(port));
+        QVERIFY(other.join(host.port));
         QCOMPARE(host.session.sockets().slotCount(), 1);
         QCOMPARE(member.status_(), int(Session::Idle));
         QVERIFY(!member.session.controlsLocked());
@@ -185,12 +177,12 @@ private slots:
             member.session.cmdDisconnect_Click();
             member.config.port = 0; // a port of its own to host on
             member.session.host().cmdHost_Click();
-            member.config.port = port;
+            member.config.port = host.port;
             return modPing::Echo::Answered;
         });
         member.session.member().cmdConnect_Click();
         SessionProbe third(QStringLiteral("丙"));
-        QVERIFY(third.join(port));
+        QVERIFY(third.join(host.port));
         QCOMPARE(host.session.sockets().slotCount(), 2); // 乙 and 丙, never 甲
         QVERIFY(member.session.isHost());
         QCOMPARE(member.status_(), int(Session::HostingAlone));
@@ -258,11 +250,10 @@ private slots:
     }
 
     void withoutEchoAJoinProbesThePlatformPort() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
+        HostProbe host;
         SessionProbe member(QStringLiteral("甲"));
         member.session.setPinger([](const QString &) { return modPing::Echo::Unavailable; });
-        QVERIFY(member.join(port));
+        QVERIFY(member.join(host.port));
         const QString note =
             QStringLiteral("本机不能发送 ICMP 回显：查找主机改为试连端口，成员检测改看连接状态");
         QCOMPARE(member.status.first(), QStringLiteral("正在连接... ..."));
@@ -278,10 +269,9 @@ private slots:
     }
 
     void aKickedMemberOnlySeesItsConnectionEnd() {
-        SessionProbe host(QStringLiteral("主"));
-        const quint16 port = host.startHosting();
+        HostProbe host;
         SessionProbe member(QStringLiteral("甲"));
-        QVERIFY(member.join(port));
+        QVERIFY(member.join(host.port));
         host.members().setSelected(1, true);
         host.session.host().cmdKick_Click();
         QVERIFY(member.waitForStatus(QStringLiteral("连接断开")));

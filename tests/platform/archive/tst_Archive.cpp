@@ -1,3 +1,4 @@
+#include "Python.h"
 #include "TestFiles.h"
 #include "platform/archive/EntryNames.h"
 #include "platform/archive/ZipExtractor.h"
@@ -22,30 +23,11 @@ namespace {
 
 const QString kCorpus = QStringLiteral(TAVLO_CORPUS_DIR "/zip/");
 
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QVERIFY(TestFiles::write(path, bytes));
-}
-
-QByteArray readFile(const QString &path) {
-    return TestFiles::read(path);
-}
-
 QByteArray randomBytes(qint64 size) {
     QByteArray bytes(size, Qt::Uninitialized);
     QRandomGenerator generator(7);
     generator.fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
     return bytes;
-}
-
-// Every path below `root`, relative and sorted.
-QStringList tree(const QString &root) {
-    QStringList paths;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        paths.append(QDir(root).relativeFilePath(it.next()));
-    paths.sort();
-    return paths;
 }
 
 // Builds an archive with libzip directly, names stored as given (raw bytes, flag only when asked),
@@ -155,7 +137,7 @@ void TestArchive::resolvesEntryPaths() {
 void TestArchive::numbersNamesBesideExistingFiles() {
     QTemporaryDir dir;
     QCOMPARE(numberedName(dir.path(), QStringLiteral("notes.txt")), QStringLiteral("notes (2).txt"));
-    writeFile(dir.filePath(QStringLiteral("notes (2).txt")), "x");
+    QVERIFY(TestFiles::write(dir.filePath(QStringLiteral("notes (2).txt")), "x"));
     QCOMPARE(numberedName(dir.path(), QStringLiteral("notes.txt")), QStringLiteral("notes (3).txt"));
     QCOMPARE(numberedName(dir.path(), QStringLiteral("a.tar.gz")), QStringLiteral("a.tar (2).gz"));
     QCOMPARE(numberedName(dir.path(), QStringLiteral(".profile")), QStringLiteral(".profile (2)"));
@@ -169,7 +151,7 @@ void TestArchive::threeFilesInSelectionOrder() {
                             dir.filePath(QStringLiteral("采购申请单.txt")),
                             dir.filePath(QStringLiteral("alpha.dat"))};
     for (const QString &file : files)
-        writeFile(file, QFileInfo(file).fileName().toUtf8() + " contents");
+        QVERIFY(TestFiles::write(file, QFileInfo(file).fileName().toUtf8() + " contents"));
     const QString archive = dir.filePath(QStringLiteral("out.zip"));
     QVERIFY(createArchive(files, archive).ok());
 
@@ -192,24 +174,22 @@ void TestArchive::otherZipProgramsReadOurArchive() {
                             dir.filePath(QStringLiteral("物料清单.txt")),
                             dir.filePath(QStringLiteral("a.txt"))};
     for (const QString &file : files)
-        writeFile(file, randomBytes(20000));
+        QVERIFY(TestFiles::write(file, randomBytes(20000)));
     const QString archive = dir.filePath(QStringLiteral("out.zip"));
     QVERIFY(createArchive(files, archive).ok());
 
-    const QString python = QStringLiteral("/usr/bin/python3");
-    if (!QFileInfo::exists(python))
+    if (!QFileInfo::exists(Python::kPath))
         QSKIP("/usr/bin/python3 is not installed");
-    QProcess process;
-    process.start(python, {QStringLiteral("-c"),
-                           QStringLiteral("import json, sys, zipfile\n"
-                                          "z = zipfile.ZipFile(sys.argv[1])\n"
-                                          "assert z.testzip() is None\n"
-                                          "print(json.dumps([[i.filename, bool(i.flag_bits & 0x800)] "
-                                          "for i in z.infolist()]))\n"),
-                           archive});
-    QVERIFY(process.waitForFinished(30000));
-    QCOMPARE(process.exitCode(), 0);
-    const QJsonArray listed = QJsonDocument::fromJson(process.readAllStandardOutput()).array();
+    bool ok = false;
+    const QByteArray out =
+        Python::run(QStringLiteral("import json, sys, zipfile\n"
+                                   "z = zipfile.ZipFile(sys.argv[1])\n"
+                                   "assert z.testzip() is None\n"
+                                   "print(json.dumps([[i.filename, bool(i.flag_bits & 0x800)] "
+                                   "for i in z.infolist()]))\n"),
+                    {archive}, &ok);
+    QVERIFY(ok);
+    const QJsonArray listed = QJsonDocument::fromJson(out).array();
     QCOMPARE(listed.size(), 3);
     for (int i = 0; i < 3; ++i)
         QCOMPARE(listed[i].toArray()[0].toString(), QFileInfo(files[i]).fileName());
@@ -220,7 +200,7 @@ void TestArchive::emptyListGivesEmptyArchive() {
     QTemporaryDir dir;
     const QString archive = dir.filePath(QStringLiteral("empty.zip"));
     QVERIFY(createArchive({}, archive).ok());
-    QCOMPARE(readFile(archive), QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0'));
+    QCOMPARE(TestFiles::read(archive), QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0'));
     ZipReader reader(archive);
     QVERIFY(reader.isOpen());
     QVERIFY(reader.entries().isEmpty());
@@ -229,8 +209,8 @@ void TestArchive::emptyListGivesEmptyArchive() {
 void TestArchive::refusesBadSources() {
     QTemporaryDir dir;
     const QString a = dir.filePath(QStringLiteral("a.txt"));
-    writeFile(a, "keep me");
-    writeFile(dir.filePath(QStringLiteral("sub/a.txt")), "same name");
+    QVERIFY(TestFiles::write(a, "keep me"));
+    QVERIFY(TestFiles::write(dir.filePath(QStringLiteral("sub/a.txt")), "same name"));
     const QString archive = dir.filePath(QStringLiteral("out.zip"));
 
     Outcome missing = createArchive({a, dir.filePath(QStringLiteral("gone.txt"))}, archive);
@@ -243,7 +223,7 @@ void TestArchive::refusesBadSources() {
 
     // Choosing one of the files as the archive must not destroy it.
     QCOMPARE(createArchive({a}, a).failure, Failure::ArchiveIsSource);
-    QCOMPARE(readFile(a), QByteArray("keep me"));
+    QCOMPARE(TestFiles::read(a), QByteArray("keep me"));
 
     const Outcome unwritable = createArchive({a}, dir.filePath(QStringLiteral("no/such/folder/out.zip")));
     QCOMPARE(unwritable.failure, Failure::ArchiveUnwritable);
@@ -255,8 +235,8 @@ void TestArchive::cancelledCompressionLeavesNoArchive() {
     const QStringList files{dir.filePath(QStringLiteral("big1.bin")),
                             dir.filePath(QStringLiteral("big2.bin"))};
     for (const QString &file : files)
-        writeFile(file, randomBytes(2 * 1024 * 1024));
-    const QStringList before = tree(dir.path());
+        QVERIFY(TestFiles::write(file, randomBytes(2 * 1024 * 1024)));
+    const QStringList before = TestFiles::tree(dir.path());
     const QString archive = dir.filePath(QStringLiteral("out.zip"));
 
     int calls = 0;
@@ -267,14 +247,14 @@ void TestArchive::cancelledCompressionLeavesNoArchive() {
     });
     QCOMPARE(cancelled.failure, Failure::Cancelled);
     QCOMPARE(lastTotal, qint64(4 * 1024 * 1024));
-    QCOMPARE(tree(dir.path()), before); // neither the archive nor a temporary file is left
+    QCOMPARE(TestFiles::tree(dir.path()), before); // neither the archive nor a temporary file is left
 
     // An archive that was there before stays whole.
     QVERIFY(createArchive({files[0]}, archive).ok());
-    const QByteArray previous = readFile(archive);
+    const QByteArray previous = TestFiles::read(archive);
     QCOMPARE(createArchive(files, archive, [](qint64, qint64) { return false; }).failure, Failure::Cancelled);
-    QCOMPARE(readFile(archive), previous);
-    QCOMPARE(tree(dir.path()), QStringList(before) << QStringLiteral("out.zip"));
+    QCOMPARE(TestFiles::read(archive), previous);
+    QCOMPARE(TestFiles::tree(dir.path()), QStringList(before) << QStringLiteral("out.zip"));
 }
 
 void TestArchive::extractsChineseNamesFromCorpus_data() {
@@ -292,7 +272,7 @@ void TestArchive::extractsChineseNamesFromCorpus() {
     QTemporaryDir dir;
     const ExtractReport report = extractArchive(kCorpus + file, dir.path());
     QVERIFY(report.complete());
-    QCOMPARE(tree(dir.path()), expected);
+    QCOMPARE(TestFiles::tree(dir.path()), expected);
     QStringList extracted = report.extracted;
     extracted.sort();
     QCOMPARE(extracted, expected);
@@ -309,7 +289,7 @@ void TestArchive::extractsUnflaggedUtf8Names() {
     const QByteArray gbkName("\xcd\xbc\xd6\xbd.txt"); // 图纸.txt
     makeZip(gbk, {{gbkName, "drawing"}, {"sub/\xce\xef\xc1\xcf.txt", "material"}});
     makeZip(flagged, {{QStringLiteral("采购.txt").toUtf8(), "x"}});
-    QByteArray bytes = readFile(flagged);
+    QByteArray bytes = TestFiles::read(flagged);
     // Set the UTF-8 flag (bit 11) in the local header and the central record of the one entry.
     auto setFlag = [](QByteArray &zip, const QByteArray &signature, int flagAt) {
         const qsizetype at = zip.indexOf(signature);
@@ -318,7 +298,7 @@ void TestArchive::extractsUnflaggedUtf8Names() {
     };
     setFlag(bytes, QByteArrayLiteral("PK\x03\x04"), 6);
     setFlag(bytes, QByteArrayLiteral("PK\x01\x02"), 8);
-    writeFile(flagged, bytes);
+    QVERIFY(TestFiles::write(flagged, bytes));
     // libzip flags a name that happens to be valid UTF-8: clear the flag as Windows leaves it, and
     // set it on every entry for the misflagged copy.
     auto setFlags = [](QByteArray zip, bool on) {
@@ -329,9 +309,9 @@ void TestArchive::extractsUnflaggedUtf8Names() {
         }
         return zip;
     };
-    bytes = readFile(gbk);
-    writeFile(gbk, setFlags(bytes, false));
-    writeFile(misflagged, setFlags(bytes, true));
+    bytes = TestFiles::read(gbk);
+    QVERIFY(TestFiles::write(gbk, setFlags(bytes, false)));
+    QVERIFY(TestFiles::write(misflagged, setFlags(bytes, true)));
 
     QCOMPARE(names(ZipReader(flagged)), QStringList{QStringLiteral("采购.txt")});
     const QStringList expected{QStringLiteral("sub/物料.txt"), QStringLiteral("图纸.txt")};
@@ -344,8 +324,8 @@ void TestArchive::extractsUnflaggedUtf8Names() {
         QTemporaryDir target;
         const ExtractReport report = extractArchive(archive, target.path());
         QVERIFY(report.complete());
-        QCOMPARE(readFile(target.filePath(QStringLiteral("图纸.txt"))), QByteArray("drawing"));
-        QCOMPARE(readFile(target.filePath(QStringLiteral("sub/物料.txt"))), QByteArray("material"));
+        QCOMPARE(TestFiles::read(target.filePath(QStringLiteral("图纸.txt"))), QByteArray("drawing"));
+        QCOMPARE(TestFiles::read(target.filePath(QStringLiteral("sub/物料.txt"))), QByteArray("material"));
     }
 
     // Info-ZIP lists the misflagged archive too: it is damaged in nobody else's eyes.
@@ -388,7 +368,7 @@ void TestArchive::hostileEntriesWriteNothingOutside() {
         QCOMPARE(report.refused[i].name, refused[i]);
         QCOMPARE(int(report.refused[i].problem), problem);
     }
-    QCOMPARE(tree(dir.path()),
+    QCOMPARE(TestFiles::tree(dir.path()),
              QStringList({QStringLiteral("one"), QStringLiteral("one/two"), QStringLiteral("one/two/target"),
                           QStringLiteral("one/two/target/ok.txt")}));
     if (!absoluteExisted)
@@ -403,7 +383,7 @@ void TestArchive::linkInTargetDoesNotCarryEntriesOutside() {
     QVERIFY(QDir().mkpath(outside));
     QVERIFY(QFile::link(outside, target + QStringLiteral("/sub")));
     QVERIFY(QFile::link(outside + QStringLiteral("/victim.txt"), target + QStringLiteral("/victim.txt")));
-    writeFile(outside + QStringLiteral("/victim.txt"), "outside");
+    QVERIFY(TestFiles::write(outside + QStringLiteral("/victim.txt"), "outside"));
     const QString archive = dir.filePath(QStringLiteral("a.zip"));
     makeZip(archive, {{"sub/x.txt", "x"}, {"sub/made/deeper/y.txt", "y"}, {"victim.txt", "replaced"}});
 
@@ -413,16 +393,16 @@ void TestArchive::linkInTargetDoesNotCarryEntriesOutside() {
     QCOMPARE(report.refused[0].name, QStringLiteral("sub/x.txt"));
     QCOMPARE(report.extracted, QStringList{QStringLiteral("victim.txt")});
     // No folder is made through the link either.
-    QCOMPARE(tree(outside), QStringList{QStringLiteral("victim.txt")});
-    QCOMPARE(readFile(outside + QStringLiteral("/victim.txt")), QByteArray("outside"));
+    QCOMPARE(TestFiles::tree(outside), QStringList{QStringLiteral("victim.txt")});
+    QCOMPARE(TestFiles::read(outside + QStringLiteral("/victim.txt")), QByteArray("outside"));
     QVERIFY(!QFileInfo(target + QStringLiteral("/victim.txt")).isSymLink());
-    QCOMPARE(readFile(target + QStringLiteral("/victim.txt")), QByteArray("replaced"));
+    QCOMPARE(TestFiles::read(target + QStringLiteral("/victim.txt")), QByteArray("replaced"));
 }
 
 void TestArchive::damagedArchivesFailCleanly() {
     QTemporaryDir dir;
-    writeFile(dir.filePath(QStringLiteral("garbage.zip")), randomBytes(4096));
-    writeFile(dir.filePath(QStringLiteral("zero.zip")), QByteArray());
+    QVERIFY(TestFiles::write(dir.filePath(QStringLiteral("garbage.zip")), randomBytes(4096)));
+    QVERIFY(TestFiles::write(dir.filePath(QStringLiteral("zero.zip")), QByteArray()));
     const QStringList archives{
         kCorpus + QStringLiteral("damaged-truncated.zip"), dir.filePath(QStringLiteral("garbage.zip")),
         dir.filePath(QStringLiteral("zero.zip")), dir.filePath(QStringLiteral("missing.zip"))};
@@ -431,7 +411,7 @@ void TestArchive::damagedArchivesFailCleanly() {
         const ExtractReport report = extractArchive(archive, target);
         QCOMPARE(report.outcome.failure, Failure::ArchiveUnreadable);
         QVERIFY(!report.outcome.detail.isEmpty());
-        QVERIFY(tree(target).isEmpty());
+        QVERIFY(TestFiles::tree(target).isEmpty());
         QVERIFY(!ZipReader(archive).isOpen());
     }
 }
@@ -441,18 +421,18 @@ void TestArchive::damagedEntryLeavesNoFile() {
     const QString archive = dir.filePath(QStringLiteral("a.zip"));
     const QByteArray payload = "payload that will be damaged in the archive";
     makeZip(archive, {{"bad.txt", payload}, {"good.txt", "fine"}});
-    QByteArray bytes = readFile(archive);
+    QByteArray bytes = TestFiles::read(archive);
     const qsizetype at = bytes.indexOf(payload);
     QVERIFY(at > 0);
     bytes[at + 3] = 'X';
-    writeFile(archive, bytes);
+    QVERIFY(TestFiles::write(archive, bytes));
 
     const QString target = dir.filePath(QStringLiteral("target"));
     const ExtractReport report = extractArchive(archive, target);
     QCOMPARE(report.failed.size(), 1);
     QCOMPARE(report.failed[0].name, QStringLiteral("bad.txt"));
     QCOMPARE(report.failed[0].problem, EntryProblem::Unreadable);
-    QCOMPARE(tree(target), QStringList{QStringLiteral("good.txt")});
+    QCOMPARE(TestFiles::tree(target), QStringList{QStringLiteral("good.txt")});
 }
 
 // An entry that says it holds 10 bytes but inflates to 20 MiB: at most 10 bytes are ever written, and the
@@ -469,7 +449,7 @@ void TestArchive::entryLargerThanDeclaredIsRefused() {
         QVERIFY(zip_file_add(zip, "bomb.txt", source, 0) >= 0);
         QCOMPARE(zip_close(zip), 0);
     }
-    QByteArray bytes = readFile(archive);
+    QByteArray bytes = TestFiles::read(archive);
     const auto setSize = [&bytes](const QByteArray &signature, int offset) {
         const qsizetype at = bytes.indexOf(signature);
         QVERIFY(at >= 0);
@@ -477,7 +457,7 @@ void TestArchive::entryLargerThanDeclaredIsRefused() {
     };
     setSize(QByteArray("PK\x03\x04", 4), 22);
     setSize(QByteArray("PK\x01\x02", 4), 24);
-    writeFile(archive, bytes);
+    QVERIFY(TestFiles::write(archive, bytes));
 
     const QString target = dir.filePath(QStringLiteral("target"));
     const ExtractReport report = extractArchive(archive, target);
@@ -486,9 +466,9 @@ void TestArchive::entryLargerThanDeclaredIsRefused() {
     QCOMPARE(report.failed[0].problem, EntryProblem::Unreadable);
     QVERIFY2(report.failed[0].detail.contains(QStringLiteral("声明的大小")),
              qPrintable(report.failed[0].detail));
-    QVERIFY(tree(target).isEmpty());
+    QVERIFY(TestFiles::tree(target).isEmpty());
 
-    writeFile(dir.filePath(QStringLiteral("garbage.zip")), randomBytes(4096));
+    QVERIFY(TestFiles::write(dir.filePath(QStringLiteral("garbage.zip")), randomBytes(4096)));
     QCOMPARE(ZipReader(dir.filePath(QStringLiteral("garbage.zip"))).errorString(),
              QStringLiteral("不是 zip 压缩文件"));
 }
@@ -500,7 +480,7 @@ void TestArchive::missingTargetFolderIsCreated() {
     QVERIFY(report.complete());
     QVERIFY(QFileInfo(target + QStringLiteral("/readme.txt")).isFile());
 
-    writeFile(dir.filePath(QStringLiteral("file")), "not a folder");
+    QVERIFY(TestFiles::write(dir.filePath(QStringLiteral("file")), "not a folder"));
     QCOMPARE(
         extractArchive(kCorpus + QStringLiteral("utf8-names.zip"), dir.filePath(QStringLiteral("file/x")))
             .outcome.failure,
@@ -512,16 +492,16 @@ void TestArchive::existingFilesFollowTheConflictChoice() {
     const QString archive = dir.filePath(QStringLiteral("a.zip"));
     makeZip(archive, {{"a.txt", "new a"}, {"sub/", ""}, {"sub/b.txt", "new b"}});
     const QString target = dir.filePath(QStringLiteral("target"));
-    writeFile(target + QStringLiteral("/a.txt"), "old a");
-    writeFile(target + QStringLiteral("/sub/b.txt"), "old b");
+    QVERIFY(TestFiles::write(target + QStringLiteral("/a.txt"), "old a"));
+    QVERIFY(TestFiles::write(target + QStringLiteral("/sub/b.txt"), "old b"));
 
     // Default: both kept, the new one under a numbered name.
     ExtractReport report = extractArchive(archive, target);
     QVERIFY(report.complete());
     QCOMPARE(report.renamed, QStringList({QStringLiteral("a (2).txt"), QStringLiteral("sub/b (2).txt")}));
-    QCOMPARE(readFile(target + QStringLiteral("/a.txt")), QByteArray("old a"));
-    QCOMPARE(readFile(target + QStringLiteral("/a (2).txt")), QByteArray("new a"));
-    QCOMPARE(readFile(target + QStringLiteral("/sub/b (2).txt")), QByteArray("new b"));
+    QCOMPARE(TestFiles::read(target + QStringLiteral("/a.txt")), QByteArray("old a"));
+    QCOMPARE(TestFiles::read(target + QStringLiteral("/a (2).txt")), QByteArray("new a"));
+    QCOMPARE(TestFiles::read(target + QStringLiteral("/sub/b (2).txt")), QByteArray("new b"));
 
     QStringList asked;
     report = extractArchive(archive, target, {{}, [&](const QString &path) {
@@ -535,22 +515,22 @@ void TestArchive::existingFilesFollowTheConflictChoice() {
     report = extractArchive(archive, target, {{}, [](const QString &) { return Conflict::Overwrite; }});
     QCOMPARE(report.extracted, QStringList({QStringLiteral("a.txt"), QStringLiteral("sub/b.txt")}));
     QVERIFY(report.renamed.isEmpty());
-    QCOMPARE(readFile(target + QStringLiteral("/a.txt")), QByteArray("new a"));
-    QCOMPARE(readFile(target + QStringLiteral("/sub/b.txt")), QByteArray("new b"));
+    QCOMPARE(TestFiles::read(target + QStringLiteral("/a.txt")), QByteArray("new a"));
+    QCOMPARE(TestFiles::read(target + QStringLiteral("/sub/b.txt")), QByteArray("new b"));
 
     // A folder in the way of a file is never replaced; the file is kept beside it.
     QVERIFY(QFile::remove(target + QStringLiteral("/a (2).txt")));
     QVERIFY(QFile::remove(target + QStringLiteral("/a.txt")));
     QVERIFY(QDir().mkpath(target + QStringLiteral("/a.txt")));
     report = extractArchive(archive, target, {{}, [](const QString &) { return Conflict::Overwrite; }});
-    QCOMPARE(readFile(target + QStringLiteral("/a (2).txt")), QByteArray("new a"));
+    QCOMPARE(TestFiles::read(target + QStringLiteral("/a (2).txt")), QByteArray("new a"));
 }
 
 void TestArchive::cancelledExtractionLeavesNoPartialFile() {
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("big.bin"));
-    writeFile(source, randomBytes(1024 * 1024));
-    writeFile(dir.filePath(QStringLiteral("small.txt")), "small");
+    QVERIFY(TestFiles::write(source, randomBytes(1024 * 1024)));
+    QVERIFY(TestFiles::write(dir.filePath(QStringLiteral("small.txt")), "small"));
     const QString archive = dir.filePath(QStringLiteral("a.zip"));
     QVERIFY(createArchive({dir.filePath(QStringLiteral("small.txt")), source}, archive).ok());
 
@@ -559,7 +539,7 @@ void TestArchive::cancelledExtractionLeavesNoPartialFile() {
         extractArchive(archive, target, {[](qint64 done, qint64 total) { return done < total / 2; }, {}});
     QCOMPARE(report.outcome.failure, Failure::Cancelled);
     QCOMPARE(report.extracted, QStringList{QStringLiteral("small.txt")});
-    QCOMPARE(tree(target), QStringList{QStringLiteral("small.txt")});
+    QCOMPARE(TestFiles::tree(target), QStringList{QStringLiteral("small.txt")});
 }
 
 QTEST_GUILESS_MAIN(TestArchive)

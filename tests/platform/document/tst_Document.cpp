@@ -1,6 +1,9 @@
 // The embedded word processor's core on its own: paragraph and table editing as a word processor does it,
 // pagination, font substitution, the .docx package checked as a whole by Python's zipfile, and a visible
 // application without the window library. The window: tst_DocumentWindow.
+#include "Python.h"
+#include "TestApps.h"
+
 #include "platform/document/Application.h"
 #include "platform/document/Document.h"
 #include "platform/document/Layout.h"
@@ -17,8 +20,11 @@ class TestDocument : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() {
+        m_app = Application::create();
+        m_doc = m_app->Documents().Add();
+    }
+    void cleanup() { TestApps::quitAll<Application>(); }
     void paragraphTextStartsParagraphs();
     void tableEditing();
     void autoFit();
@@ -31,16 +37,6 @@ private:
     Application *m_app = nullptr;
     Document *m_doc = nullptr;
 };
-
-void TestDocument::init() {
-    m_app = Application::create();
-    m_doc = m_app->Documents().Add();
-}
-
-void TestDocument::cleanup() {
-    m_app->Quit();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
 void TestDocument::paragraphTextStartsParagraphs() {
     QCOMPARE(m_doc->Name(), QStringLiteral("文档1"));
@@ -183,10 +179,7 @@ for n in names:
             assert target in names, (n, target)
 print('ok')
 )");
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, path});
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.readAllStandardOutput().trimmed(), QByteArray("ok"));
+    QCOMPARE(Python::run(script, {path}).trimmed(), QByteArray("ok"));
 }
 
 // A program without the window library (one that only stores and prints documents) may still switch

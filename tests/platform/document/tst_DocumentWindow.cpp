@@ -1,5 +1,7 @@
 // The document window: the pages shown, zoom, saving under the window's title, closing the window
 // closing the document, and where the window opens beside the main window.
+#include "TestApps.h"
+
 #include "platform/document/Application.h"
 #include "platform/document/Document.h"
 #include "platform/document/DocumentWindow.h"
@@ -18,8 +20,11 @@ class TestDocumentWindow : public QObject {
 
 private slots:
     void initTestCase() { installDocumentWindows(); }
-    void init();
-    void cleanup();
+    void init() {
+        m_app = Application::create();
+        m_doc = m_app->Documents().Add();
+    }
+    void cleanup() { TestApps::quitAll<Application>(); }
     void windowShowsPagesAndClosesTheDocument();
     void windowsOpenBesideTheMainWindow();
 
@@ -27,16 +32,6 @@ private:
     Application *m_app = nullptr;
     Document *m_doc = nullptr;
 };
-
-void TestDocumentWindow::init() {
-    m_app = Application::create();
-    m_doc = m_app->Documents().Add();
-}
-
-void TestDocumentWindow::cleanup() {
-    m_app->Quit();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
 void TestDocumentWindow::windowShowsPagesAndClosesTheDocument() {
     m_doc->setLastParagraphText(QStringLiteral("第一页"));

@@ -18,16 +18,6 @@ QString corpus(const QString &name) {
     return QStringLiteral(TAVLO_CORPUS_DIR "/drawings/") + name;
 }
 
-QStringList corpusDrawings() {
-    QStringList out;
-    for (const QString &folder : {QStringLiteral("."), QStringLiteral("real")}) {
-        const QDir dir(corpus(folder));
-        for (const QString &name : dir.entryList({QStringLiteral("*.dxf")}, QDir::Files, QDir::Name))
-            out << dir.filePath(name);
-    }
-    return out;
-}
-
 // RFC 4180 rows (quoted fields may hold commas, quotes and line breaks).
 QList<QStringList> readCsv(const QString &path) {
     const QString text = QString::fromUtf8(TestFiles::read(path));
@@ -86,7 +76,7 @@ private slots:
 
 void TestDrawingFiles::unchangedDrawingsAreWrittenBackByteForByte_data() {
     QTest::addColumn<QString>("path");
-    for (const QString &path : corpusDrawings())
+    for (const QString &path : TestFiles::corpusDrawings())
         QTest::newRow(qPrintable(QFileInfo(path).fileName())) << path;
 }
 

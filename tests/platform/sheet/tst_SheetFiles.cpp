@@ -7,6 +7,8 @@
 #include "platform/sheet/WorkbookFile.h"
 #include "platform/sheet/XlsxWriter.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -304,10 +306,8 @@ void TestSheetFiles::formatByContentNotExtension() {
     QCOMPARE(value(readOk(path(QStringLiteral("table.txt"))).sheets[0], 2, 1), QStringLiteral("离心泵"));
 
     BookContent book;
-    QFile empty(path(QStringLiteral("empty.xlsx")));
-    QVERIFY(empty.open(QIODevice::WriteOnly));
-    empty.close();
-    QVERIFY(!readWorkbookFile(empty.fileName(), &book, &error));
+    QVERIFY(TestFiles::write(path(QStringLiteral("empty.xlsx")), {}));
+    QVERIFY(!readWorkbookFile(path(QStringLiteral("empty.xlsx")), &book, &error));
     QVERIFY(!readWorkbookFile(path(QStringLiteral("missing.xls")), &book, &error));
     QVERIFY(error.contains(QStringLiteral("找不到")));
     QVERIFY(!writeWorkbookFile(path(QStringLiteral("book.ods")), viewOf(sheets, 0), &error));
@@ -540,11 +540,9 @@ void TestSheetFiles::absurdDimensions() {
     QVERIFY(dims > 0);
     qToLittleEndian(quint32(65536), declared.data() + dims + 4 + 4);
     qToLittleEndian(quint16(256), declared.data() + dims + 4 + 10);
-    QFile out(path(QStringLiteral("absurd.xls")));
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(cfb::build(QStringLiteral("Workbook"), declared));
-    out.close();
-    QVERIFY(!readWorkbookFile(out.fileName(), &book, &error));
+    const QString absurd = path(QStringLiteral("absurd.xls"));
+    QVERIFY(TestFiles::write(absurd, cfb::build(QStringLiteral("Workbook"), declared)));
+    QVERIFY(!readWorkbookFile(absurd, &book, &error));
     QVERIFY2(error.contains(QStringLiteral("过大")), qPrintable(error));
     // The same for a cell record that lies far out while the declared size is small.
     QByteArray used = stream;
@@ -552,10 +550,8 @@ void TestSheetFiles::absurdDimensions() {
     QVERIFY(number > 0);
     qToLittleEndian(quint16(65535), used.data() + number + 4);
     qToLittleEndian(quint16(255), used.data() + number + 6);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(cfb::build(QStringLiteral("Workbook"), used));
-    out.close();
-    QVERIFY(!readWorkbookFile(out.fileName(), &book, &error));
+    QVERIFY(TestFiles::write(absurd, cfb::build(QStringLiteral("Workbook"), used)));
+    QVERIFY(!readWorkbookFile(absurd, &book, &error));
 }
 
 // Each of these once made the former reader read out of bounds or leak; the scan refuses them first.
@@ -565,13 +561,11 @@ void TestSheetFiles::brokenBiffStructureIsRefused() {
     QString error;
     QVERIFY(biff8::buildWorkbookStream(viewOf(sheets, 0), &stream, &error));
     auto refused = [&](const QByteArray &damaged, const char *what) {
-        QFile out(path(QStringLiteral("broken.xls")));
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        const QString broken = path(QStringLiteral("broken.xls"));
+        if (!TestFiles::write(broken, cfb::build(QStringLiteral("Workbook"), damaged)))
             return false;
-        out.write(cfb::build(QStringLiteral("Workbook"), damaged));
-        out.close();
         BookContent book;
-        const bool read = readWorkbookFile(out.fileName(), &book, &error);
+        const bool read = readWorkbookFile(broken, &book, &error);
         if (read)
             qWarning("%s was read", what);
         return !read && !error.isEmpty();
@@ -603,10 +597,8 @@ void TestSheetFiles::mutatedFilesNeverCrash() {
     QString error;
     for (const QString &name : {QStringLiteral("fuzz.xlsx"), QStringLiteral("fuzz.xls")}) {
         QVERIFY(writeWorkbookFile(path(name), viewOf(sheets, 0), &error));
-        QFile file(path(name));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray original = file.readAll();
-        file.close();
+        const QByteArray original = TestFiles::read(path(name));
+        QVERIFY(!original.isEmpty());
         QRandomGenerator random(20240601);
         for (int round = 0; round < 150; ++round) {
             QByteArray bytes = original;
@@ -616,10 +608,7 @@ void TestSheetFiles::mutatedFilesNeverCrash() {
             if (round % 10 == 0)
                 bytes.truncate(random.bounded(int(bytes.size())));
             const QString mutated = path(QStringLiteral("mutated-") + name);
-            QFile m(mutated);
-            QVERIFY(m.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            m.write(bytes);
-            m.close();
+            QVERIFY(TestFiles::write(mutated, bytes));
             BookContent book;
             // Either outcome is fine; what matters is returning, without a crash or a sanitizer report.
             if (!readWorkbookFile(mutated, &book, &error))

@@ -1,4 +1,6 @@
 // The spreadsheet application model as programs drive it: workbooks, sheets, cells, saving, closing.
+#include "TestApps.h"
+
 #include "platform/sheet/Application.h"
 #include "platform/sheet/CellAddress.h"
 #include "platform/sheet/Workbook.h"
@@ -14,7 +16,7 @@ class TestSheetModel : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup();
+    void cleanup() { TestApps::quitAll<Application>(); }
     void applicationsRunAndQuit();
     void typedValuesFollowTheCellFormat();
     void valueKeepsDigitsTheShownTextRounds();
@@ -29,12 +31,6 @@ private slots:
 private:
     QTemporaryDir m_dir;
 };
-
-void TestSheetModel::cleanup() {
-    for (Application *app : Application::instances())
-        app->Quit();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
 void TestSheetModel::applicationsRunAndQuit() {
     QCOMPARE(Application::running(), nullptr);

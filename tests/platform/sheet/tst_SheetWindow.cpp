@@ -1,4 +1,6 @@
 // The sheet window as a user meets it: tabs of cells, typing, saving, closing.
+#include "TestApps.h"
+
 #include "platform/sheet/Application.h"
 #include "platform/sheet/SheetWindow.h"
 #include "platform/sheet/Workbook.h"
@@ -42,7 +44,7 @@ class TestSheetWindow : public QObject {
 
 private slots:
     void initTestCase() { tavlo::sheet::installSheetWindows(); }
-    void cleanup();
+    void cleanup() { TestApps::quitAll<Application>(); }
     void visibleWorkbookShowsItsSheetsAsTabs();
     void typingIntoCells();
     void programWritesAppearInTheGrid();
@@ -55,12 +57,6 @@ private slots:
 private:
     QTemporaryDir m_dir;
 };
-
-void TestSheetWindow::cleanup() {
-    for (Application *app : Application::instances())
-        app->Quit();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
 void TestSheetWindow::visibleWorkbookShowsItsSheetsAsTabs() {
     Application *app = Application::create();

@@ -9,6 +9,9 @@
 #include "platform/sheet/WorkbookFile.h"
 #include "platform/sheet/Worksheet.h"
 
+#include "Python.h"
+#include "TestFiles.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,14 +28,6 @@ using namespace tavlo::sheet;
 using namespace tavlo::sheet::biff8;
 
 namespace {
-
-const QString kPython = QStringLiteral("/usr/bin/python3");
-
-bool pythonHas(const QString &module) {
-    QProcess p;
-    p.start(kPython, {QStringLiteral("-c"), QStringLiteral("import ") + module});
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
 
 // Every non-empty cell as the independent reader sees it: "sheet|row|column|type|value" (xlrd's types:
 // 1 text, 2 number, 4 boolean, 5 error, 6 blank; openpyxl's: s, n, b, e, f with the formula text).
@@ -60,16 +55,11 @@ else:
                     out.append("%s|%d|%d|%d|%r" % (s.name, r + 1, c + 1, cell.ctype, cell.value))
 print(json.dumps(out, ensure_ascii=False))
 )");
-    QProcess p;
-    p.start(kPython, {QStringLiteral("-c"), script, file});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
-        qWarning().noquote() << p.readAllStandardError();
+    bool ok = false;
+    const QByteArray out = Python::run(script, {file}, &ok);
+    if (!ok)
         return {QStringLiteral("<unreadable>")};
-    }
-    QStringList cells;
-    for (const QJsonValue &v : QJsonDocument::fromJson(p.readAllStandardOutput()).array())
-        cells << v.toString();
-    return cells;
+    return Python::strings(QJsonDocument::fromJson(out).array());
 }
 
 // Every used cell as our reader sees it: "sheet|row|column|kind|value|tokens".
@@ -192,11 +182,6 @@ QByteArray specialResult(quint8 type, quint8 value) {
     return Le().u8(type).u8(0).u8(value).u8(0).u16(0).u16(0xFFFF);
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
 // Appends one record row the way record entry does (text-formatted cells) and saves in place.
 bool appendRow(Application *app, const QString &file, const QStringList &fields, QString *error) {
     Workbook *book = app->Workbooks().Open(file);
@@ -248,8 +233,7 @@ void TestXlsRecords::initTestCase() {
     QVERIFY(m_dir.isValid());
     m_app = Application::create();
     m_app->setDisplayAlerts(false);
-    m_python =
-        QFile::exists(kPython) && pythonHas(QStringLiteral("xlrd")) && pythonHas(QStringLiteral("openpyxl"));
+    m_python = Python::has(QStringLiteral("xlrd")) && Python::has(QStringLiteral("openpyxl"));
 }
 
 void TestXlsRecords::cleanupTestCase() {
@@ -333,7 +317,7 @@ void TestXlsRecords::longStringsAcrossContinueRecords() {
                        {sst, continue1, continue2, continue3, continue4},
                        {labelSst(0, 0, 0), labelSst(0, 1, 1), labelSst(0, 2, 2), labelSst(1, 0, 2)}, 2, 3);
     const QString file = path(QStringLiteral("MIS.xls"));
-    QVERIFY(writeFile(file, cfb::build(QStringLiteral("Workbook"), stream)));
+    QVERIFY(TestFiles::write(file, cfb::build(QStringLiteral("Workbook"), stream)));
     const QStringList first = ourCells(file);
     QCOMPARE(first, (QStringList{QStringLiteral("MIS|1|1|1|") + mixed + u'|',
                                  QStringLiteral("MIS|1|2|1|") + rich + u'|', QStringLiteral("MIS|1|3|1|end|"),
@@ -405,7 +389,7 @@ QByteArray TestXlsRecords::booleansErrorsFormulasStream() const {
 
 void TestXlsRecords::booleansErrorsAndFormulasKeepTheirTypes() {
     const QString file = path(QStringLiteral("formulas.xls"));
-    QVERIFY(writeFile(file, cfb::build(QStringLiteral("Workbook"), booleansErrorsFormulasStream())));
+    QVERIFY(TestFiles::write(file, cfb::build(QStringLiteral("Workbook"), booleansErrorsFormulasStream())));
     const QStringList before = ourCells(file);
     QCOMPARE(before.size(), 14);
     // kind: 1 text, 2 number, 3 boolean, 4 error; tokens kept only where they stand on their own.
@@ -463,7 +447,7 @@ void TestXlsRecords::biff5LabelsDecodeByCodePage() {
                         record(kString, Le().u16(4).latin(QStringLiteral("DN50")))},
                        1, 3);
     const QString file = path(QStringLiteral("biff5.xls"));
-    QVERIFY(writeFile(file, cfb::build(QStringLiteral("Book"), stream)));
+    QVERIFY(TestFiles::write(file, cfb::build(QStringLiteral("Book"), stream)));
     const QStringList expected{QStringLiteral("物料|1|1|1|离心泵，DN50|"),
                                QStringLiteral("物料|1|2|2|12500.5|"), QStringLiteral("物料|1|3|1|DN50|=")};
     QCOMPARE(ourCells(file), expected);
@@ -570,7 +554,7 @@ void TestXlsRecords::mutatedHandMadeFilesFailCleanly() {
             stream[random.bounded(int(stream.size()))] = char(random.bounded(256));
         if (round % 7 == 0)
             stream.truncate(random.bounded(int(stream.size())));
-        QVERIFY(writeFile(file, cfb::build(QStringLiteral("Workbook"), stream)));
+        QVERIFY(TestFiles::write(file, cfb::build(QStringLiteral("Workbook"), stream)));
         BookContent book;
         QString error;
         if (!readWorkbookFile(file, &book, &error)) {

@@ -3,6 +3,8 @@
 #include "platform/text/IniFile.h"
 #include "platform/text/TextCodec.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -63,16 +65,12 @@ private slots:
     void iniRewriteKeepsEncodingAndLineEnds() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("t.ini"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(toWire(QStringLiteral("[MIS]\r\nSystem=图纸管理\r\n")));
-        f.close();
+        QVERIFY(TestFiles::write(path, toWire(QStringLiteral("[MIS]\r\nSystem=图纸管理\r\n"))));
         IniFile ini = IniFile::load(path);
         QCOMPARE(ini.encoding(), Encoding::Gb18030);
         ini.setValue(QStringLiteral("MIS"), QStringLiteral("Name"), QStringLiteral("名称"));
         QVERIFY(ini.save(path));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), toWire(QStringLiteral("[MIS]\r\nSystem=图纸管理\r\nName=名称\r\n")));
+        QCOMPARE(TestFiles::read(path), toWire(QStringLiteral("[MIS]\r\nSystem=图纸管理\r\nName=名称\r\n")));
     }
 
     // A UTF-8 file with one comment typed in a GBK editor, a CR-only line end and no final line end.
@@ -132,9 +130,7 @@ private slots:
         QVERIFY(writeFileAtomically(path, "new"));
         QCOMPARE(QFileInfo(path).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther),
                  QFile::Permissions());
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("new"));
+        QCOMPARE(TestFiles::read(path), QByteArray("new"));
 
         const QString folder = dir.filePath(QStringLiteral("folder.ini"));
         QVERIFY(QDir().mkdir(folder));
@@ -153,9 +149,7 @@ private slots:
         QString error;
         QVERIFY(!writeFileAtomically(dir.filePath(QStringLiteral("missing/x.txt")), "new", &error));
         QVERIFY(!error.isEmpty());
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("old"));
+        QCOMPARE(TestFiles::read(path), QByteArray("old"));
     }
 
     void chineseScriptMapsOneCharacterAtATime() {
