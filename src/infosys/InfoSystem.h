@@ -14,6 +14,7 @@ class InfoPanel;
 class InfoRoutes;
 class OfficeSlots;
 class QProcess;
+class QTimer;
 class QWidget;
 class RecordBook;
 class Session;
@@ -80,8 +81,8 @@ public:
     QString ownAddress() const;
 
 private:
-    // RecordToWorkbook and SearchWorkbook without their opening pause, for the host's request queue
-    // which serves them from a timer.
+    // What RecordToWorkbook and SearchWorkbook do, for the host's request queue which serves them from
+    // a timer.
     bool writeRecord(const QString &recordText);
     // Stores records that arrived together with one write to the disk; one result per record.
     QList<bool> writeRecords(const QStringList &recordTexts);
@@ -117,4 +118,12 @@ private:
     QList<int> m_uploadedRows;  // local rows the last upload sent
     QList<int> m_confirmedRows; // uploaded rows the host stored, to leave the pending-upload list
     bool m_confirmStoreQueued = false;
+
+    // The upload after a join: the rows left to send, one per tick of the timer.
+    void uploadNextRow();
+    struct Upload {
+        QTimer *timer = nullptr;
+        QString rowList; // the pending-upload list it started from
+        QList<std::pair<int, QString>> pending;
+    } m_upload;
 };
