@@ -12,6 +12,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <utility>
 
 Session::Session(QObject *parent)
     : QObject(parent)
@@ -306,6 +307,18 @@ void Session::onConnectionsRefused(int tooManyWaiting, int noDescriptors, int to
         AppendStatus(QStringLiteral("断开了 %1 个连接：连接后 %2 秒内未加入")
                          .arg(tooSlow)
                          .arg(m_sockets->joinDeadlineMs() / 1000.0));
+}
+
+void Session::flushOutgoing() {
+    // Each round hands over what the sockets take and writes it on, which makes room for the next.
+    for (qsizetype waiting = m_queue->size(); waiting > 0;) {
+        m_queue->tmrSendData_Timer();
+        m_sockets->flushAll();
+        const qsizetype before = std::exchange(waiting, m_queue->size());
+        if (waiting >= before)
+            break; // the rest waits for a destination that takes nothing more now
+    }
+    m_sockets->flushAll();
 }
 
 void Session::shutdown() {

@@ -84,6 +84,10 @@ public:
     void LogSent(const QString &text);
     void ResetSession() override;
     void cmdDisconnect_Click();
+    // Hands every waiting line to its socket and writes them out as far as the network takes them now,
+    // without letting events run. Program end calls it before shutdown(), so that what was queued last
+    // still leaves.
+    void flushOutgoing();
     // Program end: every socket closed, every timer stopped, nothing more reported.
     void shutdown();
 
