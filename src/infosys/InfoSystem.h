@@ -57,7 +57,8 @@ public:
     bool RecordToWorkbook(const QString &recordText);
     int lastRecordedRow() const { return m_lastRow; }
     QString lastRecordError() const { return m_lastError; }
-    // Sends the listed local rows to the host; true when the workbook could be read.
+    // Starts sending the listed local rows to the host, one row per timer tick; true when the workbook
+    // could be read.
     bool UploadLocalRecords(const QString &rowList);
     // The row texts of this computer's workbook that match the query text.
     QStringList SearchWorkbook(const QString &queryText);
