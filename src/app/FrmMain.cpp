@@ -519,7 +519,8 @@ void FrmMain::Form_Unload() {
     m_requisition->finish();
     if (m_terminating)
         m_recovery->keepAll(); // the finished form as it will be lost
-    modCommon::WaitMilliseconds(50);
+    // What was queued last (a line typed just before, the answer to a record) still leaves.
+    m_session->flushOutgoing();
     closeSockets();
     if (m_tray)
         m_tray->hide();

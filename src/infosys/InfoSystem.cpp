@@ -224,7 +224,6 @@ void InfoSystem::cmdRecord_Click() {
 bool InfoSystem::RecordToWorkbook(const QString &recordText) {
     m_lastRow = 0;
     m_lastError.clear();
-    modCommon::WaitMilliseconds(kPauseMs);
     return writeRecord(recordText);
 }
 
@@ -279,10 +278,57 @@ void InfoSystem::uploadAfterJoining() {
     m_awaitingResults.clear();
     m_confirmedRows.clear();
     const QString rowList = RecordText::NormaliseRowList(storedRowList());
-    if (rowList.isEmpty())
+    if (rowList.isEmpty()) {
+        if (m_upload.timer)
+            m_upload.timer->stop(); // an upload to the host left before has nothing more to send
         return;
-    if (!UploadLocalRecords(rowList))
+    }
+    UploadLocalRecords(rowList);
+}
+
+bool InfoSystem::UploadLocalRecords(const QString &rowList) {
+    // One row per tick, so that the host's answers and the user are served between rows. A new
+    // join starts over from the list as it is then; leaving stops the ticks and keeps the list.
+    if (!m_upload.timer) {
+        m_upload.timer = new QTimer(this);
+        m_upload.timer->setInterval(kPauseMs);
+        connect(m_upload.timer, &QTimer::timeout, this, &InfoSystem::uploadNextRow);
+        connect(&m_session, &Session::sessionReset, m_upload.timer, &QTimer::stop);
+    }
+    m_upload.timer->stop();
+    m_upload.pending.clear();
+    m_uploadedRows.clear();
+    if (!m_book->available())
+        return false;
+    m_upload.rowList = rowList;
+    for (int row : RecordText::RowNumbers(rowList)) {
+        QStringList cells = m_book->cells(row, RecordSchema::kAttributeCount);
+        for (QString &cell : cells)
+            cell = cell.trimmed();
+        const bool complete = std::all_of(kRequiredColumns.begin(), kRequiredColumns.end(),
+                                          [&cells](int c) { return !cells[c - 1].isEmpty(); });
+        if (complete)
+            m_upload.pending.append({row, ProtocolTags::kRecord.line(cells.join(u'|'))});
+    }
+    m_upload.timer->start();
+    return true;
+}
+
+void InfoSystem::uploadNextRow() {
+    if (!m_session.isOnline()) {
+        // Rows not sent stay on the list for the next join.
+        m_upload.timer->stop();
         return;
+    }
+    if (!m_upload.pending.isEmpty()) {
+        const auto [row, line] = m_upload.pending.takeFirst();
+        m_session.QueueToHost(line);
+        m_awaitingResults.push_back(row);
+        m_uploadedRows.append(row);
+        if (!m_upload.pending.isEmpty())
+            return;
+    }
+    m_upload.timer->stop();
     // Rows that could not be sent (incomplete, or gone from the workbook) leave the list now; a row that
     // went leaves it once the host answers that it stored it.
     QString left;
@@ -291,29 +337,8 @@ void InfoSystem::uploadAfterJoining() {
             left += u'|' + QString::number(row);
     }
     QString error;
-    if (left != rowList && !storeRowList(left, &error))
+    if (left != m_upload.rowList && !storeRowList(left, &error))
         tip(QStringLiteral("本机记录已上传，但待上传列表未能更新（%1），下次加入时会再次上传").arg(error));
-}
-
-bool InfoSystem::UploadLocalRecords(const QString &rowList) {
-    m_uploadedRows.clear();
-    if (!m_book->available())
-        return false;
-    modCommon::WaitMilliseconds(kPauseMs);
-    for (int row : RecordText::RowNumbers(rowList)) {
-        QStringList cells = m_book->cells(row, RecordSchema::kAttributeCount);
-        for (QString &cell : cells)
-            cell = cell.trimmed();
-        const bool complete = std::all_of(kRequiredColumns.begin(), kRequiredColumns.end(),
-                                          [&cells](int c) { return !cells[c - 1].isEmpty(); });
-        if (!complete)
-            continue;
-        m_session.QueueToHost(ProtocolTags::kRecord.line(cells.join(u'|')));
-        m_awaitingResults.push_back(row);
-        m_uploadedRows.append(row);
-        modCommon::WaitMilliseconds(kPauseMs);
-    }
-    return true;
 }
 
 void InfoSystem::onRecordResult(const QString &result) {
@@ -371,7 +396,6 @@ void InfoSystem::cmdQuery_Click() {
 }
 
 QStringList InfoSystem::SearchWorkbook(const QString &queryText) {
-    modCommon::WaitMilliseconds(kPauseMs);
     return findRows(queryText);
 }
 
@@ -398,7 +422,6 @@ void InfoSystem::ShowResults(const QStringList &rows, const QString &showMode) {
 }
 
 void InfoSystem::showInWorkbook(const QStringList &rows) {
-    modCommon::WaitMilliseconds(kPauseMs);
     m_office.AttachExcel(OfficeSlots::QueryDisplay, true, false);
     ExcelSlot *slot = m_office.excel(OfficeSlots::QueryDisplay);
     if (!slot || !slot->application)

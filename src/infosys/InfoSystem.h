@@ -14,6 +14,7 @@ class InfoPanel;
 class InfoRoutes;
 class OfficeSlots;
 class QProcess;
+class QTimer;
 class QWidget;
 class RecordBook;
 class Session;
@@ -56,7 +57,8 @@ public:
     bool RecordToWorkbook(const QString &recordText);
     int lastRecordedRow() const { return m_lastRow; }
     QString lastRecordError() const { return m_lastError; }
-    // Sends the listed local rows to the host; true when the workbook could be read.
+    // Starts sending the listed local rows to the host, one row per timer tick; true when the workbook
+    // could be read.
     bool UploadLocalRecords(const QString &rowList);
     // The row texts of this computer's workbook that match the query text.
     QStringList SearchWorkbook(const QString &queryText);
@@ -80,8 +82,8 @@ public:
     QString ownAddress() const;
 
 private:
-    // RecordToWorkbook and SearchWorkbook without their opening pause, for the host's request queue
-    // which serves them from a timer.
+    // What RecordToWorkbook and SearchWorkbook do, for the host's request queue which serves them from
+    // a timer.
     bool writeRecord(const QString &recordText);
     // Stores records that arrived together with one write to the disk; one result per record.
     QList<bool> writeRecords(const QStringList &recordTexts);
@@ -117,4 +119,12 @@ private:
     QList<int> m_uploadedRows;  // local rows the last upload sent
     QList<int> m_confirmedRows; // uploaded rows the host stored, to leave the pending-upload list
     bool m_confirmStoreQueued = false;
+
+    // The upload after a join: the rows left to send, one per tick of the timer.
+    void uploadNextRow();
+    struct Upload {
+        QTimer *timer = nullptr;
+        QString rowList; // the pending-upload list it started from
+        QList<std::pair<int, QString>> pending;
+    } m_upload;
 };

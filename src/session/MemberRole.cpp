@@ -53,11 +53,10 @@ void MemberRole::cmdConnect_Click() {
 
     m_joining = true;
     if (m_session.config().connectMode == 0) {
-        const QPointer<MemberRole> alive(this);
-        TryConnect(m_session.address());
-        if (!alive || !m_joining)
-            return; // the session ended, or the join was called off, while the address was probed
-        schedule(kManualJoinWaitMs, Step::ManualJoinWaited);
+        TryConnect(m_session.address(), [this] {
+            if (m_joining) // else the join was called off while the address was probed
+                schedule(kManualJoinWaitMs, Step::ManualJoinWaited);
+        });
         return;
     }
     // Every search starts afresh, even after an earlier one was stopped by leaving.
@@ -105,16 +104,24 @@ bool MemberRole::hostIsElsewhere(const QString &serverAddress) const {
            serverAddress != QLatin1String("127.0.0.1");
 }
 
-void MemberRole::TryConnect(const QString &address) {
-    if (!modCommon::IsIPv4Address(address))
+void MemberRole::TryConnect(const QString &address, std::function<void()> then) {
+    if (!modCommon::IsIPv4Address(address)) {
+        if (then)
+            then();
         return;
-    // The echo lets events run: if the user left or started something else meanwhile, this attempt
-    // belongs to an action that is over and connects nothing.
+    }
+    // The answer comes later: if the user left or started something else meanwhile, this attempt
+    // belongs to an action that is over and goes no further.
     const quint64 action = m_session.generation();
     const QPointer<MemberRole> alive(this);
-    if (!m_session.hostAnswers(address) || !alive || m_session.generation() != action)
-        return;
-    m_session.sockets().connectToHost(address, quint16(m_session.config().port));
+    m_session.hostAnswers(address, [this, alive, action, address, then = std::move(then)](bool answers) {
+        if (!alive || m_session.generation() != action)
+            return;
+        if (answers)
+            m_session.sockets().connectToHost(address, quint16(m_session.config().port));
+        if (then)
+            then();
+    });
 }
 
 void MemberRole::SearchHost(Found found) {
@@ -136,12 +143,12 @@ void MemberRole::searchStep() {
         found(QString());
         return;
     }
-    const QPointer<MemberRole> alive(this);
-    TryConnect(m_vipList.at(m_vipIndex++));
-    if (!alive || !m_joining)
-        return; // the session ended, or the join was called off, while the address was probed
-    // The connection gets a step's time to come up before the next address is tried.
-    schedule(kSearchStepWaitMs, Step::SearchStep);
+    TryConnect(m_vipList.at(m_vipIndex++), [this] {
+        // The connection gets a step's time to come up before the next address is tried, unless the
+        // join was called off while the address was probed.
+        if (m_joining)
+            schedule(kSearchStepWaitMs, Step::SearchStep);
+    });
 }
 
 void MemberRole::sckConnect_Close() {

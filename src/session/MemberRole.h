@@ -29,7 +29,9 @@ public:
 
     void cmdConnect_Click();
     // Starts connecting to the address when it is a dotted IPv4 address that answers; else nothing.
-    void TryConnect(const QString &address);
+    // `then` runs once the address was probed (and the connection started if it answered), unless the
+    // join was called off meanwhile.
+    void TryConnect(const QString &address, std::function<void()> then = {});
     // Part of a join: tries the VIP list in order, one address per step; `found` gets the first
     // address that accepted a connection, or empty text. Not called when the join is called off.
     void SearchHost(Found found);

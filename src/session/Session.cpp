@@ -9,9 +9,8 @@
 #include "SessionSockets.h"
 #include "platform/text/TextCodec.h"
 
-#include <QPointer>
-
 #include <algorithm>
+#include <utility>
 
 Session::Session(QObject *parent)
     : QObject(parent)
@@ -21,8 +20,7 @@ Session::Session(QObject *parent)
     , m_requests(new HostRequests(*this, this))
     , m_host(new HostRole(*this, this))
     , m_member(new MemberRole(*this, this))
-    , m_dispatcher(new Dispatcher(*this, *m_host, m_router, this))
-    , m_pinger(&modPing::Probe) {
+    , m_dispatcher(new Dispatcher(*this, *m_host, m_router, this)) {
     connect(m_queue, &SendQueue::lineSent, this, &Session::LogSent);
     connect(m_sockets, &SessionSockets::lineArrived, m_dispatcher, &Dispatcher::ProcessIncoming);
     connect(m_sockets, &SessionSockets::lineTooLong, this, &Session::onLineTooLong);
@@ -236,31 +234,39 @@ void Session::noteEchoUnavailable() {
     AppendStatus(QStringLiteral("本机不能发送 ICMP 回显：查找主机改为试连端口，成员检测改看连接状态"));
 }
 
-std::optional<bool> Session::echoAnswers(const QString &address) {
-    switch (m_pinger(address)) {
-    case modPing::Echo::Answered:
-        return true;
-    case modPing::Echo::Silent:
-        return false;
-    case modPing::Echo::Unavailable:
-        break;
-    }
-    noteEchoUnavailable();
-    return std::nullopt;
+void Session::echoAnswers(const QString &address, std::function<void(std::optional<bool>)> answered) {
+    const auto heard = [this, answered = std::move(answered)](modPing::Echo echo) {
+        switch (echo) {
+        case modPing::Echo::Answered:
+            return answered(true);
+        case modPing::Echo::Silent:
+            return answered(false);
+        case modPing::Echo::Unavailable:
+            break;
+        }
+        noteEchoUnavailable();
+        answered(std::nullopt);
+    };
+    if (m_pinger)
+        heard(m_pinger(address));
+    else
+        modPing::Probe(address, this, heard);
 }
 
-bool Session::hostAnswers(const QString &address) {
-    if (const auto echo = echoAnswers(address))
-        return *echo;
-    return modPing::PortAnswers(address, quint16(config().port));
+void Session::hostAnswers(const QString &address, std::function<void(bool answers)> answered) {
+    echoAnswers(address, [this, address, answered = std::move(answered)](std::optional<bool> echo) {
+        if (echo)
+            answered(*echo);
+        else
+            modPing::PortAnswers(address, quint16(config().port), this, answered);
+    });
 }
 
 void Session::askMember(int n, std::function<void(bool answers)> answered) {
-    // The echo lets events run while it waits: the session may end before it answers.
-    const QPointer<Session> alive(this);
-    const auto echo = echoAnswers(m_sockets->RemoteAddress(n));
-    if (alive)
-        answered(echo ? *echo : m_sockets->isSlotConnected(n));
+    echoAnswers(m_sockets->RemoteAddress(n),
+                [this, n, answered = std::move(answered)](std::optional<bool> echo) {
+                    answered(echo ? *echo : m_sockets->isSlotConnected(n));
+                });
 }
 
 void Session::onLineTooLong(int source) {
@@ -306,6 +312,18 @@ void Session::onConnectionsRefused(int tooManyWaiting, int noDescriptors, int to
         AppendStatus(QStringLiteral("断开了 %1 个连接：连接后 %2 秒内未加入")
                          .arg(tooSlow)
                          .arg(m_sockets->joinDeadlineMs() / 1000.0));
+}
+
+void Session::flushOutgoing() {
+    // Each round hands over what the sockets take and writes it on, which makes room for the next.
+    for (qsizetype waiting = m_queue->size(); waiting > 0;) {
+        m_queue->tmrSendData_Timer();
+        m_sockets->flushAll();
+        const qsizetype before = std::exchange(waiting, m_queue->size());
+        if (waiting >= before)
+            break; // the rest waits for a destination that takes nothing more now
+    }
+    m_sockets->flushAll();
 }
 
 void Session::shutdown() {

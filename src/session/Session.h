@@ -37,7 +37,8 @@ public:
     ~Session() override;
 
     void setConfigSource(ConfigSource source) { m_configSource = std::move(source); }
-    // The echo used to find hosts and watch members (tests put their own in).
+    // An echo that answers at once in place of the system's, which answers later (tests put their own
+    // in); an empty one restores the system's.
     void setPinger(Pinger pinger) { m_pinger = std::move(pinger); }
     // The customisation text the host sends with its join reply: system name, then the ten attribute
     // names, joined with "|".
@@ -84,6 +85,10 @@ public:
     void LogSent(const QString &text);
     void ResetSession() override;
     void cmdDisconnect_Click();
+    // Hands every waiting line to its socket and writes them out as far as the network takes them now,
+    // without letting events run. Program end calls it before shutdown(), so that what was queued last
+    // still leaves.
+    void flushOutgoing();
     // Program end: every socket closed, every timer stopped, nothing more reported.
     void shutdown();
 
@@ -127,13 +132,13 @@ private:
     void requestIdFocus() override;
     void joinSent(const QString &serverAddress, bool hostElsewhere) override;
     // The echo, or where echoes cannot be sent, a connection to the platform port.
-    bool hostAnswers(const QString &address) override;
+    void hostAnswers(const QString &address, std::function<void(bool answers)> answered) override;
     // The echo, or where echoes cannot be sent, the state of the member's connection.
     void askMember(int n, std::function<void(bool answers)> answered) override;
 
     void noteEchoUnavailable();
     // Whether the address answered the echo; empty where echoes cannot be sent.
-    std::optional<bool> echoAnswers(const QString &address);
+    void echoAnswers(const QString &address, std::function<void(std::optional<bool>)> answered);
     void onLineTooLong(int source);
     // A destination did not take what was sent to it until too much waited: its connection goes.
     void onBacklogExceeded(int destination);

@@ -86,8 +86,9 @@ public:
     // A join went out to the host at serverAddress, which runs on another computer or not.
     virtual void joinSent(const QString &serverAddress, bool hostElsewhere) = 0;
 
-    // Whether an address answers, for joining and the host search.
-    virtual bool hostAnswers(const QString &address) = 0;
+    // Asks whether an address answers, for joining and the host search; `answered` gets the answer when
+    // it comes (not at all when the session is gone by then).
+    virtual void hostAnswers(const QString &address, std::function<void(bool answers)> answered) = 0;
     // Asks whether the member on slot n answers, for the liveness check; `answered` gets the answer
     // when it comes (not at all when the session is gone by then).
     virtual void askMember(int n, std::function<void(bool answers)> answered) = 0;

@@ -421,6 +421,15 @@ void SessionSockets::closeAllSlots() {
     m_listener->close();
 }
 
+void SessionSockets::flushAll() {
+    if (sckConnect->state() == QAbstractSocket::ConnectedState)
+        sckConnect->flush();
+    for (int n = 1; n <= slotCount(); ++n) {
+        if (QTcpSocket *socket = slotSocket(n); socket && socket->state() == QAbstractSocket::ConnectedState)
+            socket->flush();
+    }
+}
+
 void SessionSockets::connectToHost(const QString &address, quint16 port) {
     closeMemberSocket();
     // Through the parsed value, so "010.0.0.1" means 10.0.0.1 as the address test reads it.

@@ -102,6 +102,8 @@ public:
     void closeSlot(int n);
     // Closes every slot, the listening one (slot 0) included.
     void closeAllSlots();
+    // Writes what the connected sockets hold to the network as far as it takes it now, without waiting.
+    void flushAll();
 
     // Member side.
     void connectToHost(const QString &address, quint16 port);

@@ -2,49 +2,59 @@
 
 #include "common/modCommon.h"
 
-#include <QEventLoop>
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <memory>
+#include <utility>
+
 namespace modPing {
 
-int PingAddress(const QString &address, tavlo::net::EchoReply &reply) {
-    const quint32 a = tavlo::net::ParseIPv4(address);
-    return tavlo::net::SendEcho(a, QByteArray(kRequestData), kTimeoutMs, reply);
-}
-
-Echo Probe(const QString &address) {
+void Probe(const QString &address, QObject *context, std::function<void(Echo)> done) {
     const QString trimmed = address.trimmed();
-    if (!modCommon::IsIPv4Address(trimmed))
-        return Echo::Silent;
-    tavlo::net::EchoReply reply;
-    PingAddress(trimmed, reply);
-    if (reply.status == tavlo::net::kEchoUnavailable)
-        return Echo::Unavailable;
-    return reply.dataSize() != 0 ? Echo::Answered : Echo::Silent;
+    if (!modCommon::IsIPv4Address(trimmed)) {
+        QMetaObject::invokeMethod(
+            context, [done = std::move(done)] { done(Echo::Silent); }, Qt::QueuedConnection);
+        return;
+    }
+    tavlo::net::StartEcho(tavlo::net::ParseIPv4(trimmed), QByteArray(kRequestData), kTimeoutMs, context,
+                          [done = std::move(done)](int, const tavlo::net::EchoReply &reply) {
+                              if (reply.status == tavlo::net::kEchoUnavailable)
+                                  done(Echo::Unavailable);
+                              else
+                                  done(reply.dataSize() != 0 ? Echo::Answered : Echo::Silent);
+                          });
 }
 
-bool HostAnswers(const QString &address) {
-    return Probe(address) == Echo::Answered;
-}
-
-bool PortAnswers(const QString &address, quint16 port, int timeoutMs) {
+void PortAnswers(const QString &address, quint16 port, QObject *context, std::function<void(bool)> done,
+                 int timeoutMs) {
     const QString trimmed = address.trimmed();
-    if (!modCommon::IsIPv4Address(trimmed))
-        return false;
-    QTcpSocket probe;
-    QEventLoop loop;
-    QObject::connect(&probe, &QTcpSocket::connected, &loop, &QEventLoop::quit);
-    QObject::connect(&probe, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    probe.connectToHost(QHostAddress(tavlo::net::FormatIPv4(tavlo::net::ParseIPv4(trimmed))), port);
-    if (probe.state() != QAbstractSocket::ConnectedState &&
-        probe.state() != QAbstractSocket::UnconnectedState)
-        loop.exec();
-    const bool answered = probe.state() == QAbstractSocket::ConnectedState;
-    probe.abort();
-    return answered;
+    if (!modCommon::IsIPv4Address(trimmed)) {
+        QMetaObject::invokeMethod(
+            context, [done = std::move(done)] { done(false); }, Qt::QueuedConnection);
+        return;
+    }
+    // The probe belongs to the context: it goes, unanswered, when the context goes first.
+    auto *probe = new QTcpSocket(context);
+    auto *timer = new QTimer(probe);
+    timer->setSingleShot(true);
+    // Whichever comes first settles it; queued, so the answer never comes from inside this call.
+    const auto answer = std::make_shared<std::function<void(bool)>>(std::move(done));
+    const auto settle = [probe, answer] {
+        if (!*answer)
+            return;
+        const auto done = std::exchange(*answer, nullptr);
+        const bool answered = probe->state() == QAbstractSocket::ConnectedState;
+        probe->abort();
+        probe->deleteLater();
+        done(answered);
+    };
+    QObject::connect(probe, &QTcpSocket::connected, probe, settle, Qt::QueuedConnection);
+    QObject::connect(probe, &QTcpSocket::errorOccurred, probe, settle, Qt::QueuedConnection);
+    QObject::connect(timer, &QTimer::timeout, probe, settle);
+    timer->start(timeoutMs);
+    probe->connectToHost(QHostAddress(tavlo::net::FormatIPv4(tavlo::net::ParseIPv4(trimmed))), port);
 }
 
 } // namespace modPing

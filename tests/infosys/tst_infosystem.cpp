@@ -120,6 +120,16 @@ const QStringList kValve{"闸阀", "Z41H", "DN50", "二期", "2026", "北方", "
 class TestInfoSystem : public QObject {
     Q_OBJECT
 
+    // The member joins a host on another address of this machine (127.0.0.2 is not the address joining
+    // treats as itself), which makes it upload its local rows.
+    static void joinElsewhere(Computer &host, Computer &member) {
+        host.probe.session.sockets().setListenAddress(QHostAddress(QStringLiteral("127.0.0.2")));
+        member.probe.config.port = host.probe.startHosting();
+        member.probe.config.connectMode = 1;
+        member.probe.config.vipList = {QStringLiteral("127.0.0.2")};
+        member.probe.session.member().cmdConnect_Click();
+    }
+
 private slots:
     void allBoxesBlankRecordsNothing() {
         Computer pc(QStringLiteral("甲"));
@@ -320,19 +330,46 @@ private slots:
         member.record(noUnit);
         QCOMPARE(member.info.storedRowList(), QStringLiteral("|2|3"));
 
-        // 127.0.0.2 is this machine too, but not the address joining treats as itself.
-        host.probe.session.sockets().setListenAddress(QHostAddress(QStringLiteral("127.0.0.2")));
-        const quint16 port = host.probe.startHosting();
-        member.probe.config.port = port;
-        member.probe.config.connectMode = 1;
-        member.probe.config.vipList = {QStringLiteral("127.0.0.2")};
-        member.probe.session.member().cmdConnect_Click();
+        joinElsewhere(host, member);
         QTRY_VERIFY(member.probe.session.ownNumber() > 0);
         QTRY_COMPARE(host.cell(2, 1), QStringLiteral("离心泵"));
         // The list empties once the upload is over and the host has answered for every row it got.
         QTRY_VERIFY(member.info.storedRowList().isEmpty());
         QVERIFY(host.waitUntilWritten());
         QCOMPARE(Computer::lastRow(host.info.workbookPath()), 2); // the row without a unit stayed home
+    }
+
+    // Leaving while rows are being uploaded keeps the rows not sent on the list; joining again while an
+    // upload runs starts it over. Every row reaches the host in the end.
+    void anUploadCutShortLosesNoRow() {
+        Computer host(QStringLiteral("主")), member(QStringLiteral("员"));
+        for (const QStringList &fields : {kPump, kValve, kPump, kValve})
+            member.record(fields);
+        QCOMPARE(member.info.storedRowList(), QStringLiteral("|2|3|4|5"));
+
+        // The first and the second uploaded row are each followed at once by an interruption.
+        int uploaded = 0;
+        connect(&member.probe.session, &Session::lineSent, this, [&](const QString &line) {
+            if (!line.startsWith(QStringLiteral("主机: [记录]")) || ++uploaded > 2)
+                return;
+            if (uploaded == 1)
+                QTimer::singleShot(0, &member.probe.session, &Session::cmdDisconnect_Click);
+            else
+                QTimer::singleShot(0, &member.probe.session.member(), &MemberRole::cmdConnect_Click);
+        });
+        joinElsewhere(host, member);
+        QTRY_COMPARE(uploaded, 1);
+        QTRY_VERIFY(!member.probe.session.controlsLocked());
+        QCOMPARE(member.info.storedRowList(), QStringLiteral("|2|3|4|5"));
+
+        member.probe.session.member().cmdConnect_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(member.info.storedRowList().isEmpty(), 20000);
+        QVERIFY(uploaded > 4); // the third join uploaded again what the list held
+        QVERIFY(host.waitUntilWritten());
+        QStringList names;
+        for (int row = 2; row <= Computer::lastRow(host.info.workbookPath()); ++row)
+            names << host.cell(row, 1);
+        QVERIFY2(names.count(kPump[0]) >= 2 && names.count(kValve[0]) >= 2, qPrintable(names.join(u',')));
     }
 
     // The program dies after records were acknowledged: before MIS.xls was rewritten (with a torn

@@ -2,9 +2,8 @@
 
 #include "IcmpPacket.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
+#include <QObject>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <QStringList>
@@ -14,7 +13,6 @@
 #ifdef Q_OS_UNIX
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -114,41 +112,65 @@ bool readReplies(const IcmpSocket &socket, quint32 address, const icmp::EchoMatc
     }
 }
 
-// Waits for the reply, keeping the event loop running; without an application object it blocks.
-bool waitForReply(const IcmpSocket &socket, quint32 address, const icmp::EchoMatch &match, int timeoutMs,
-                  EchoReply &reply) {
-    if (!QCoreApplication::instance()) {
-        QElapsedTimer clock;
-        clock.start();
-        for (;;) {
-            const int left = timeoutMs - int(clock.elapsed());
-            if (left <= 0)
-                return false;
-            pollfd p{socket.fd(), POLLIN, 0};
-            if (::poll(&p, 1, left) > 0 && readReplies(socket, address, match, reply))
-                return true;
-        }
+// One echo on its way: its socket, the wait for the reply and the time-out. It lives as a child of the
+// caller's context object, so it goes (and the echo is called off) when the context goes.
+class PendingEcho : public QObject {
+public:
+    PendingEcho(quint32 address, EchoDone done, QObject *context)
+        : QObject(context)
+        , m_address(address)
+        , m_done(std::move(done)) {}
+
+    void start(const QByteArray &data, int timeoutMs) {
+        if (m_socket.method() == EchoMethod::Unavailable)
+            return finish(kEchoUnavailable);
+        m_match.identifier = quint16(QRandomGenerator::global()->generate());
+        m_match.sequence = quint16(QRandomGenerator::global()->generate());
+        m_match.checkIdentifier = m_socket.method() == EchoMethod::Raw;
+        const QByteArray request = icmp::BuildEchoRequest(m_match.identifier, m_match.sequence, data);
+        const sockaddr_in to = socketAddress(m_address);
+        m_clock.start();
+        if (::sendto(m_socket.fd(), request.constData(), size_t(request.size()), 0,
+                     reinterpret_cast<const sockaddr *>(&to), sizeof to) < 0)
+            return finish(kEchoDestinationUnreachable);
+        auto *notifier = new QSocketNotifier(qintptr(m_socket.fd()), QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this] {
+            if (readReplies(m_socket, m_address, m_match, m_reply))
+                finish(kEchoSuccess);
+        });
+        auto *timer = new QTimer(this);
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait up to 5 % early
+        connect(timer, &QTimer::timeout, this, [this] { finish(kEchoTimedOut); });
+        timer->start(timeoutMs);
     }
-    bool answered = false;
-    QEventLoop loop;
-    QSocketNotifier notifier(qintptr(socket.fd()), QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &loop, [&] {
-        if (readReplies(socket, address, match, reply)) {
-            answered = true;
-            loop.quit();
+
+private:
+    // Reports from the event loop, never from inside start(), and only while the context is there.
+    void finish(quint32 status) {
+        if (!m_done)
+            return;
+        EchoReply reply;
+        if (status == kEchoSuccess) {
+            reply = m_reply;
+            reply.roundTripTime = quint32(m_clock.elapsed());
         }
-    });
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait up to 5 % early
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timer.start(timeoutMs);
-    // Data may have come before the notifier existed.
-    if (readReplies(socket, address, match, reply))
-        return true;
-    loop.exec();
-    return answered;
-}
+        reply.status = status;
+        const int result = status == kEchoSuccess ? int(reply.roundTripTime) : -int(status);
+        QMetaObject::invokeMethod(
+            parent(), [done = std::move(m_done), result, reply] { done(result, reply); },
+            Qt::QueuedConnection);
+        m_done = nullptr;
+        deleteLater();
+    }
+
+    const IcmpSocket m_socket;
+    const quint32 m_address;
+    EchoDone m_done;
+    icmp::EchoMatch m_match;
+    EchoReply m_reply;
+    QElapsedTimer m_clock;
+};
 
 } // namespace
 
@@ -157,34 +179,8 @@ EchoMethod AvailableEchoMethod() {
     return socket.method();
 }
 
-int SendEcho(quint32 address, const QByteArray &data, int timeoutMs, EchoReply &reply) {
-    reply = EchoReply{};
-    const IcmpSocket socket;
-    if (socket.method() == EchoMethod::Unavailable) {
-        reply.status = kEchoUnavailable;
-        return -int(reply.status);
-    }
-    icmp::EchoMatch match;
-    match.identifier = quint16(QRandomGenerator::global()->generate());
-    match.sequence = quint16(QRandomGenerator::global()->generate());
-    match.checkIdentifier = socket.method() == EchoMethod::Raw;
-
-    const QByteArray request = icmp::BuildEchoRequest(match.identifier, match.sequence, data);
-    const sockaddr_in to = socketAddress(address);
-    QElapsedTimer clock;
-    clock.start();
-    if (::sendto(socket.fd(), request.constData(), size_t(request.size()), 0,
-                 reinterpret_cast<const sockaddr *>(&to), sizeof to) < 0) {
-        reply.status = kEchoDestinationUnreachable;
-        return -int(reply.status);
-    }
-    if (!waitForReply(socket, address, match, timeoutMs, reply)) {
-        reply = EchoReply{};
-        reply.status = kEchoTimedOut;
-        return -int(reply.status);
-    }
-    reply.roundTripTime = quint32(clock.elapsed());
-    return int(reply.roundTripTime);
+void StartEcho(quint32 address, const QByteArray &data, int timeoutMs, QObject *context, EchoDone done) {
+    (new PendingEcho(address, std::move(done), context))->start(data, timeoutMs);
 }
 
 #else
@@ -193,10 +189,15 @@ EchoMethod AvailableEchoMethod() {
     return EchoMethod::Unavailable;
 }
 
-int SendEcho(quint32, const QByteArray &, int, EchoReply &reply) {
-    reply = EchoReply{};
-    reply.status = kEchoUnavailable;
-    return -int(reply.status);
+void StartEcho(quint32, const QByteArray &, int, QObject *context, EchoDone done) {
+    QMetaObject::invokeMethod(
+        context,
+        [done = std::move(done)] {
+            EchoReply reply;
+            reply.status = kEchoUnavailable;
+            done(-int(reply.status), reply);
+        },
+        Qt::QueuedConnection);
 }
 
 #endif

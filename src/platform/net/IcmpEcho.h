@@ -4,7 +4,11 @@
 #include <QString>
 #include <QtGlobal>
 
-// One ICMP echo ("ping") at a time, answered or timed out, while the event loop keeps running.
+#include <functional>
+
+class QObject;
+
+// ICMP echoes ("ping"), each answered or timed out while the event loop keeps running.
 namespace tavlo::net {
 
 // Status values of an echo, numbered as the Windows ICMP library numbers them.
@@ -38,10 +42,14 @@ QString FormatIPv4(quint32 address);
 // Which kind of ICMP socket this process can open right now.
 EchoMethod AvailableEchoMethod();
 
-// Sends one echo request carrying `data` to `address` (a ParseIPv4 value) and waits at most `timeoutMs`
-// for the reply. While it waits the running event loop keeps handling events (timers, sockets, input),
-// so callers must tolerate being re-entered. `reply` is reset first and then filled. Returns the
-// round-trip time in ms when an answer came, otherwise minus the reply's status.
-int SendEcho(quint32 address, const QByteArray &data, int timeoutMs, EchoReply &reply);
+// What an echo came to: the round-trip time in ms when an answer came, otherwise minus the reply's
+// status; and the reply itself.
+using EchoDone = std::function<void(int result, const EchoReply &reply)>;
+
+// Sends one echo request carrying `data` to `address` (a ParseIPv4 value) and returns at once; nothing
+// waits. `done` runs once, later, from the event loop (never from inside this call): when the reply
+// came, or after `timeoutMs` without one. Destroying `context` before that calls the echo off and
+// `done` never runs.
+void StartEcho(quint32 address, const QByteArray &data, int timeoutMs, QObject *context, EchoDone done);
 
 } // namespace tavlo::net
