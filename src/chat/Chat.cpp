@@ -8,7 +8,6 @@
 #include "session/Session.h"
 #include "session/WireFormat.h"
 
-#include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -66,7 +65,7 @@ void Chat::cmdSend_Click() {
     const QString text = m_panel.txtMessage->text();
     if (!text.isEmpty()) {
         const QString name = m_session.members().MemberName(m_session.ownNumber());
-        if (m_panel.chkPrivate->isChecked()) {
+        if (m_panel.privateChat()) {
             sendWhisper(name, text);
             AppendDialog(WhisperLine(name, text));
         } else {

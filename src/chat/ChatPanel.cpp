@@ -52,6 +52,7 @@ ChatPanel::ChatPanel(QGroupBox *panel)
     for (int i = 1; i <= kBrushCount; ++i)
         comBrush->addItem(QString::number(i));
     comBrush->setGeometry(twipsRect(kBoardLeft + 1200, 3390, 900, 360));
+    connect(comBrush, &QComboBox::currentIndexChanged, this, &ChatPanel::brushChanged);
     cmdClearDraw = new QPushButton(QStringLiteral("清除图象"), panel);
     cmdClearDraw->setGeometry(twipsRect(kBoardLeft + 1200, 3900, 1695, 420));
 
@@ -72,6 +73,30 @@ ChatPanel::ChatPanel(QGroupBox *panel)
     cmdClearDialog->setGeometry(twipsRect(kTalkLeft + kTalkWidth - 1320, 5160, 1320, 420));
 
     markSwatch(Palette::kDefaultSwatch);
+}
+
+int ChatPanel::brushIndex() const {
+    return comBrush->currentIndex();
+}
+
+void ChatPanel::setBrushIndex(int index) {
+    comBrush->setCurrentIndex(index);
+}
+
+int ChatPanel::brushWidth() const {
+    return comBrush->currentText().toInt();
+}
+
+int ChatPanel::brushCount() const {
+    return comBrush->count();
+}
+
+bool ChatPanel::privateChat() const {
+    return chkPrivate->isChecked();
+}
+
+void ChatPanel::setPrivateChat(bool on) {
+    chkPrivate->setChecked(on);
 }
 
 void ChatPanel::markSwatch(int index) {
