@@ -94,3 +94,39 @@ void InfoPanel::showSchema(const RecordSchema &schema) {
     for (int i = 0; i < RecordSchema::kAttributeCount; ++i)
         LabRecord[i]->setText(schema.attributes[i]);
 }
+
+int InfoPanel::andOr() const {
+    return comAndOr->currentIndex();
+}
+
+void InfoPanel::setAndOr(int index) {
+    comAndOr->setCurrentIndex(index);
+}
+
+bool InfoPanel::matchCase() const {
+    return chkMatchCase->isChecked();
+}
+
+void InfoPanel::setMatchCase(bool on) {
+    chkMatchCase->setChecked(on);
+}
+
+bool InfoPanel::wholeWord() const {
+    return chkWholeWord->isChecked();
+}
+
+void InfoPanel::setWholeWord(bool on) {
+    chkWholeWord->setChecked(on);
+}
+
+int InfoPanel::showModeIndex() const {
+    return comShowMode->currentIndex();
+}
+
+void InfoPanel::setShowModeIndex(int index) {
+    comShowMode->setCurrentIndex(index);
+}
+
+QString InfoPanel::showMode() const {
+    return comShowMode->currentText();
+}

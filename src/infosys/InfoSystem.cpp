@@ -20,8 +20,6 @@
 #include "session/Session.h"
 #include "session/SessionSockets.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
@@ -61,12 +59,12 @@ bool writeTextRow(Worksheet *sheet, int row, const QStringList &fields, QString 
 
 } // namespace
 
-InfoSystem::InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, Context context,
-                       QObject *parent)
+InfoSystem::InfoSystem(Session &session, InfoPanel &panel, ToolContext tool, Context context, QObject *parent)
     : QObject(parent)
     , m_session(session)
     , m_panel(panel)
-    , m_office(office)
+    , m_tool(std::move(tool))
+    , m_office(*m_tool.office)
     , m_context(std::move(context)) {
     connect(m_panel.cmdRecord, &QPushButton::clicked, this, &InfoSystem::cmdRecord_Click);
     connect(m_panel.cmdQuery, &QPushButton::clicked, this, &InfoSystem::cmdQuery_Click);
@@ -97,12 +95,11 @@ InfoSystem::InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, 
         return stored;
     });
     requests.setQueryRunner([this](const QString &query) { return findRows(query); });
-    m_routes = new InfoRoutes(
-        m_session,
-        {[this](const QString &text) { tip(text); },
-         [this](const QString &result) { onRecordResult(result); },
-         [this](const QStringList &rows) { ShowResults(rows, m_panel.comShowMode->currentText()); }},
-        this);
+    m_routes = new InfoRoutes(m_session,
+                              {[this](const QString &text) { tip(text); },
+                               [this](const QString &result) { onRecordResult(result); },
+                               [this](const QStringList &rows) { ShowResults(rows, m_panel.showMode()); }},
+                              this);
     // Answers to what was sent before never come once the session is over.
     connect(&m_session, &Session::sessionReset, this, [this] { m_awaitingResults.clear(); });
     connect(&m_session, &Session::uploadLocalRecordsRequested, this, &InfoSystem::uploadAfterJoining);
@@ -124,17 +121,32 @@ InfoSystem::~InfoSystem() {
     delete m_viewer;
 }
 
+void InfoSystem::applyValues(const Values &values) {
+    m_panel.setMatchCase(values.matchCase);
+    m_panel.setWholeWord(values.wholeWord);
+    m_panel.setAndOr(values.andOr);
+    m_panel.setShowModeIndex(values.showMode);
+}
+
+InfoSystem::Values InfoSystem::values() const {
+    Values values;
+    values.matchCase = m_panel.matchCase();
+    values.wholeWord = m_panel.wholeWord();
+    values.andOr = m_panel.andOr();
+    values.showMode = m_panel.showModeIndex();
+    return values;
+}
+
 QString InfoSystem::workbookPath() const {
-    return modCommon::JoinPath(m_context.dataFolder, QString::fromLatin1(kWorkbookName));
+    return modCommon::JoinPath(m_tool.dataFolder, QString::fromLatin1(kWorkbookName));
 }
 
 QString InfoSystem::queryFilePath() const {
-    return modCommon::JoinPath(m_context.dataFolder, QString::fromLatin1(kQueryFileName));
+    return modCommon::JoinPath(m_tool.dataFolder, QString::fromLatin1(kQueryFileName));
 }
 
 void InfoSystem::tip(const QString &text) const {
-    if (m_context.setTip)
-        m_context.setTip(text);
+    m_tool.tip(text);
 }
 
 QString InfoSystem::ownAddress() const {
@@ -356,9 +368,9 @@ void InfoSystem::cmdQuery_Click() {
         m_panel.txtQuery[0]->setFocus();
         return;
     }
-    query.andMode = m_panel.comAndOr->currentIndex() == 0;
-    query.matchCase = m_panel.chkMatchCase->isChecked();
-    query.wholeWord = m_panel.chkWholeWord->isChecked();
+    query.andMode = m_panel.andOr() == 0;
+    query.matchCase = m_panel.matchCase();
+    query.wholeWord = m_panel.wholeWord();
     const QString queryText = QueryMatch::BuildQueryText(query);
 
     if (m_session.isOnline() && !m_session.isHost()) {
@@ -367,7 +379,7 @@ void InfoSystem::cmdQuery_Click() {
     }
     const QStringList rows = SearchWorkbook(queryText);
     tip(QString::number(rows.size()) + kRecordsSuffix);
-    ShowResults(rows, m_panel.comShowMode->currentText());
+    ShowResults(rows, m_panel.showMode());
 }
 
 QStringList InfoSystem::SearchWorkbook(const QString &queryText) {
