@@ -95,6 +95,34 @@ void InfoPanel::showSchema(const RecordSchema &schema) {
         LabRecord[i]->setText(schema.attributes[i]);
 }
 
+QStringList InfoPanel::takeRecordFields(const QString &inputer) {
+    QStringList fields;
+    for (int i = 0; i + 1 < RecordSchema::kAttributeCount; ++i) {
+        txtRecord[i]->setText(txtRecord[i]->text().trimmed());
+        fields << txtRecord[i]->text();
+    }
+    txtRecord.back()->setText(inputer);
+    fields << txtRecord.back()->text();
+    return fields;
+}
+
+void InfoPanel::focusRecord() {
+    txtRecord.front()->setFocus();
+}
+
+QStringList InfoPanel::takeKeywords() {
+    QStringList keywords;
+    for (QLineEdit *box : txtQuery) {
+        box->setText(box->text().trimmed());
+        keywords << box->text();
+    }
+    return keywords;
+}
+
+void InfoPanel::focusKeywords() {
+    txtQuery.front()->setFocus();
+}
+
 int InfoPanel::andOr() const {
     return comAndOr->currentIndex();
 }

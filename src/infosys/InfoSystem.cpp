@@ -23,13 +23,14 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using tavlo::sheet::Workbook;
 using tavlo::sheet::Worksheet;
@@ -189,20 +190,12 @@ QString InfoSystem::notRecordedText(const QString &mark) const {
 }
 
 void InfoSystem::cmdRecord_Click() {
-    constexpr int inputer = RecordSchema::kAttributeCount - 1;
-    QStringList fields;
-    bool allEmpty = true;
-    for (int i = 0; i < inputer; ++i) {
-        m_panel.txtRecord[i]->setText(m_panel.txtRecord[i]->text().trimmed());
-        allEmpty = allEmpty && m_panel.txtRecord[i]->text().isEmpty();
-        fields << m_panel.txtRecord[i]->text();
-    }
-    m_panel.txtRecord[inputer]->setText(ownAddress());
-    if (allEmpty) {
-        m_panel.txtRecord[0]->setFocus();
+    const QStringList fields = m_panel.takeRecordFields(ownAddress());
+    // The inputer box alone is never a record.
+    if (std::all_of(fields.begin(), fields.end() - 1, [](const QString &field) { return field.isEmpty(); })) {
+        m_panel.focusRecord();
         return;
     }
-    fields << m_panel.txtRecord[inputer]->text();
     const QString record = RecordText::BuildRecordText(fields);
 
     if (m_session.isOnline()) {
@@ -358,14 +351,10 @@ void InfoSystem::storeConfirmedUploads() {
 
 void InfoSystem::cmdQuery_Click() {
     QueryMatch::Query query;
-    bool allEmpty = true;
-    for (QLineEdit *box : m_panel.txtQuery) {
-        box->setText(box->text().trimmed());
-        allEmpty = allEmpty && box->text().isEmpty();
-        query.keywords << box->text();
-    }
-    if (allEmpty) {
-        m_panel.txtQuery[0]->setFocus();
+    query.keywords = m_panel.takeKeywords();
+    if (std::all_of(query.keywords.begin(), query.keywords.end(),
+                    [](const QString &keyword) { return keyword.isEmpty(); })) {
+        m_panel.focusKeywords();
         return;
     }
     query.andMode = m_panel.andOr() == 0;
