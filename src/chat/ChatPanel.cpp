@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -64,6 +65,7 @@ ChatPanel::ChatPanel(QGroupBox *panel)
     txtMessage = new QLineEdit(panel);
     txtMessage->setObjectName(QStringLiteral("txtMessage"));
     txtMessage->setGeometry(twipsRect(kTalkLeft, 4680, kTalkWidth, 360));
+    txtMessage->installEventFilter(this);
 
     cmdSend = new QPushButton(QStringLiteral("发送消息"), panel);
     cmdSend->setGeometry(twipsRect(kTalkLeft, 5160, 1320, 420));
@@ -73,6 +75,29 @@ ChatPanel::ChatPanel(QGroupBox *panel)
     cmdClearDialog->setGeometry(twipsRect(kTalkLeft + kTalkWidth - 1320, 5160, 1320, 420));
 
     markSwatch(Palette::kDefaultSwatch);
+}
+
+QString ChatPanel::message() const {
+    return txtMessage->text();
+}
+
+void ChatPanel::clearMessage() {
+    txtMessage->clear();
+    txtMessage->setFocus();
+}
+
+void ChatPanel::appendToTranscript(const QString &lines) {
+    txtDialog->appendPlainText(lines);
+    txtDialog->moveCursor(QTextCursor::End);
+}
+
+void ChatPanel::clearTranscript() {
+    txtDialog->clear();
+}
+
+void ChatPanel::setLimits(int messageLength, int transcriptLines) {
+    txtMessage->setMaxLength(messageLength);
+    txtDialog->setMaximumBlockCount(transcriptLines);
 }
 
 int ChatPanel::brushIndex() const {
@@ -116,6 +141,13 @@ int ChatPanel::markedSwatch() const {
 }
 
 bool ChatPanel::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == txtMessage && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            emit messageEntered();
+            return true;
+        }
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         for (int i = 0; i < Palette::kSwatchCount; ++i) {
             if (watched == picSelColor[i]) {
