@@ -121,9 +121,11 @@ struct Host {
         session.setPinger([](const QString &) { return modPing::Echo::Answered; });
         session.sockets().setListenAddress(QHostAddress::LocalHost);
         session.setId(QStringLiteral("主"));
+        ToolContext tool;
+        tool.office = &office;
+        tool.dataFolder = folder.path();
         info = std::make_unique<InfoSystem>(
-            session, panel, office,
-            InfoSystem::Context{folder.path(), folder.filePath(QStringLiteral("Tavlo.ini")), {}, {}, {}});
+            session, panel, tool, InfoSystem::Context{folder.filePath(QStringLiteral("Tavlo.ini")), {}, {}});
         session.host().cmdHost_Click();
         port = session.sockets().listeningPort();
     }

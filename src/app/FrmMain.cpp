@@ -9,10 +9,8 @@
 #include "HelpText.h"
 
 #include "cadtext/CadTool.h"
-#include "chat/Chat.h"
-#include "chat/ChatPanel.h"
+#include "chat/ChatTool.h"
 #include "chat/SoundPlayer.h"
-#include "chat/Whiteboard.h"
 #include "infosys/FrmCustomize.h"
 #include "infosys/InfoPanel.h"
 #include "infosys/InfoSystem.h"
@@ -34,9 +32,7 @@
 #include "session/SessionPanel.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -110,8 +106,6 @@ FrmMain::FrmMain(const QString &settingsPath, QWidget *parent)
         this, [this](const QString &text) { setTip(text); }, this);
     m_zipCommands->setProgramFolder(m_dataFolder);
     connectSession();
-    startChat();
-    startInfoSystem();
     startTools();
     startRecovery();
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
@@ -174,12 +168,25 @@ void FrmMain::buildPanels() {
         fraMain[i]->hide();
     }
     buildConnectionPanel(fraMain[0]);
-    chatPanel = new ChatPanel(fraMain[1]);
-    infoPanel = new InfoPanel(fraMain[2]);
-    infoPanel->showSchema(RecordSchemaText::designed());
 }
 
 void FrmMain::startTools() {
+    m_sound = new SoundPlayer(this);
+    m_chat = new ChatTool(
+        fraMain[1], *m_session, [this] { NotifyUser(); }, this);
+    chatPanel = &m_chat->panel();
+
+    infoPanel = new InfoPanel(fraMain[2]);
+    infoPanel->showSchema(RecordSchemaText::designed());
+    InfoSystem::Context info;
+    info.settingsPath = m_settingsPath;
+    info.schema = [this] { return m_settings.schema; };
+    info.writeSetting = [this](const QString &section, const QString &key, const QString &value,
+                               QString *error) {
+        return SettingsStore::saveValue(m_settingsPath, section, key, value, error);
+    };
+    m_infoSystem = new InfoSystem(*m_session, *infoPanel, toolContext(), info, this);
+
     m_requisition = new RequisitionTool(fraMain[4], toolContext(), this);
     m_cadTool = new CadTool(fraMain[5], toolContext(), this);
 }
@@ -203,26 +210,6 @@ void FrmMain::buildConnectionPanel(QGroupBox *panel) {
     lstReceived = m_sessionPanel->lstReceived;
     cmdClear = m_sessionPanel->cmdClear;
     connect(cmdClear, &QPushButton::clicked, this, &FrmMain::cmdClear_Click);
-}
-
-void FrmMain::startChat() {
-    m_sound = new SoundPlayer(this);
-    m_chat = new Chat(
-        *m_session, *chatPanel, [this] { NotifyUser(); }, this);
-    m_whiteboard = new Whiteboard(*m_session, *chatPanel, this);
-}
-
-void FrmMain::startInfoSystem() {
-    InfoSystem::Context context;
-    context.dataFolder = m_dataFolder;
-    context.settingsPath = m_settingsPath;
-    context.schema = [this] { return m_settings.schema; };
-    context.setTip = [this](const QString &text) { setTip(text); };
-    context.writeSetting = [this](const QString &section, const QString &key, const QString &value,
-                                  QString *error) {
-        return SettingsStore::saveValue(m_settingsPath, section, key, value, error);
-    };
-    m_infoSystem = new InfoSystem(*m_session, *infoPanel, officeSlots, context, this);
 }
 
 void FrmMain::startRecovery() {
@@ -343,13 +330,17 @@ void FrmMain::LoadSettings() {
     m_session->setPlatformName(m_settings.platformName);
 
     txtID->setText(m_settings.recentId);
-    chatPanel->comBrush->setCurrentIndex(m_settings.brush);
-    chatPanel->markSwatch(m_settings.color);
-    chatPanel->chkPrivate->setChecked(m_settings.privateChat);
-    infoPanel->chkMatchCase->setChecked(m_settings.matchCase == 1);
-    infoPanel->chkWholeWord->setChecked(m_settings.wholeWord == 1);
-    infoPanel->comAndOr->setCurrentIndex(m_settings.andOr);
-    infoPanel->comShowMode->setCurrentIndex(m_settings.showMode);
+    ChatTool::Values chat;
+    chat.brush = m_settings.brush;
+    chat.color = m_settings.color;
+    chat.privateChat = m_settings.privateChat;
+    m_chat->applyValues(chat);
+    InfoSystem::Values info;
+    info.matchCase = m_settings.matchCase == 1;
+    info.wholeWord = m_settings.wholeWord == 1;
+    info.andOr = m_settings.andOr;
+    info.showMode = m_settings.showMode;
+    m_infoSystem->applyValues(info);
     RequisitionTool::Values requisition;
     requisition.form.behavior = m_settings.behavior;
     requisition.form.projectName = m_settings.projectName;
@@ -370,13 +361,15 @@ void FrmMain::applySchema(const RecordSchema &schema) {
 void FrmMain::SaveSettings() {
     m_settings.recentServer = isHosting();
     m_settings.recentId = txtID->text();
-    m_settings.brush = chatPanel->comBrush->currentIndex();
-    m_settings.color = chatPanel->markedSwatch();
-    m_settings.privateChat = chatPanel->chkPrivate->isChecked();
-    m_settings.matchCase = infoPanel->chkMatchCase->isChecked() ? 1 : 0;
-    m_settings.wholeWord = infoPanel->chkWholeWord->isChecked() ? 1 : 0;
-    m_settings.andOr = infoPanel->comAndOr->currentIndex();
-    m_settings.showMode = infoPanel->comShowMode->currentIndex();
+    const ChatTool::Values chat = m_chat->values();
+    m_settings.brush = chat.brush;
+    m_settings.color = chat.color;
+    m_settings.privateChat = chat.privateChat;
+    const InfoSystem::Values info = m_infoSystem->values();
+    m_settings.matchCase = info.matchCase ? 1 : 0;
+    m_settings.wholeWord = info.wholeWord ? 1 : 0;
+    m_settings.andOr = info.andOr;
+    m_settings.showMode = info.showMode;
     const RequisitionTool::Values requisition = m_requisition->values();
     m_settings.behavior = requisition.form.behavior;
     m_settings.projectName = requisition.form.projectName;

@@ -11,10 +11,9 @@
 
 class CadTool;
 class RecoveryKeeper;
-class Chat;
 class ChatPanel;
+class ChatTool;
 class SoundPlayer;
-class Whiteboard;
 class InfoPanel;
 class InfoSystem;
 class RequisitionTool;
@@ -96,11 +95,13 @@ public:
     QListWidget *lstReceived = nullptr;
     QPushButton *cmdClear = nullptr;
 
-    // Chat panel.
+    // The views of the chat panel (panel 1) and of the information-system panel (panel 2).
     ChatPanel *chatPanel = nullptr;
-    // Information-system panel.
     InfoPanel *infoPanel = nullptr;
-    // The purchase-requisition tool (panel 4) and the CAD text tool (panel 5).
+    // The chat and whiteboard tool (panel 1), the information system (panel 2), the purchase-requisition
+    // tool (panel 4) and the CAD text tool (panel 5).
+    ChatTool *chatTool() const { return m_chat; }
+    InfoSystem *infoSystem() const { return m_infoSystem; }
     RequisitionTool *requisition() const { return m_requisition; }
     CadTool *cadTool() const { return m_cadTool; }
 
@@ -141,9 +142,8 @@ private:
     void buildPanels();
     void buildConnectionPanel(QGroupBox *panel);
     void connectSession();
-    void startChat();
-    void startInfoSystem();
-    // The requisition and CAD text tools on panels 4 and 5, each from toolContext().
+    // The tools on their panels: chat and whiteboard, the information system, the requisition and the
+    // CAD text tools, the last three from toolContext().
     void startTools();
     // What every tool is given: this window, the slots, the data folder, the status line, the dialogs.
     ToolContext toolContext();
@@ -182,8 +182,7 @@ private:
     ZipCommands *m_zipCommands = nullptr;
     Session *m_session = nullptr;
     SoundPlayer *m_sound = nullptr;
-    Chat *m_chat = nullptr;
-    Whiteboard *m_whiteboard = nullptr;
+    ChatTool *m_chat = nullptr;
     InfoSystem *m_infoSystem = nullptr;
     RequisitionTool *m_requisition = nullptr;
     CadTool *m_cadTool = nullptr;

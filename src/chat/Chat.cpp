@@ -8,12 +8,7 @@
 #include "session/Session.h"
 #include "session/WireFormat.h"
 
-#include <QCheckBox>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTimer>
 
 #include <utility>
@@ -27,10 +22,8 @@ Chat::Chat(Session &session, ChatPanel &panel, Notifier notifyUser, QObject *par
     m_dialogTimer->setSingleShot(true);
     m_dialogTimer->setInterval(1000 / kDialogUpdatesPerSecond);
     connect(m_dialogTimer, &QTimer::timeout, this, &Chat::flushDialog);
-    m_panel.txtMessage->setMaxLength(kMaxMessageLength);
-    m_panel.txtDialog->setMaximumBlockCount(kMaxDialogLines);
-    m_input = m_panel.txtMessage;
-    m_input->installEventFilter(this);
+    m_panel.setLimits(kMaxMessageLength, kMaxDialogLines);
+    connect(&m_panel, &ChatPanel::messageEntered, this, &Chat::cmdSend_Click);
     connect(m_panel.cmdSend, &QPushButton::clicked, this, &Chat::cmdSend_Click);
     connect(m_panel.cmdClearDialog, &QPushButton::clicked, this, &Chat::cmdClearDialog_Click);
     connect(&m_session, &Session::sessionReset, this, &Chat::cmdClearDialog_Click);
@@ -50,23 +43,11 @@ QString Chat::WhisperLine(const QString &name, const QString &text) {
     return name + QStringLiteral("悄悄说：") + text;
 }
 
-bool Chat::eventFilter(QObject *watched, QEvent *event) {
-    // Compared, never dereferenced: the panel may already be gone while its widgets are destroyed.
-    if (watched == m_input && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            cmdSend_Click();
-            return true;
-        }
-    }
-    return QObject::eventFilter(watched, event);
-}
-
 void Chat::cmdSend_Click() {
-    const QString text = m_panel.txtMessage->text();
+    const QString text = m_panel.message();
     if (!text.isEmpty()) {
         const QString name = m_session.members().MemberName(m_session.ownNumber());
-        if (m_panel.chkPrivate->isChecked()) {
+        if (m_panel.privateChat()) {
             sendWhisper(name, text);
             AppendDialog(WhisperLine(name, text));
         } else {
@@ -78,8 +59,7 @@ void Chat::cmdSend_Click() {
             AppendDialog(MessageLine(name, text));
         }
     }
-    m_panel.txtMessage->clear();
-    m_panel.txtMessage->setFocus();
+    m_panel.clearMessage();
 }
 
 void Chat::sendWhisper(const QString &name, const QString &text) {
@@ -111,7 +91,7 @@ void Chat::sendWhisper(const QString &name, const QString &text) {
 void Chat::cmdClearDialog_Click() {
     m_pendingDialog.clear();
     m_dialogTimer->stop();
-    m_panel.txtDialog->clear();
+    m_panel.clearTranscript();
 }
 
 void Chat::queueDialogLine(const QString &text) {
@@ -129,9 +109,7 @@ void Chat::flushDialog() {
         return;
     const QStringList lines = std::exchange(m_pendingDialog, {});
     // One edit for the whole batch; the box keeps its newest lines only.
-    m_panel.txtDialog->appendPlainText(
-        lines.mid(qMax<qsizetype>(0, lines.size() - kMaxDialogLines)).join(u'\n'));
-    m_panel.txtDialog->moveCursor(QTextCursor::End);
+    m_panel.appendToTranscript(lines.mid(qMax<qsizetype>(0, lines.size() - kMaxDialogLines)).join(u'\n'));
 }
 
 QString Chat::shownDialogLine(const QString &text) {
@@ -158,8 +136,7 @@ QString Chat::shownDialogLine(const QString &text) {
 
 void Chat::AppendDialog(const QString &text) {
     flushDialog();
-    m_panel.txtDialog->appendPlainText(shownDialogLine(text));
-    m_panel.txtDialog->moveCursor(QTextCursor::End);
+    m_panel.appendToTranscript(shownDialogLine(text));
 }
 
 void Chat::NotifyUser() {

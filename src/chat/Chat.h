@@ -49,9 +49,6 @@ public:
     static QString MessageLine(const QString &name, const QString &text);
     static QString WhisperLine(const QString &name, const QString &text);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void registerHandlers();
     void sendWhisper(const QString &name, const QString &text);
@@ -59,7 +56,6 @@ private:
     Session &m_session;
     ChatPanel &m_panel;
     Notifier m_notifyUser;
-    QObject *m_input = nullptr;
     QStringList m_pendingDialog;
     QTimer *m_dialogTimer;
 };

@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -52,6 +53,7 @@ ChatPanel::ChatPanel(QGroupBox *panel)
     for (int i = 1; i <= kBrushCount; ++i)
         comBrush->addItem(QString::number(i));
     comBrush->setGeometry(twipsRect(kBoardLeft + 1200, 3390, 900, 360));
+    connect(comBrush, &QComboBox::currentIndexChanged, this, &ChatPanel::brushChanged);
     cmdClearDraw = new QPushButton(QStringLiteral("清除图象"), panel);
     cmdClearDraw->setGeometry(twipsRect(kBoardLeft + 1200, 3900, 1695, 420));
 
@@ -63,6 +65,7 @@ ChatPanel::ChatPanel(QGroupBox *panel)
     txtMessage = new QLineEdit(panel);
     txtMessage->setObjectName(QStringLiteral("txtMessage"));
     txtMessage->setGeometry(twipsRect(kTalkLeft, 4680, kTalkWidth, 360));
+    txtMessage->installEventFilter(this);
 
     cmdSend = new QPushButton(QStringLiteral("发送消息"), panel);
     cmdSend->setGeometry(twipsRect(kTalkLeft, 5160, 1320, 420));
@@ -72,6 +75,53 @@ ChatPanel::ChatPanel(QGroupBox *panel)
     cmdClearDialog->setGeometry(twipsRect(kTalkLeft + kTalkWidth - 1320, 5160, 1320, 420));
 
     markSwatch(Palette::kDefaultSwatch);
+}
+
+QString ChatPanel::message() const {
+    return txtMessage->text();
+}
+
+void ChatPanel::clearMessage() {
+    txtMessage->clear();
+    txtMessage->setFocus();
+}
+
+void ChatPanel::appendToTranscript(const QString &lines) {
+    txtDialog->appendPlainText(lines);
+    txtDialog->moveCursor(QTextCursor::End);
+}
+
+void ChatPanel::clearTranscript() {
+    txtDialog->clear();
+}
+
+void ChatPanel::setLimits(int messageLength, int transcriptLines) {
+    txtMessage->setMaxLength(messageLength);
+    txtDialog->setMaximumBlockCount(transcriptLines);
+}
+
+int ChatPanel::brushIndex() const {
+    return comBrush->currentIndex();
+}
+
+void ChatPanel::setBrushIndex(int index) {
+    comBrush->setCurrentIndex(index);
+}
+
+int ChatPanel::brushWidth() const {
+    return comBrush->currentText().toInt();
+}
+
+int ChatPanel::brushCount() const {
+    return comBrush->count();
+}
+
+bool ChatPanel::privateChat() const {
+    return chkPrivate->isChecked();
+}
+
+void ChatPanel::setPrivateChat(bool on) {
+    chkPrivate->setChecked(on);
 }
 
 void ChatPanel::markSwatch(int index) {
@@ -91,6 +141,13 @@ int ChatPanel::markedSwatch() const {
 }
 
 bool ChatPanel::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == txtMessage && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            emit messageEntered();
+            return true;
+        }
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         for (int i = 0; i < Palette::kSwatchCount; ++i) {
             if (watched == picSelColor[i]) {

@@ -34,6 +34,24 @@ public:
     std::array<QFrame *, Palette::kSwatchCount> picSelColor{};
     QPushButton *cmdClearDraw = nullptr;
 
+    // The message box and the transcript: what is typed, emptied with the focus kept for the next
+    // message; lines added at the end and scrolled into view. `setLimits` caps what either holds.
+    QString message() const;
+    void clearMessage();
+    void appendToTranscript(const QString &lines);
+    void clearTranscript();
+    void setLimits(int messageLength, int transcriptLines);
+
+    // The brush list: the chosen entry, its width in pixels (1 to 8) and how many there are. An index
+    // outside the list leaves none chosen.
+    int brushIndex() const;
+    void setBrushIndex(int index);
+    int brushWidth() const;
+    int brushCount() const;
+    // Whether a message goes to the selected members only.
+    bool privateChat() const;
+    void setPrivateChat(bool on);
+
     // Gives swatch `index` the single border and removes it from all others.
     void markSwatch(int index);
     // Index of the first swatch with the border.
@@ -41,6 +59,9 @@ public:
 
 signals:
     void swatchClicked(int index);
+    void brushChanged(int index);
+    // Return or Enter in the message box.
+    void messageEntered();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

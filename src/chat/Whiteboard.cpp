@@ -9,7 +9,6 @@
 #include "session/Session.h"
 #include "session/WireFormat.h"
 
-#include <QComboBox>
 #include <QPushButton>
 
 Whiteboard::Whiteboard(Session &session, ChatPanel &panel, QObject *parent)
@@ -18,7 +17,7 @@ Whiteboard::Whiteboard(Session &session, ChatPanel &panel, QObject *parent)
     , m_panel(panel) {
     connect(m_panel.picDraw, &DrawingBoard::leftButtonDown, this, &Whiteboard::picDraw_MouseDown);
     connect(m_panel.picDraw, &DrawingBoard::leftButtonMove, this, &Whiteboard::picDraw_MouseMove);
-    connect(m_panel.comBrush, &QComboBox::currentIndexChanged, this, &Whiteboard::comBrush_Click);
+    connect(&m_panel, &ChatPanel::brushChanged, this, &Whiteboard::comBrush_Click);
     connect(&m_panel, &ChatPanel::swatchClicked, this, &Whiteboard::picSelColor_Click);
     connect(m_panel.cmdClearDraw, &QPushButton::clicked, this, &Whiteboard::cmdClearDraw_Click);
     connect(&m_session, &Session::sessionReset, m_panel.picDraw, &DrawingBoard::clear);
@@ -27,8 +26,8 @@ Whiteboard::Whiteboard(Session &session, ChatPanel &panel, QObject *parent)
 }
 
 void Whiteboard::registerHandlers() {
-    ChatRoutes::routeWhiteboard(m_session, {[this] { return m_panel.comBrush->count(); },
-                                            [this](int index) { m_panel.comBrush->setCurrentIndex(index); },
+    ChatRoutes::routeWhiteboard(m_session, {[this] { return m_panel.brushCount(); },
+                                            [this](int index) { m_panel.setBrushIndex(index); },
                                             [this](const QString &payload) { drawReceivedLine(payload); },
                                             [this] { m_panel.picDraw->clear(); }});
 }
@@ -53,7 +52,7 @@ void Whiteboard::send(const QString &line) {
 void Whiteboard::picDraw_MouseDown(QPoint twips) {
     m_panel.picDraw->drawLine(twips, twips, Palette::swatchColor(m_panel.markedSwatch()), m_penWidth);
     m_lastPoint = twips;
-    send(ProtocolTags::kBrush.line(QString::number(m_panel.comBrush->currentIndex())));
+    send(ProtocolTags::kBrush.line(QString::number(m_panel.brushIndex())));
     send(LineMessage(twips, twips, SelectedColor()));
 }
 
@@ -64,7 +63,7 @@ void Whiteboard::picDraw_MouseMove(QPoint twips) {
 }
 
 void Whiteboard::comBrush_Click() {
-    m_penWidth = m_panel.comBrush->currentText().toInt();
+    m_penWidth = m_panel.brushWidth();
 }
 
 void Whiteboard::picSelColor_Click(int index) {

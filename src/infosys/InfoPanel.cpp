@@ -94,3 +94,67 @@ void InfoPanel::showSchema(const RecordSchema &schema) {
     for (int i = 0; i < RecordSchema::kAttributeCount; ++i)
         LabRecord[i]->setText(schema.attributes[i]);
 }
+
+QStringList InfoPanel::takeRecordFields(const QString &inputer) {
+    QStringList fields;
+    for (int i = 0; i + 1 < RecordSchema::kAttributeCount; ++i) {
+        txtRecord[i]->setText(txtRecord[i]->text().trimmed());
+        fields << txtRecord[i]->text();
+    }
+    txtRecord.back()->setText(inputer);
+    fields << txtRecord.back()->text();
+    return fields;
+}
+
+void InfoPanel::focusRecord() {
+    txtRecord.front()->setFocus();
+}
+
+QStringList InfoPanel::takeKeywords() {
+    QStringList keywords;
+    for (QLineEdit *box : txtQuery) {
+        box->setText(box->text().trimmed());
+        keywords << box->text();
+    }
+    return keywords;
+}
+
+void InfoPanel::focusKeywords() {
+    txtQuery.front()->setFocus();
+}
+
+int InfoPanel::andOr() const {
+    return comAndOr->currentIndex();
+}
+
+void InfoPanel::setAndOr(int index) {
+    comAndOr->setCurrentIndex(index);
+}
+
+bool InfoPanel::matchCase() const {
+    return chkMatchCase->isChecked();
+}
+
+void InfoPanel::setMatchCase(bool on) {
+    chkMatchCase->setChecked(on);
+}
+
+bool InfoPanel::wholeWord() const {
+    return chkWholeWord->isChecked();
+}
+
+void InfoPanel::setWholeWord(bool on) {
+    chkWholeWord->setChecked(on);
+}
+
+int InfoPanel::showModeIndex() const {
+    return comShowMode->currentIndex();
+}
+
+void InfoPanel::setShowModeIndex(int index) {
+    comShowMode->setCurrentIndex(index);
+}
+
+QString InfoPanel::showMode() const {
+    return comShowMode->currentText();
+}

@@ -2,6 +2,7 @@
 
 #include "RecordSchema.h"
 
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
@@ -24,6 +25,27 @@ public:
 
     // Shows the attribute names on the record-entry labels.
     void showSchema(const RecordSchema &schema);
+
+    // The texts of the record boxes, the typed ones trimmed in place and the last (the computer the
+    // record is typed on) given `inputer`.
+    QStringList takeRecordFields(const QString &inputer);
+    void focusRecord();
+    // The texts of the keyword boxes, trimmed in place.
+    QStringList takeKeywords();
+    void focusKeywords();
+
+    // The query options: keywords joined by AND (0) or OR (1), case and whole-word matching, and the
+    // results shown in NotePad (0) or Excel (1). An index outside a list leaves none chosen.
+    int andOr() const;
+    void setAndOr(int index);
+    bool matchCase() const;
+    void setMatchCase(bool on);
+    bool wholeWord() const;
+    void setWholeWord(bool on);
+    int showModeIndex() const;
+    void setShowModeIndex(int index);
+    // The chosen display by name ("NotePad" or "Excel").
+    QString showMode() const;
 
     static constexpr int kKeywordCount = 6;
     // The most characters a record box takes: what one workbook cell holds.

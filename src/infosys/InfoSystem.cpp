@@ -20,18 +20,17 @@
 #include "session/Session.h"
 #include "session/SessionSockets.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using tavlo::sheet::Workbook;
 using tavlo::sheet::Worksheet;
@@ -61,12 +60,12 @@ bool writeTextRow(Worksheet *sheet, int row, const QStringList &fields, QString 
 
 } // namespace
 
-InfoSystem::InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, Context context,
-                       QObject *parent)
+InfoSystem::InfoSystem(Session &session, InfoPanel &panel, ToolContext tool, Context context, QObject *parent)
     : QObject(parent)
     , m_session(session)
     , m_panel(panel)
-    , m_office(office)
+    , m_tool(std::move(tool))
+    , m_office(*m_tool.office)
     , m_context(std::move(context)) {
     connect(m_panel.cmdRecord, &QPushButton::clicked, this, &InfoSystem::cmdRecord_Click);
     connect(m_panel.cmdQuery, &QPushButton::clicked, this, &InfoSystem::cmdQuery_Click);
@@ -97,12 +96,11 @@ InfoSystem::InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, 
         return stored;
     });
     requests.setQueryRunner([this](const QString &query) { return findRows(query); });
-    m_routes = new InfoRoutes(
-        m_session,
-        {[this](const QString &text) { tip(text); },
-         [this](const QString &result) { onRecordResult(result); },
-         [this](const QStringList &rows) { ShowResults(rows, m_panel.comShowMode->currentText()); }},
-        this);
+    m_routes = new InfoRoutes(m_session,
+                              {[this](const QString &text) { tip(text); },
+                               [this](const QString &result) { onRecordResult(result); },
+                               [this](const QStringList &rows) { ShowResults(rows, m_panel.showMode()); }},
+                              this);
     // Answers to what was sent before never come once the session is over.
     connect(&m_session, &Session::sessionReset, this, [this] { m_awaitingResults.clear(); });
     connect(&m_session, &Session::uploadLocalRecordsRequested, this, &InfoSystem::uploadAfterJoining);
@@ -124,17 +122,32 @@ InfoSystem::~InfoSystem() {
     delete m_viewer;
 }
 
+void InfoSystem::applyValues(const Values &values) {
+    m_panel.setMatchCase(values.matchCase);
+    m_panel.setWholeWord(values.wholeWord);
+    m_panel.setAndOr(values.andOr);
+    m_panel.setShowModeIndex(values.showMode);
+}
+
+InfoSystem::Values InfoSystem::values() const {
+    Values values;
+    values.matchCase = m_panel.matchCase();
+    values.wholeWord = m_panel.wholeWord();
+    values.andOr = m_panel.andOr();
+    values.showMode = m_panel.showModeIndex();
+    return values;
+}
+
 QString InfoSystem::workbookPath() const {
-    return modCommon::JoinPath(m_context.dataFolder, QString::fromLatin1(kWorkbookName));
+    return modCommon::JoinPath(m_tool.dataFolder, QString::fromLatin1(kWorkbookName));
 }
 
 QString InfoSystem::queryFilePath() const {
-    return modCommon::JoinPath(m_context.dataFolder, QString::fromLatin1(kQueryFileName));
+    return modCommon::JoinPath(m_tool.dataFolder, QString::fromLatin1(kQueryFileName));
 }
 
 void InfoSystem::tip(const QString &text) const {
-    if (m_context.setTip)
-        m_context.setTip(text);
+    m_tool.tip(text);
 }
 
 QString InfoSystem::ownAddress() const {
@@ -177,20 +190,12 @@ QString InfoSystem::notRecordedText(const QString &mark) const {
 }
 
 void InfoSystem::cmdRecord_Click() {
-    constexpr int inputer = RecordSchema::kAttributeCount - 1;
-    QStringList fields;
-    bool allEmpty = true;
-    for (int i = 0; i < inputer; ++i) {
-        m_panel.txtRecord[i]->setText(m_panel.txtRecord[i]->text().trimmed());
-        allEmpty = allEmpty && m_panel.txtRecord[i]->text().isEmpty();
-        fields << m_panel.txtRecord[i]->text();
-    }
-    m_panel.txtRecord[inputer]->setText(ownAddress());
-    if (allEmpty) {
-        m_panel.txtRecord[0]->setFocus();
+    const QStringList fields = m_panel.takeRecordFields(ownAddress());
+    // The inputer box alone is never a record.
+    if (std::all_of(fields.begin(), fields.end() - 1, [](const QString &field) { return field.isEmpty(); })) {
+        m_panel.focusRecord();
         return;
     }
-    fields << m_panel.txtRecord[inputer]->text();
     const QString record = RecordText::BuildRecordText(fields);
 
     if (m_session.isOnline()) {
@@ -371,19 +376,15 @@ void InfoSystem::storeConfirmedUploads() {
 
 void InfoSystem::cmdQuery_Click() {
     QueryMatch::Query query;
-    bool allEmpty = true;
-    for (QLineEdit *box : m_panel.txtQuery) {
-        box->setText(box->text().trimmed());
-        allEmpty = allEmpty && box->text().isEmpty();
-        query.keywords << box->text();
-    }
-    if (allEmpty) {
-        m_panel.txtQuery[0]->setFocus();
+    query.keywords = m_panel.takeKeywords();
+    if (std::all_of(query.keywords.begin(), query.keywords.end(),
+                    [](const QString &keyword) { return keyword.isEmpty(); })) {
+        m_panel.focusKeywords();
         return;
     }
-    query.andMode = m_panel.comAndOr->currentIndex() == 0;
-    query.matchCase = m_panel.chkMatchCase->isChecked();
-    query.wholeWord = m_panel.chkWholeWord->isChecked();
+    query.andMode = m_panel.andOr() == 0;
+    query.matchCase = m_panel.matchCase();
+    query.wholeWord = m_panel.wholeWord();
     const QString queryText = QueryMatch::BuildQueryText(query);
 
     if (m_session.isOnline() && !m_session.isHost()) {
@@ -392,7 +393,7 @@ void InfoSystem::cmdQuery_Click() {
     }
     const QStringList rows = SearchWorkbook(queryText);
     tip(QString::number(rows.size()) + kRecordsSuffix);
-    ShowResults(rows, m_panel.comShowMode->currentText());
+    ShowResults(rows, m_panel.showMode());
 }
 
 QStringList InfoSystem::SearchWorkbook(const QString &queryText) {

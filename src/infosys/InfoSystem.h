@@ -3,6 +3,8 @@
 #include "InfoPanel.h"
 #include "RecordSchema.h"
 
+#include "common/ToolContext.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -27,11 +29,11 @@ class InfoSystem : public QObject {
     Q_OBJECT
 
 public:
+    // What the information system needs beyond the ToolContext (whose data folder holds MIS.xls and
+    // Query.txt, and whose spreadsheet slots show query results).
     struct Context {
-        QString dataFolder;                   // holds MIS.xls and Query.txt
         QString settingsPath;                 // Tavlo.ini, for the pending-upload list
         std::function<RecordSchema()> schema; // the names the window shows now
-        std::function<void(const QString &)> setTip;
         // Stores one key of Tavlo.ini through the program's settings store (the file's one writer);
         // false with the reason when it could not be saved.
         std::function<bool(const QString &section, const QString &key, const QString &value, QString *error)>
@@ -44,9 +46,21 @@ public:
     static constexpr const char *kWorkbookName = "MIS.xls";
     static constexpr const char *kQueryFileName = "Query.txt";
 
-    InfoSystem(Session &session, InfoPanel &panel, OfficeSlots &office, Context context,
+    // What Tavlo.ini keeps of the query options.
+    struct Values {
+        bool matchCase = false;
+        bool wholeWord = false;
+        int andOr = 0;    // 0 AND, 1 OR
+        int showMode = 0; // 0 NotePad, 1 Excel
+    };
+
+    InfoSystem(Session &session, InfoPanel &panel, ToolContext tool, Context context,
                QObject *parent = nullptr);
     ~InfoSystem() override;
+
+    InfoPanel &panel() const { return m_panel; }
+    void applyValues(const Values &values);
+    Values values() const;
 
     void cmdRecord_Click();
     void cmdQuery_Click();
@@ -105,6 +119,7 @@ private:
 
     Session &m_session;
     InfoPanel &m_panel;
+    ToolContext m_tool;
     OfficeSlots &m_office;
     Context m_context;
     int m_lastRow = 0;

@@ -3,6 +3,7 @@
 #include "app/FrmMember.h"
 #include "app/FrmPlatform.h"
 #include "app/OfficeWindows.h"
+#include "chat/ChatPanel.h"
 #include "common/TextViewer.h"
 #include "infosys/InfoPanel.h"
 #include "platform/sheet/Application.h"
@@ -28,6 +29,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include "TestFiles.h"
 
 class TestFrmMain : public QObject {
     Q_OBJECT
@@ -291,6 +294,27 @@ private slots:
         QCOMPARE(w.fraMain[2]->title(), QStringLiteral("图纸管理系统"));
         QCOMPARE(w.infoPanel->LabRecord[7]->text(), QStringLiteral("张数"));
         QCOMPARE(w.settings().schema, schema);
+    }
+
+    // The brush, colour and whisper choice of the chat panel and the query options of the information
+    // system reach their panels at start-up and come back from them into Tavlo.ini.
+    void chatAndQueryChoicesSurviveARestart() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Tavlo.ini"));
+        const QList<QByteArray> chat{"Brush=3", "Color=5", "Private=1"};
+        const QList<QByteArray> query{"MatchCase=1", "WholeWord=1", "AndOr=1", "ShowMode=1"};
+        QVERIFY(TestFiles::write(path, "[ICQ]\n" + chat.join('\n') + "\n[MIS]\n" + query.join('\n') + '\n'));
+        {
+            FrmMain w(path);
+            w.Form_Load();
+            QCOMPARE(w.infoPanel->showMode(), QStringLiteral("Excel"));
+            QCOMPARE(w.chatPanel->brushWidth(), 4);
+            QVERIFY(TestFiles::write(path, QByteArray())); // what is saved comes from the panels
+            w.SaveSettings();
+        }
+        const QByteArray saved = TestFiles::read(path);
+        for (const QByteArray &line : chat + query)
+            QVERIFY2(saved.contains(line + '\n'), line.constData());
     }
 
     void memberDialogKeepsListsApartAndNeverBlacklistsItself() {

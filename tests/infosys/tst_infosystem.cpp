@@ -60,10 +60,9 @@ struct Computer {
 
     explicit Computer(const QString &id)
         : probe(id)
-        , info(probe.session, panel, office,
+        , info(probe.session, panel, toolContext(),
                InfoSystem::Context{
-                   folder.path(), folder.filePath(QStringLiteral("Tavlo.ini")),
-                   [] { return RecordSchemaText::designed(); }, [this](const QString &text) { tip = text; },
+                   folder.filePath(QStringLiteral("Tavlo.ini")), [] { return RecordSchemaText::designed(); },
                    [this](const QString &section, const QString &key, const QString &value, QString *error) {
                        // Stands in for the program's settings store.
                        tavlo::text::IniFile ini =
@@ -74,6 +73,15 @@ struct Computer {
         QObject::connect(&probe.session, &Session::tipRequested, [this](const QString &text) { tip = text; });
     }
     ~Computer() { office.ReleaseAll(); }
+
+    // The data folder, the spreadsheet slots and the status line of this computer (built before `info`).
+    ToolContext toolContext() {
+        ToolContext context;
+        context.office = &office;
+        context.dataFolder = folder.path();
+        context.status.show = [this](const QString &text) { tip = text; };
+        return context;
+    }
 
     void type(const QStringList &fields) {
         for (int i = 0; i < 10; ++i)
