@@ -123,36 +123,16 @@ void InfoPanel::focusKeywords() {
     txtQuery.front()->setFocus();
 }
 
-int InfoPanel::andOr() const {
-    return comAndOr->currentIndex();
+InfoPanel::QueryOptions InfoPanel::queryOptions() const {
+    return {chkMatchCase->isChecked(), chkWholeWord->isChecked(), comAndOr->currentIndex(),
+            comShowMode->currentIndex()};
 }
 
-void InfoPanel::setAndOr(int index) {
-    comAndOr->setCurrentIndex(index);
-}
-
-bool InfoPanel::matchCase() const {
-    return chkMatchCase->isChecked();
-}
-
-void InfoPanel::setMatchCase(bool on) {
-    chkMatchCase->setChecked(on);
-}
-
-bool InfoPanel::wholeWord() const {
-    return chkWholeWord->isChecked();
-}
-
-void InfoPanel::setWholeWord(bool on) {
-    chkWholeWord->setChecked(on);
-}
-
-int InfoPanel::showModeIndex() const {
-    return comShowMode->currentIndex();
-}
-
-void InfoPanel::setShowModeIndex(int index) {
-    comShowMode->setCurrentIndex(index);
+void InfoPanel::setQueryOptions(const QueryOptions &options) {
+    chkMatchCase->setChecked(options.matchCase);
+    chkWholeWord->setChecked(options.wholeWord);
+    comAndOr->setCurrentIndex(options.andOr);
+    comShowMode->setCurrentIndex(options.showMode);
 }
 
 QString InfoPanel::showMode() const {

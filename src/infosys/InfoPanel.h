@@ -36,14 +36,14 @@ public:
 
     // The query options: keywords joined by AND (0) or OR (1), case and whole-word matching, and the
     // results shown in NotePad (0) or Excel (1). An index outside a list leaves none chosen.
-    int andOr() const;
-    void setAndOr(int index);
-    bool matchCase() const;
-    void setMatchCase(bool on);
-    bool wholeWord() const;
-    void setWholeWord(bool on);
-    int showModeIndex() const;
-    void setShowModeIndex(int index);
+    struct QueryOptions {
+        bool matchCase = false;
+        bool wholeWord = false;
+        int andOr = 0;
+        int showMode = 0;
+    };
+    QueryOptions queryOptions() const;
+    void setQueryOptions(const QueryOptions &options);
     // The chosen display by name ("NotePad" or "Excel").
     QString showMode() const;
 

@@ -123,19 +123,11 @@ InfoSystem::~InfoSystem() {
 }
 
 void InfoSystem::applyValues(const Values &values) {
-    m_panel.setMatchCase(values.matchCase);
-    m_panel.setWholeWord(values.wholeWord);
-    m_panel.setAndOr(values.andOr);
-    m_panel.setShowModeIndex(values.showMode);
+    m_panel.setQueryOptions(values);
 }
 
 InfoSystem::Values InfoSystem::values() const {
-    Values values;
-    values.matchCase = m_panel.matchCase();
-    values.wholeWord = m_panel.wholeWord();
-    values.andOr = m_panel.andOr();
-    values.showMode = m_panel.showModeIndex();
-    return values;
+    return m_panel.queryOptions();
 }
 
 QString InfoSystem::workbookPath() const {
@@ -382,9 +374,10 @@ void InfoSystem::cmdQuery_Click() {
         m_panel.focusKeywords();
         return;
     }
-    query.andMode = m_panel.andOr() == 0;
-    query.matchCase = m_panel.matchCase();
-    query.wholeWord = m_panel.wholeWord();
+    const InfoPanel::QueryOptions options = m_panel.queryOptions();
+    query.andMode = options.andOr == 0;
+    query.matchCase = options.matchCase;
+    query.wholeWord = options.wholeWord;
     const QString queryText = QueryMatch::BuildQueryText(query);
 
     if (m_session.isOnline() && !m_session.isHost()) {

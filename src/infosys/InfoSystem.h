@@ -46,13 +46,8 @@ public:
     static constexpr const char *kWorkbookName = "MIS.xls";
     static constexpr const char *kQueryFileName = "Query.txt";
 
-    // What Tavlo.ini keeps of the query options.
-    struct Values {
-        bool matchCase = false;
-        bool wholeWord = false;
-        int andOr = 0;    // 0 AND, 1 OR
-        int showMode = 0; // 0 NotePad, 1 Excel
-    };
+    // What Tavlo.ini keeps of the tool: its query options.
+    using Values = InfoPanel::QueryOptions;
 
     InfoSystem(Session &session, InfoPanel &panel, ToolContext tool, Context context,
                QObject *parent = nullptr);
