@@ -52,7 +52,13 @@ void PortAnswers(const QString &address, quint16 port, QObject *context, std::fu
     };
     QObject::connect(probe, &QTcpSocket::connected, probe, settle, Qt::QueuedConnection);
     QObject::connect(probe, &QTcpSocket::errorOccurred, probe, settle, Qt::QueuedConnection);
-    QObject::connect(timer, &QTimer::timeout, probe, settle);
+    // A connection the system completed in time counts even when this process was too busy to hear of
+    // it before the time-out: its state is polled once, without running events.
+    QObject::connect(timer, &QTimer::timeout, probe, [probe, settle] {
+        if (probe->state() == QAbstractSocket::ConnectingState)
+            probe->waitForConnected(0);
+        settle();
+    });
     timer->start(timeoutMs);
     probe->connectToHost(QHostAddress(tavlo::net::FormatIPv4(tavlo::net::ParseIPv4(trimmed))), port);
 }

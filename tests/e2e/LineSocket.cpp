@@ -66,7 +66,7 @@ bool LineSocket::join(quint16 port, const QString &id, int timeoutMs) {
 }
 
 std::unique_ptr<LineSocket> LineSocket::acceptMember(QTcpServer &host) {
-    const QDeadlineTimer deadline(60000); // an instrumented build starting on a busy machine
+    const QDeadlineTimer deadline(120000); // an instrumented build starting on a busy machine
     while (!deadline.hasExpired()) {
         if (!host.waitForNewConnection(200))
             continue;
