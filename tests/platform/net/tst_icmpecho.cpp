@@ -71,11 +71,11 @@ class TestIcmpEcho : public QObject {
 
 private slots:
     void addressesKeepTheFirstPartInTheLowestByte() {
-        const quint32 value = ParseIPv4(QStringLiteral("192.168.1.20"));
-        QCOMPARE(value & 0xFF, 192u);
+        const quint32 value = ParseIPv4(QStringLiteral("198.51.100.20"));
+        QCOMPARE(value & 0xFF, 198u);
         QCOMPARE(value >> 24, 20u);
-        QCOMPARE(value, 192u + 168u * 256u + 1u * 65536u + 20u * 16777216u);
-        QCOMPARE(FormatIPv4(value), QStringLiteral("192.168.1.20"));
+        QCOMPARE(value, 198u + 51u * 256u + 100u * 65536u + 20u * 16777216u);
+        QCOMPARE(FormatIPv4(value), QStringLiteral("198.51.100.20"));
         QCOMPARE(ParseIPv4(QStringLiteral("1.2.3")), 0u);
         QCOMPARE(ParseIPv4(QStringLiteral("1.2.3.4.5")), 0u);
         QCOMPARE(ParseIPv4(QString()), 0u);
