@@ -68,7 +68,9 @@ bool LineSocket::join(quint16 port, const QString &id, int timeoutMs) {
 std::unique_ptr<LineSocket> LineSocket::acceptMember(QTcpServer &host) {
     const QDeadlineTimer deadline(120000); // an instrumented build starting on a busy machine
     while (!deadline.hasExpired()) {
-        if (!host.waitForNewConnection(200))
+        // One wake-up may accept several connections (the program's probe of the port, then its join):
+        // those already accepted are taken before waiting for more.
+        if (!host.hasPendingConnections() && !host.waitForNewConnection(200))
             continue;
         auto member = std::make_unique<LineSocket>(host.nextPendingConnection());
         if (!member->read(1, 5000).isEmpty())
