@@ -1,8 +1,8 @@
 #include "ChatRoutes.h"
 
+#include "session/Dispatcher.h"
 #include "session/MemberList.h"
 #include "session/ProtocolTags.h"
-#include "session/Router.h"
 #include "session/Session.h"
 #include "session/WireFormat.h"
 

@@ -1,8 +1,8 @@
 #include "InfoRoutes.h"
 
+#include "session/Dispatcher.h"
 #include "session/HostRequests.h"
 #include "session/ProtocolTags.h"
-#include "session/Router.h"
 #include "session/Session.h"
 #include "session/WireFormat.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Router.h"
+#include "Dispatcher.h"
 #include "SessionLink.h"
 #include "modPing.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LineFramer.h"
 #include "SendQueue.h"
+#include "WireFormat.h"
 
 #include <QAbstractSocket>
 #include <QElapsedTimer>

@@ -2,12 +2,12 @@
 
 #include "LoopbackPeer.h"
 
+#include "session/Dispatcher.h"
 #include "session/HostRequests.h"
 #include "session/HostRole.h"
 #include "session/MemberList.h"
 #include "session/MemberRole.h"
 #include "session/ProtocolTags.h"
-#include "session/Router.h"
 #include "session/SendQueue.h"
 #include "session/Session.h"
 #include "session/SessionSockets.h"

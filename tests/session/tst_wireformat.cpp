@@ -1,4 +1,3 @@
-#include "session/LineFramer.h"
 #include "session/MemberList.h"
 #include "session/WireFormat.h"
 
