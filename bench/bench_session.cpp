@@ -14,8 +14,7 @@
 // only (all, or those named).
 #include "BenchSupport.h"
 #include "Python.h"
-#include "chat/Chat.h"
-#include "chat/ChatPanel.h"
+#include "chat/ChatTool.h"
 #include "platform/text/TextCodec.h"
 #include "session/HostRole.h"
 #include "session/SendQueue.h"
@@ -117,8 +116,7 @@ struct Host {
     Session session;
     SessionPanel panel{session, &frame};
     QGroupBox chatFrame{QStringLiteral("ICQ")};
-    ChatPanel chatPanel{&chatFrame};
-    Chat chat{session, chatPanel, [] {}};
+    ChatTool chat{&chatFrame, session, [] {}};
     quint16 port = 0;
 
     Host() {

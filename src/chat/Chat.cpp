@@ -1,38 +1,76 @@
 #include "Chat.h"
 
-#include "ChatPanel.h"
-#include "ChatRoutes.h"
-
+#include "session/Dispatcher.h"
 #include "session/MemberList.h"
 #include "session/ProtocolTags.h"
 #include "session/Session.h"
 #include "session/WireFormat.h"
 
-#include <QPushButton>
+#include <QSet>
 #include <QTimer>
 
 #include <utility>
 
-Chat::Chat(Session &session, ChatPanel &panel, Notifier notifyUser, QObject *parent)
+namespace Tags = ProtocolTags;
+
+Chat::Chat(Session &session, View &view, Notifier notifyUser, QObject *parent)
     : QObject(parent)
     , m_session(session)
-    , m_panel(panel)
+    , m_view(view)
     , m_notifyUser(std::move(notifyUser))
     , m_dialogTimer(new QTimer(this)) {
     m_dialogTimer->setSingleShot(true);
     m_dialogTimer->setInterval(1000 / kDialogUpdatesPerSecond);
     connect(m_dialogTimer, &QTimer::timeout, this, &Chat::flushDialog);
-    m_panel.setLimits(kMaxMessageLength, kMaxDialogLines);
-    connect(&m_panel, &ChatPanel::messageEntered, this, &Chat::cmdSend_Click);
-    connect(m_panel.cmdSend, &QPushButton::clicked, this, &Chat::cmdSend_Click);
-    connect(m_panel.cmdClearDialog, &QPushButton::clicked, this, &Chat::cmdClearDialog_Click);
     connect(&m_session, &Session::sessionReset, this, &Chat::cmdClearDialog_Click);
     registerHandlers();
 }
 
 void Chat::registerHandlers() {
-    ChatRoutes::routeChat(m_session,
-                          {[this](const QString &line) { queueDialogLine(line); }, [this] { NotifyUser(); }});
+    Router &router = m_session.router();
+    router.route(Tags::kMessage.text, [this](const IncomingLine &line) {
+        queueDialogLine(line.payload);
+        if (line.fromMember)
+            m_session.RelayExcept(Tags::kMessage.line(line.payload), line.source);
+    });
+    router.route(Tags::kNotify.text, [this](const IncomingLine &) { NotifyUser(); });
+    router.route(Tags::kWhisper.text,
+                 [this](const IncomingLine &line) { passOnWhisper(line.payload, line.source); });
+}
+
+std::optional<Chat::Whisper> Chat::ReadWhisper(const QString &payload) {
+    const auto count = WireFormat::ToInt16(WireFormat::FieldAt(payload, 1));
+    if (!count)
+        return std::nullopt;
+    Whisper whisper{WireFormat::FieldsFrom(payload, *count + 2), {}};
+    QSet<int> named;
+    for (int k = 2; k <= *count + 1; ++k) {
+        const QString field = WireFormat::FieldAt(payload, k);
+        if (field.isEmpty())
+            break; // the payload ran out of recipients
+        const auto id = WireFormat::ToInt16(field);
+        if (!id || named.contains(*id))
+            continue;
+        named.insert(*id);
+        whisper.recipients.append(*id);
+    }
+    return whisper;
+}
+
+void Chat::passOnWhisper(const QString &payload, int source) {
+    const std::optional<Whisper> whisper = ReadWhisper(payload);
+    if (!whisper)
+        return;
+    for (const int id : whisper->recipients) {
+        if (id == MemberList::kHostNumber) {
+            queueDialogLine(whisper->display);
+            NotifyUser();
+        } else if (id != source && id >= 1 && m_session.members().contains(id)) {
+            // Only to members on the list: a number nobody holds would wait in the queue for good.
+            m_session.QueueMessage(Tags::kMessage.line(whisper->display), id);
+            m_session.QueueMessage(Tags::kNotify.line(), id);
+        }
+    }
 }
 
 QString Chat::MessageLine(const QString &name, const QString &text) {
@@ -44,14 +82,14 @@ QString Chat::WhisperLine(const QString &name, const QString &text) {
 }
 
 void Chat::cmdSend_Click() {
-    const QString text = m_panel.message();
+    const QString text = m_view.message();
     if (!text.isEmpty()) {
         const QString name = m_session.members().MemberName(m_session.ownNumber());
-        if (m_panel.privateChat()) {
+        if (m_view.privateChat()) {
             sendWhisper(name, text);
             AppendDialog(WhisperLine(name, text));
         } else {
-            const QString line = ProtocolTags::kMessage.line(MessageLine(name, text));
+            const QString line = Tags::kMessage.line(MessageLine(name, text));
             if (m_session.isHost())
                 m_session.SendToAllMembers(line);
             else
@@ -59,7 +97,7 @@ void Chat::cmdSend_Click() {
             AppendDialog(MessageLine(name, text));
         }
     }
-    m_panel.clearMessage();
+    m_view.clearMessage();
 }
 
 void Chat::sendWhisper(const QString &name, const QString &text) {
@@ -70,8 +108,8 @@ void Chat::sendWhisper(const QString &name, const QString &text) {
             const int k = members.at(i).number;
             if (!members.isSelected(i) || k == MemberList::kHostNumber)
                 continue;
-            m_session.QueueMessage(ProtocolTags::kMessage.line(display), k);
-            m_session.QueueMessage(ProtocolTags::kNotify.line(), k);
+            m_session.QueueMessage(Tags::kMessage.line(display), k);
+            m_session.QueueMessage(Tags::kNotify.line(), k);
         }
         return;
     }
@@ -84,14 +122,13 @@ void Chat::sendWhisper(const QString &name, const QString &text) {
         }
     }
     if (count > 0)
-        m_session.QueueToHost(
-            ProtocolTags::kWhisper.line(WireFormat::FormatNumberField(count) + numbers + display));
+        m_session.QueueToHost(Tags::kWhisper.line(WireFormat::FormatNumberField(count) + numbers + display));
 }
 
 void Chat::cmdClearDialog_Click() {
     m_pendingDialog.clear();
     m_dialogTimer->stop();
-    m_panel.clearTranscript();
+    m_view.clearTranscript();
 }
 
 void Chat::queueDialogLine(const QString &text) {
@@ -109,7 +146,7 @@ void Chat::flushDialog() {
         return;
     const QStringList lines = std::exchange(m_pendingDialog, {});
     // One edit for the whole batch; the box keeps its newest lines only.
-    m_panel.appendToTranscript(lines.mid(qMax<qsizetype>(0, lines.size() - kMaxDialogLines)).join(u'\n'));
+    m_view.appendToTranscript(lines.mid(qMax<qsizetype>(0, lines.size() - kMaxDialogLines)).join(u'\n'));
 }
 
 QString Chat::shownDialogLine(const QString &text) {
@@ -136,7 +173,7 @@ QString Chat::shownDialogLine(const QString &text) {
 
 void Chat::AppendDialog(const QString &text) {
     flushDialog();
-    m_panel.appendToTranscript(shownDialogLine(text));
+    m_view.appendToTranscript(shownDialogLine(text));
 }
 
 void Chat::NotifyUser() {

@@ -158,3 +158,11 @@ bool ChatPanel::eventFilter(QObject *watched, QEvent *event) {
     }
     return QObject::eventFilter(watched, event);
 }
+
+void ChatPanel::drawOnBoard(QPointF from, QPointF to, const QColor &color, int penWidth) {
+    picDraw->drawLine(from, to, color, penWidth);
+}
+
+void ChatPanel::clearBoard() {
+    picDraw->clear();
+}

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "Chat.h"
 #include "Palette.h"
+#include "Whiteboard.h"
 
 #include <QObject>
 
@@ -16,8 +18,9 @@ class QPlainTextEdit;
 class QPushButton;
 
 // The controls of the chat panel: transcript and message box on the right of the drawing area,
-// palette and brush list on its left. The member list is the main window's and sits beside them.
-class ChatPanel : public QObject {
+// palette and brush list on its left. The member list is the main window's and sits beside them. It is
+// the view of the chat and of the whiteboard.
+class ChatPanel : public QObject, public Chat::View, public Whiteboard::View {
     Q_OBJECT
 
 public:
@@ -36,26 +39,29 @@ public:
 
     // The message box and the transcript: what is typed, emptied with the focus kept for the next
     // message; lines added at the end and scrolled into view. `setLimits` caps what either holds.
-    QString message() const;
-    void clearMessage();
-    void appendToTranscript(const QString &lines);
-    void clearTranscript();
+    QString message() const override;
+    void clearMessage() override;
+    void appendToTranscript(const QString &lines) override;
+    void clearTranscript() override;
     void setLimits(int messageLength, int transcriptLines);
 
     // The brush list: the chosen entry, its width in pixels (1 to 8) and how many there are. An index
     // outside the list leaves none chosen.
-    int brushIndex() const;
-    void setBrushIndex(int index);
-    int brushWidth() const;
-    int brushCount() const;
+    int brushIndex() const override;
+    void setBrushIndex(int index) override;
+    int brushWidth() const override;
+    int brushCount() const override;
     // Whether a message goes to the selected members only.
-    bool privateChat() const;
+    bool privateChat() const override;
     void setPrivateChat(bool on);
 
     // Gives swatch `index` the single border and removes it from all others.
-    void markSwatch(int index);
+    void markSwatch(int index) override;
     // Index of the first swatch with the border.
-    int markedSwatch() const;
+    int markedSwatch() const override;
+
+    void drawOnBoard(QPointF from, QPointF to, const QColor &color, int penWidth) override;
+    void clearBoard() override;
 
 signals:
     void swatchClicked(int index);

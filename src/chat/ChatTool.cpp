@@ -1,7 +1,10 @@
 #include "ChatTool.h"
 
 #include "ChatPanel.h"
+#include "DrawingBoard.h"
 #include "Whiteboard.h"
+
+#include <QPushButton>
 
 #include <utility>
 
@@ -9,7 +12,18 @@ ChatTool::ChatTool(QGroupBox *panel, Session &session, Chat::Notifier notifyUser
     : QObject(parent)
     , m_panel(new ChatPanel(panel))
     , m_chat(new Chat(session, *m_panel, std::move(notifyUser), this))
-    , m_whiteboard(new Whiteboard(session, *m_panel, this)) {}
+    , m_whiteboard(new Whiteboard(session, *m_panel, this)) {
+    m_panel->setLimits(Chat::kMaxMessageLength, Chat::kMaxDialogLines);
+    connect(m_panel, &ChatPanel::messageEntered, m_chat, &Chat::cmdSend_Click);
+    connect(m_panel->cmdSend, &QPushButton::clicked, m_chat, &Chat::cmdSend_Click);
+    connect(m_panel->cmdClearDialog, &QPushButton::clicked, m_chat, &Chat::cmdClearDialog_Click);
+
+    connect(m_panel->picDraw, &DrawingBoard::leftButtonDown, m_whiteboard, &Whiteboard::picDraw_MouseDown);
+    connect(m_panel->picDraw, &DrawingBoard::leftButtonMove, m_whiteboard, &Whiteboard::picDraw_MouseMove);
+    connect(m_panel, &ChatPanel::brushChanged, m_whiteboard, &Whiteboard::comBrush_Click);
+    connect(m_panel, &ChatPanel::swatchClicked, m_whiteboard, &Whiteboard::picSelColor_Click);
+    connect(m_panel->cmdClearDraw, &QPushButton::clicked, m_whiteboard, &Whiteboard::cmdClearDraw_Click);
+}
 
 void ChatTool::applyValues(const Values &values) {
     m_panel->setBrushIndex(values.brush);

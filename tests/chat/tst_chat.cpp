@@ -2,6 +2,7 @@
 
 #include "chat/Chat.h"
 #include "chat/ChatPanel.h"
+#include "chat/ChatTool.h"
 #include "chat/DrawingBoard.h"
 #include "chat/Palette.h"
 #include "chat/Whiteboard.h"
@@ -19,10 +20,11 @@
 struct Participant {
     SessionProbe probe;
     QGroupBox frame;
-    ChatPanel panel{&frame};
     int notified = 0;
-    Chat chat{probe.session, panel, [this] { ++notified; }};
-    Whiteboard board{probe.session, panel};
+    ChatTool tool{&frame, probe.session, [this] { ++notified; }};
+    ChatPanel &panel = tool.panel();
+    Chat &chat = tool.chat();
+    Whiteboard &board = tool.whiteboard();
 
     explicit Participant(const QString &id)
         : probe(id) {

@@ -1,32 +1,72 @@
 // The chat's and the whiteboard's routes over real loopback sockets: a hosting Session with the
-// tools' routes (their screens recorded) and raw peers that speak GB18030 lines.
+// real chat and whiteboard on views that record what they are given, and raw peers that speak GB18030
+// lines.
 #include "SessionProbe.h"
 
-#include "chat/ChatRoutes.h"
+#include "chat/Chat.h"
+#include "chat/Palette.h"
+#include "chat/Whiteboard.h"
+#include "session/WireFormat.h"
 
+#include <QColor>
 #include <QTest>
+
+#include <memory>
 
 namespace {
 
-// The chat's and the whiteboard's routes in place of the probe's stand-in, each call of their screens
-// recorded in `handled` as the line it stands for.
-void routeTools(SessionProbe &probe) {
-    QStringList &handled = probe.handled;
-    ChatRoutes::routeChat(
-        probe.session, {[&handled](const QString &line) { handled.append(QStringLiteral("[消息]") + line); },
-                        [&handled] { handled.append(QStringLiteral("[通知]")); }});
-    ChatRoutes::routeWhiteboard(
-        probe.session,
-        {[] { return ChatRoutes::kDesignedBrushCount; },
-         [&handled](int index) { handled.append(QStringLiteral("[画笔]%1").arg(index)); },
-         [&handled](const QString &payload) { handled.append(QStringLiteral("[直线]") + payload); },
-         [&handled] { handled.append(QStringLiteral("[清除图片]")); }});
-}
+// Records each thing the tools show as the line it stands for, in `handled`.
+class RecordingView : public Chat::View, public Whiteboard::View {
+public:
+    explicit RecordingView(QStringList &handled)
+        : m_handled(handled) {}
 
-// The probe hosting with the tools' routes, and three raw members 甲, 乙 and 丙 joined to it.
+    QString message() const override { return {}; }
+    void clearMessage() override {}
+    bool privateChat() const override { return false; }
+    void appendToTranscript(const QString &lines) override {
+        for (const QString &line : lines.split(u'\n'))
+            m_handled.append(QStringLiteral("[消息]") + line);
+    }
+    void clearTranscript() override {}
+
+    int brushIndex() const override { return m_brush; }
+    void setBrushIndex(int index) override {
+        m_brush = index;
+        m_handled.append(QStringLiteral("[画笔]%1").arg(index));
+    }
+    int brushWidth() const override { return m_brush + 1; }
+    int brushCount() const override { return Whiteboard::kDesignedBrushCount; }
+    int markedSwatch() const override { return Palette::kDefaultSwatch; }
+    void markSwatch(int) override {}
+    void drawOnBoard(QPointF from, QPointF to, const QColor &color, int) override {
+        m_handled.append(
+            Whiteboard::LineMessage(from, to, WireFormat::FormatNumberField(Palette::toWire(color))));
+    }
+    void clearBoard() override { m_handled.append(QStringLiteral("[清除图片]")); }
+
+private:
+    QStringList &m_handled;
+    int m_brush = 0;
+};
+
+// The chat and the whiteboard on a probe, in place of its stand-in tool.
+struct Tools {
+    explicit Tools(SessionProbe &probe)
+        : view(probe.handled)
+        , chat(probe.session, view, [&probe] { probe.handled.append(QStringLiteral("[通知]")); })
+        , board(probe.session, view) {}
+
+    RecordingView view;
+    Chat chat;
+    Whiteboard board;
+};
+
+// The probe hosting with the tools, and three raw members 甲, 乙 and 丙 joined to it.
 QList<LoopbackPeer *> hostThreeMembers(SessionProbe &host, QObject *owner) {
-    routeTools(host);
-    return joinRawMembers(host, host.startHosting(), {"甲", "乙", "丙"}, owner);
+    const QList<LoopbackPeer *> peers = joinRawMembers(host, host.startHosting(), {"甲", "乙", "丙"}, owner);
+    host.handled.clear(); // the board cleared as the session started: no line did that
+    return peers;
 }
 
 } // namespace
@@ -37,6 +77,7 @@ class TestChatRoutes : public QObject {
 private slots:
     void relaysFollowTheTagTable() {
         SessionProbe host(QStringLiteral("主"));
+        Tools tools(host);
         const QList<LoopbackPeer *> peers = hostThreeMembers(host, this);
         QCOMPARE(peers.size(), 3);
         LoopbackPeer *p1 = peers[0], *p2 = peers[1], *p3 = peers[2];
@@ -47,6 +88,7 @@ private slots:
         QVERIFY(p3->waitForLines(1));
         QCOMPARE(p1->takeLines(), QStringList{"[消息]乙说： hi"});
         QCOMPARE(p3->takeLines(), QStringList{"[消息]乙说： hi"});
+        tools.chat.flushDialog(); // the host's transcript takes received lines a few times a second
 
         // "[直线]" and "[画笔]" go to all, the drawer included.
         p2->send(QStringLiteral("[画笔]3"));
@@ -76,12 +118,13 @@ private slots:
         const std::pair<const char *, int> cases[] = {{"9", 0}, {"-3", 0}, {"7", 7},
                                                       {"x", 0}, {"8", 0},  {" 2 ", 2}};
         for (const auto &[value, used] : cases)
-            QCOMPARE(ChatRoutes::UsedBrush(QLatin1String(value), ChatRoutes::kDesignedBrushCount), used);
-        QCOMPARE(ChatRoutes::UsedBrush(QStringLiteral("9"), 10), 9);
+            QCOMPARE(Whiteboard::UsedBrush(QLatin1String(value), Whiteboard::kDesignedBrushCount), used);
+        QCOMPARE(Whiteboard::UsedBrush(QStringLiteral("9"), 10), 9);
     }
 
     void whisperReachesTheListedMembersButNeverTheSender() {
         SessionProbe host(QStringLiteral("主"));
+        Tools tools(host);
         const QList<LoopbackPeer *> peers = hostThreeMembers(host, this);
         QCOMPARE(peers.size(), 3);
         LoopbackPeer *p1 = peers[0], *p2 = peers[1], *p3 = peers[2];
@@ -107,6 +150,7 @@ private slots:
         QCOMPARE(p2->takeLines(), (QStringList{"[消息]丙悄悄说：又来", "[通知]", "[消息]丙说： 完"}));
         QCOMPARE(p1->takeLines(), QStringList{"[消息]丙说： 完"});
         QVERIFY(p3->lines().isEmpty());
+        tools.chat.flushDialog();
         QCOMPARE(host.handled, (QStringList{"[消息]丙悄悄说：hi", "[通知]", "[消息]丙悄悄说：又来", "[通知]",
                                             "[消息]丙说： 完"}));
         QVERIFY(p2->isConnected());
@@ -114,17 +158,17 @@ private slots:
 
     void aWhisperNamesEachRecipientOnceUpToWhereThePayloadEnds() {
         // Four fields: the host, member 2, something unreadable, the host again.
-        const auto whisper = ChatRoutes::ReadWhisper(
-            QStringLiteral("0000000004") + QStringLiteral("-000000001") + QStringLiteral("0000000002") +
-            QStringLiteral("xxxxxxxxxx") + QStringLiteral("-000000001说"));
+        const auto whisper = Chat::ReadWhisper(QStringLiteral("0000000004") + QStringLiteral("-000000001") +
+                                               QStringLiteral("0000000002") + QStringLiteral("xxxxxxxxxx") +
+                                               QStringLiteral("-000000001说"));
         QVERIFY(whisper);
         QCOMPARE(whisper->recipients, (QList<int>{-1, 2}));
         QCOMPARE(whisper->display, QStringLiteral("说"));
         // Fewer numbers than the count says: reading stops where the payload ends.
-        const auto shortOne = ChatRoutes::ReadWhisper(QStringLiteral("00000000030000000001"));
+        const auto shortOne = Chat::ReadWhisper(QStringLiteral("00000000030000000001"));
         QVERIFY(shortOne);
         QCOMPARE(shortOne->recipients, QList<int>{1});
-        QVERIFY(!ChatRoutes::ReadWhisper(QStringLiteral("x")));
+        QVERIFY(!Chat::ReadWhisper(QStringLiteral("x")));
     }
 };
 
