@@ -3,12 +3,9 @@
 #include "platform/text/ChineseScript.h"
 #include "platform/text/IniFile.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTimer>
 
 namespace modCommon {
 
@@ -18,16 +15,6 @@ QChar PathSeparator() {
 #else
     return u'/';
 #endif
-}
-
-void WaitMilliseconds(int milliseconds) {
-    if (milliseconds <= 0) {
-        QCoreApplication::processEvents();
-        return;
-    }
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 QString JoinPath(const QString &folder, const QString &name) {

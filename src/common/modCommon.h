@@ -11,9 +11,6 @@ namespace modCommon {
 // Separator of the platform's paths: "/" here, "\" on Windows.
 QChar PathSeparator();
 
-// Returns after `milliseconds` while the event loop keeps running (timers, sockets, buttons).
-void WaitMilliseconds(int milliseconds);
-
 // folder + name with one separator between them; every run of separators collapsed to one.
 QString JoinPath(const QString &folder, const QString &name);
 // Trims blanks at both ends, then replaces doubled separators by single ones until nothing changes.

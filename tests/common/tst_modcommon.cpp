@@ -4,14 +4,12 @@
 
 #include "TestFiles.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QRadioButton>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 using namespace modCommon;
 
@@ -170,16 +168,6 @@ private slots:
         QCOMPARE(ReadSetting(dir.filePath("none.ini"), "MIS", "RowList", "d"), QStringLiteral("d"));
         // No profile-buffer cap: a long pending-upload list must survive whole.
         QCOMPARE(ReadSetting(path, "MIS", "Long", "d").size(), 300);
-    }
-
-    void waitKeepsTheEventLoopRunning() {
-        bool fired = false;
-        QTimer::singleShot(10, this, [&fired] { fired = true; });
-        QElapsedTimer clock;
-        clock.start();
-        WaitMilliseconds(60);
-        QVERIFY(fired);
-        QVERIFY(clock.elapsed() >= 55);
     }
 
     void optionGroups() {
