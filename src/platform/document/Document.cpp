@@ -54,9 +54,7 @@ Application *Document::application() const {
 
 void Document::contentChanged() {
     ++m_revision;
-    if (m_saved) {
-        m_saved = false;
-    }
+    setSaved(false);
     emit changed();
 }
 

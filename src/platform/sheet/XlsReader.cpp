@@ -133,7 +133,7 @@ public:
                 m_declaredArea = qint64(u16(p + 2)) * u16(p + 6);
         } else if (isCellRecord(type) && length >= 6) {
             int lastColumn = u16(p + 2);
-            if ((type == kMulRk || type == kMulBlank) && length >= 6)
+            if (type == kMulRk || type == kMulBlank)
                 lastColumn += (length - 6) / (type == kMulRk ? 6 : 2);
             m_usedRows = std::max<qint64>(m_usedRows, u16(p) + 1);
             m_usedColumns = std::max<qint64>(m_usedColumns, lastColumn + 1);

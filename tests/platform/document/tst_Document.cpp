@@ -11,6 +11,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -40,6 +41,7 @@ private:
 
 void TestDocument::paragraphTextStartsParagraphs() {
     QCOMPARE(m_doc->Name(), QStringLiteral("文档1"));
+    QSignalSpy saved(m_doc, &Document::savedChanged); // a first edit tells whoever keeps unsaved files
     m_doc->setLastParagraphFont(QStringLiteral("宋体"), 16, true);
     m_doc->setLastParagraphText(QStringLiteral("一\r\n二\n三\r\n"));
     QCOMPARE(m_doc->ParagraphsCount(), 4);
@@ -54,6 +56,8 @@ void TestDocument::paragraphTextStartsParagraphs() {
     QCOMPARE(m_doc->ParagraphsCount(), 4);
     QCOMPARE(m_doc->lastParagraph().text, QStringLiteral("末"));
     QVERIFY(!m_doc->Saved());
+    QCOMPARE(saved.count(), 1);
+    QCOMPARE(saved.first().first(), QVariant(false));
 }
 
 void TestDocument::tableEditing() {
