@@ -41,7 +41,7 @@ void writeRecord(Worksheet *sheet, int row) {
                              QString::number(row % 97),
                              QStringLiteral("12500.5"),
                              QStringLiteral("%1").arg(row, 10, 10, QChar(u'0')),
-                             QStringLiteral("192.168.1.20")};
+                             QStringLiteral("203.0.113.20")};
     for (int c = 1; c <= kColumns; ++c) {
         sheet->Cells(row, c).setNumberFormatLocal(QStringLiteral("@"));
         sheet->Cells(row, c).setValue(fields[c - 1]);

@@ -252,7 +252,7 @@ private slots:
         QCOMPARE(s.port, 1006);
 
         dialog.txtConnect[1]->setText(QStringLiteral("2000"));
-        dialog.txtConnect[2]->setText(QStringLiteral("10.0.0"));
+        dialog.txtConnect[2]->setText(QStringLiteral("198.51.100"));
         QTest::mouseClick(dialog.cmdConfirm, Qt::LeftButton);
         QVERIFY(dialog.txtConnect[2]->hasFocus());
 

@@ -48,13 +48,13 @@ private slots:
 
     void invalidValuesFallBack() {
         const Settings s = readText(QStringLiteral(
-            "[Tavlo]\nPort=abc\nIP=300.1.1.1\nVIPList=192.168.0.5|192.168.0.5|bad|10.0.0.1\nRecentID=\n"
+            "[Tavlo]\nPort=abc\nIP=300.1.1.1\nVIPList=192.0.2.5|192.0.2.5|bad|198.51.100.1\nRecentID=\n"
             "ConnectMode=2\nAutoConnect=yes\nRecentServer=maybe\n"
             "[ICQ]\nBrush=99\nColor=16\nPrivate=true\n[MIS]\nMatchCase=2\nWholeWord=1\nAndOr=1\nShowMode="
             "x\n"));
         QCOMPARE(s.port, 1006);
         QCOMPARE(s.ip, QStringLiteral("127.0.0.1"));
-        QCOMPARE(s.vipList, (QStringList{"192.168.0.5", "10.0.0.1"}));
+        QCOMPARE(s.vipList, (QStringList{"192.0.2.5", "198.51.100.1"}));
         QCOMPARE(s.recentId, QStringLiteral("office-pc"));
         QCOMPARE(s.connectMode, 0);
         QCOMPARE(s.autoConnect, 0);
@@ -102,9 +102,9 @@ private slots:
 
     void addressListsDropRepeatsThatDifferOnlyByBlanks() {
         const Settings s = readText(QStringLiteral(
-            "[Tavlo]\nVIPList=10.0.0.1| 10.0.0.1 |10.0.0.2|10.0.0.2 \nBlackList= 10.0.0.9|10.0.0.9\n"));
-        QCOMPARE(s.vipList, (QStringList{"10.0.0.1", "10.0.0.2"}));
-        QCOMPARE(s.blackList, QStringList{"10.0.0.9"});
+            "[Tavlo]\nVIPList=198.51.100.1| 198.51.100.1 |198.51.100.2|198.51.100.2 \nBlackList= 198.51.100.9|198.51.100.9\n"));
+        QCOMPARE(s.vipList, (QStringList{"198.51.100.1", "198.51.100.2"}));
+        QCOMPARE(s.blackList, QStringList{"198.51.100.9"});
     }
 
     // The one writer: a read-only file (as every run leaves it) takes a key and stays read-only; a folder
