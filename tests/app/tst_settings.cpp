@@ -101,8 +101,9 @@ private slots:
     }
 
     void addressListsDropRepeatsThatDifferOnlyByBlanks() {
-        const Settings s = readText(QStringLiteral(
-            "[Tavlo]\nVIPList=198.51.100.1| 198.51.100.1 |198.51.100.2|198.51.100.2 \nBlackList= 198.51.100.9|198.51.100.9\n"));
+        const Settings s =
+            readText(QStringLiteral("[Tavlo]\nVIPList=198.51.100.1| 198.51.100.1 |198.51.100.2|198.51.100.2 "
+                                    "\nBlackList= 198.51.100.9|198.51.100.9\n"));
         QCOMPARE(s.vipList, (QStringList{"198.51.100.1", "198.51.100.2"}));
         QCOMPARE(s.blackList, QStringList{"198.51.100.9"});
     }
